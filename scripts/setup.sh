@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that a profile needs and are not yet there.
+#   setup.sh build   compiler, CMake, shapelib
+#   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang's fuzzer runtime
+#   setup.sh bench   the above build set and GNU time
+set -euo pipefail
+
+profile="${1:-build}"
+packages=(g++ cmake make pkg-config libshp-dev)
+case "$profile" in
+  build) ;;
+  test) packages+=(libgtest-dev gdal-bin sqlite3 clang libclang-rt-14-dev) ;;
+  bench) packages+=(time) ;;
+  *) echo "setup.sh: unknown profile '$profile' (build, test or bench)" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup.sh: installing ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

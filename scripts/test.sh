@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds vorn2shp twice, plainly and with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the whole test suite under both.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh" test
+
+werror=OFF
+if [ -n "${CI:-}" ]; then
+  werror=ON
+fi
+
+build_and_test() {
+  local dir="$1"; shift
+  cmake -S "$root" -B "$dir" -DVORN2SHP_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
+  cmake --build "$dir" -j 2
+  (cd "$dir" && ctest --output-on-failure --no-tests=error -j 2)
+}
+
+echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  build_and_test "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DVORN2SHP_SANITIZE=ON
+
+echo "== release build"
+build_and_test "$root/build/release" -DCMAKE_BUILD_TYPE=Release

@@ -1,0 +1,29 @@
+#include "diagnostics.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vorn2shp {
+
+void printLine(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void warn(std::string_view message) {
+    std::string text = "vorn2shp: ";
+    text.append(message);
+    text.push_back('\n');
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::string describeFileError(std::string_view path, int errorNumber) {
+    std::string text(path);
+    text += ": ";
+    text += std::strerror(errorNumber);
+    return text;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,157 @@
+#include "text_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace vorn2shp {
+
+namespace {
+constexpr std::size_t kReadChunk = 1 << 20;
+constexpr std::size_t kWriteBuffer = 1 << 20;
+}  // namespace
+
+bool LineReader::open(const std::string& path) {
+    path_ = path;
+    errno = 0;
+    file_.reset(std::fopen(path.c_str(), "rb"));
+    if (!file_) {
+        error_ = errno != 0 ? errno : EIO;
+        finished_ = true;
+        return false;
+    }
+    buffer_.assign(kReadChunk, '\0');
+    begin_ = end_ = 0;
+    endOfFile_ = finished_ = false;
+    error_ = 0;
+    return true;
+}
+
+// Reads more of the file behind the unread rest of the buffer. False when
+// nothing more could be read.
+bool LineReader::fill() {
+    if (endOfFile_ || !file_) {
+        return false;
+    }
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (buffer_.size() - end_ < kReadChunk / 2) {
+        buffer_.resize(buffer_.size() * 2);
+    }
+    const std::size_t got =
+        std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
+    end_ += got;
+    if (got == 0) {
+        endOfFile_ = true;
+        if (std::ferror(file_.get())) {
+            error_ = errno != 0 ? errno : EIO;
+        }
+    }
+    return got > 0;
+}
+
+bool LineReader::readLine(std::string& line) {
+    if (finished_) {
+        return false;
+    }
+    std::size_t searchFrom = begin_;
+    for (;;) {
+        const void* found =
+            std::memchr(buffer_.data() + searchFrom, '\n', end_ - searchFrom);
+        if (found != nullptr) {
+            const auto newline = static_cast<std::size_t>(
+                static_cast<const char*>(found) - buffer_.data());
+            std::size_t lineEnd = newline;
+            if (lineEnd > begin_ && buffer_[lineEnd - 1] == '\r') {
+                --lineEnd;
+            }
+            line.assign(buffer_.data() + begin_, lineEnd - begin_);
+            begin_ = newline + 1;
+            return true;
+        }
+        const std::size_t scanned = end_ - begin_;
+        if (!fill()) {
+            break;
+        }
+        searchFrom = begin_ + scanned;
+    }
+    finished_ = true;
+    if (error_ != 0) {
+        line.clear();
+        return false;
+    }
+    line.assign(buffer_.data() + begin_, end_ - begin_);
+    begin_ = end_;
+    return true;
+}
+
+OutputFile::~OutputFile() = default;
+
+bool OutputFile::open(const std::string& path) {
+    path_ = path;
+    errno = 0;
+    file_.reset(std::fopen(path.c_str(), "wb"));
+    if (!file_) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    std::setvbuf(file_.get(), nullptr, _IOFBF, kWriteBuffer);
+    error_ = 0;
+    return true;
+}
+
+void OutputFile::noteWriteFailure() {
+    if (error_ == 0) {
+        error_ = errno != 0 ? errno : EIO;
+    }
+}
+
+void OutputFile::write(std::string_view text) {
+    if (!file_ || text.empty()) {
+        return;
+    }
+    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
+        noteWriteFailure();
+    }
+}
+
+void OutputFile::write(char c) {
+    if (file_ && std::fputc(static_cast<unsigned char>(c), file_.get()) == EOF) {
+        noteWriteFailure();
+    }
+}
+
+void OutputFile::writeLine(std::string_view text) {
+    write(text);
+    write(std::string_view("\r\n", 2));
+}
+
+bool OutputFile::flush() {
+    if (!file_) {
+        return error_ == 0;
+    }
+    errno = 0;
+    if (std::fflush(file_.get()) != 0) {
+        noteWriteFailure();
+    }
+    return error_ == 0;
+}
+
+bool OutputFile::close() {
+    if (!file_) {
+        return error_ == 0;
+    }
+    flush();
+    errno = 0;
+    if (std::ferror(file_.get())) {
+        noteWriteFailure();
+    }
+    if (std::fclose(file_.release()) != 0) {
+        noteWriteFailure();
+    }
+    return error_ == 0;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,93 @@
+// Whole-line reading and checked writing of the text files that the stages
+// hand on to each other.
+//
+// Lines are never cut into pieces, however long they are. The intermediate
+// files are written with CR LF line ends, and a CR in front of a LF is part of
+// the line end when they are read back.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorn2shp {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads a text file line by line, each line whole.
+//
+// A file yields one line more than it has line feeds: a file that ends with a
+// line feed yields a last empty line, and an empty file yields one empty line.
+// The line end (LF, or CR LF) is not part of the line.
+class LineReader {
+public:
+    LineReader() = default;
+
+    // Opens `path` for reading. False when it cannot be opened; error() tells why.
+    bool open(const std::string& path);
+
+    // Stores the next line in `line`. False when every line has been read or a
+    // read failed (error() is then non-zero).
+    bool readLine(std::string& line);
+
+    // True once the last line of the file has been returned (or a read failed).
+    bool atEnd() const { return finished_; }
+
+    // The errno of the failed open or read, 0 when nothing failed.
+    int error() const { return error_; }
+
+    const std::string& path() const { return path_; }
+
+private:
+    bool fill();
+
+    FilePtr file_;
+    std::string path_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool endOfFile_ = false;
+    bool finished_ = false;
+    int error_ = 0;
+};
+
+// A buffered output file whose every failure is kept and reported by close().
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Creates or truncates `path`. False when it cannot be created; error() tells why.
+    bool open(const std::string& path);
+
+    void write(std::string_view text);
+    void write(char c);
+    // Writes `text` followed by CR LF, the line end of every intermediate file.
+    void writeLine(std::string_view text);
+
+    // Pushes buffered text to the file. False (and error() set) when that fails.
+    bool flush();
+    // Flushes and closes. False when any write, the flush or the close failed.
+    bool close();
+
+    bool isOpen() const { return file_ != nullptr; }
+    int error() const { return error_; }
+    const std::string& path() const { return path_; }
+
+private:
+    void noteWriteFailure();
+
+    FilePtr file_;
+    std::string path_;
+    int error_ = 0;
+};
+
+}  // namespace vorn2shp

@@ -1,0 +1,16 @@
+// Turns the token stream of second.imd into one outline line per object in
+// output.eff.imd, each followed by the object's line of def.imd.
+#pragma once
+
+namespace vorn2shp {
+
+class Translator {
+public:
+    Translator() = default;
+
+    // The whole translation pass with its four console lines. False when
+    // output.eff.imd cannot be written; the reason has been reported on stderr.
+    bool translate();
+};
+
+}  // namespace vorn2shp

@@ -1,0 +1,225 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <shapefil.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace vorn2shp::testing {
+
+namespace {
+
+std::string makeTempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                          "/vorn2shp-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    return pattern;
+}
+
+void removeTree(const std::string& path) {
+    std::error_code ignored;
+    // Tests may take write permission away; give it back so the tree can go.
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string formatNumber(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    return text;
+}
+
+}  // namespace
+
+ScopedWorkDir::ScopedWorkDir() : path_(makeTempDir()), previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(path_);
+}
+
+ScopedWorkDir::~ScopedWorkDir() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+    removeTree(path_);
+}
+
+TempDir::TempDir() : path_(makeTempDir()) {}
+TempDir::~TempDir() { removeTree(path_); }
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir) {
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        const int devNull = open("/dev/null", O_RDONLY);
+        dup2(devNull, STDIN_FILENO);
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errPipe[1], STDERR_FILENO);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(127);
+        }
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    RunResult result;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            char chunk[65536];
+            const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
+            if (got > 0) {
+                sinks[i]->append(chunk, static_cast<std::size_t>(got));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+std::string vorn2shpBinary() { return VORN2SHP_BINARY; }
+std::string sourceDir() { return VORN2SHP_SOURCE_DIR; }
+
+std::string dumpShapefile(const std::string& base) {
+    std::ostringstream dump;
+    SHPHandle shp = SHPOpen(base.c_str(), "rb");
+    if (shp == nullptr) {
+        return "cannot open " + base + ".shp\n";
+    }
+    int count = 0;
+    int type = 0;
+    SHPGetInfo(shp, &count, &type, nullptr, nullptr);
+    dump << "type " << type << " shapes " << count << "\n";
+    for (int i = 0; i < count; ++i) {
+        SHPObject* object = SHPReadObject(shp, i);
+        if (object == nullptr) {
+            dump << "shape " << i << " unreadable\n";
+            continue;
+        }
+        dump << "shape " << i << " parts " << object->nParts << " vertices "
+             << object->nVertices << "\n";
+        for (int part = 0; part < object->nParts; ++part) {
+            const int first = object->panPartStart[part];
+            const int last =
+                part + 1 < object->nParts ? object->panPartStart[part + 1] : object->nVertices;
+            dump << " part";
+            for (int v = first; v < last; ++v) {
+                dump << " (" << formatNumber(object->padfX[v]) << ","
+                     << formatNumber(object->padfY[v]) << ")";
+            }
+            dump << "\n";
+        }
+        if (object->nParts == 0 && object->nVertices > 0) {
+            dump << " points";
+            for (int v = 0; v < object->nVertices; ++v) {
+                dump << " (" << formatNumber(object->padfX[v]) << ","
+                     << formatNumber(object->padfY[v]) << ")";
+            }
+            dump << "\n";
+        }
+        SHPDestroyObject(object);
+    }
+    SHPClose(shp);
+
+    DBFHandle dbf = DBFOpen(base.c_str(), "rb");
+    if (dbf == nullptr) {
+        dump << "cannot open " << base << ".dbf\n";
+        return dump.str();
+    }
+    const int fields = DBFGetFieldCount(dbf);
+    const int rows = DBFGetRecordCount(dbf);
+    dump << "fields " << fields << " rows " << rows << "\n";
+    for (int f = 0; f < fields; ++f) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+        int width = 0;
+        int decimals = 0;
+        const DBFFieldType fieldType = DBFGetFieldInfo(dbf, f, name, &width, &decimals);
+        dump << "field " << name << " type " << static_cast<int>(fieldType) << " width "
+             << width << " decimals " << decimals << "\n";
+    }
+    for (int r = 0; r < rows; ++r) {
+        dump << "row " << r;
+        for (int f = 0; f < fields; ++f) {
+            const char* value = DBFReadStringAttribute(dbf, r, f);
+            dump << " [" << (value != nullptr ? value : "") << "]";
+        }
+        dump << "\n";
+    }
+    DBFClose(dbf);
+    return dump.str();
+}
+
+}  // namespace vorn2shp::testing

@@ -1,0 +1,67 @@
+// Helpers shared by the unit and end-to-end tests: scratch directories,
+// whole-file reads and writes, running the real binary, and a canonical text
+// dump of a shapefile read back through shapelib.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vorn2shp::testing {
+
+// A fresh temporary directory that is made the working directory for the
+// lifetime of the object; the previous working directory is restored and the
+// directory removed on destruction.
+class ScopedWorkDir {
+public:
+    ScopedWorkDir();
+    ~ScopedWorkDir();
+    ScopedWorkDir(const ScopedWorkDir&) = delete;
+    ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// A fresh temporary directory that is removed on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+struct RunResult {
+    int exitStatus = -1;  // the exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args` in `workDir`, with no standard input, and
+// collects everything it prints.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir);
+
+// The vorn2shp binary under test (set by the build).
+std::string vorn2shpBinary();
+// The source tree, for the bundled examples.
+std::string sourceDir();
+
+// A canonical text dump of <base>.shp/.shx/.dbf: shape type, every shape's
+// parts and vertices ("%.4f"), the table's fields and every row.
+std::string dumpShapefile(const std::string& base);
+
+}  // namespace vorn2shp::testing
