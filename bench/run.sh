@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Benchmarks vorn2shp end to end on generated maps (Release build).
+#
+#   bench/run.sh [runs]        default 5 runs per size, the median is reported
+#
+# For 100,000 and 1,000,000 tuples it prints wall seconds, tuples per second,
+# peak resident memory, the time of a plain copy of the input as the floor,
+# the time of each stage (taken from the transcript lines as they appear) and
+# a checksum of every output file. It then times the merge of one object of
+# 10,000 and of 100,000 triangles.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+runs="${1:-5}"
+"$root/scripts/setup.sh" bench
+
+build="$root/build/bench"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j 2 >/dev/null
+binary="$build/src/driver/vorn2shp"
+generator="$build/bench/generate_map"
+
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-bench-XXXXXX")"
+trap 'rm -rf "$scratch"' EXIT
+
+median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+
+# Runs the converter once in $scratch/run, writing "<wall> <rss-kb>" and the
+# stage boundaries (seconds since start, one "<time> <line>" per transcript line).
+convert_once() {
+  local input="$1" stages="$2"
+  rm -rf "$scratch/run" && mkdir "$scratch/run"
+  (
+    cd "$scratch/run"
+    local start=$EPOCHREALTIME
+    /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$binary" "$input" out |
+      while IFS= read -r line; do
+        echo "$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.3f", b-a}') $line"
+      done >"$stages"
+  )
+}
+
+stage_times() {
+  awk '
+    /Initial File Processing Done/ {prep=$1}
+    /Parsing Done/ {parse=$1}
+    /Conversion Process Done/ {translate=$1}
+    /Final output in .eff format/ {export=$1}
+    END {printf "prepare %.3f  parse %.3f  translate %.3f  export %.3f\n",
+                prep, parse-prep, translate-parse, export-translate}' "$1"
+}
+
+bench_size() {
+  local tuples="$1"
+  local dir="$scratch/map-$tuples"
+  mkdir -p "$dir"
+  "$generator" "$dir/map" "$tuples" 42 2>/dev/null
+  local walls=() rss=() copies=()
+  for ((i = 0; i < runs; i++)); do
+    local start=$EPOCHREALTIME
+    cp "$dir/map.txt" "$scratch/copy.txt"
+    copies+=("$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.3f", b-a}')")
+    rm -f "$scratch/copy.txt"
+    convert_once "$dir/map.txt" "$scratch/stages-$i.txt"
+    read -r wall kb <"$scratch/time.txt"
+    walls+=("$wall"); rss+=("$kb")
+  done
+  local wall copy peak
+  wall=$(printf '%s\n' "${walls[@]}" | median)
+  copy=$(printf '%s\n' "${copies[@]}" | median)
+  peak=$(printf '%s\n' "${rss[@]}" | sort -g | tail -1)
+  echo "== $tuples tuples ($(du -m "$dir/map.txt" | cut -f1) MB input), median of $runs runs"
+  awk -v w="$wall" -v n="$tuples" -v c="$copy" -v m="$peak" 'BEGIN {
+    printf "wall %.2f s, %.0f tuples/s, peak RSS %.1f MiB, cp %.3f s, ratio to cp %.1f\n",
+           w, n / (w > 0 ? w : 0.001), m / 1024, c, w / (c > 0 ? c : 0.001) }'
+  echo "stages (last run): $(stage_times "$scratch/stages-$((runs - 1)).txt")"
+  (cd "$scratch/run" && sha256sum output.eff.imd out.shp out.shx out.dbf | sed 's/^/  /')
+}
+
+bench_merge() {
+  local triangles="$1"
+  local dir="$scratch/object-$triangles"
+  mkdir -p "$dir"
+  "$generator" "$dir/map" 1 42 "$triangles" 2>/dev/null
+  local times=()
+  for ((i = 0; i < runs; i++)); do
+    convert_once "$dir/map.txt" "$scratch/stages.txt"
+    times+=("$(awk '/Parsing Done/ {p=$1} /Conversion Process Done/ {t=$1} END {printf "%.3f", t-p}' "$scratch/stages.txt")")
+  done
+  printf '%s\n' "${times[@]}" | median
+}
+
+bench_size 100000
+bench_size 1000000
+small=$(bench_merge 10000)
+large=$(bench_merge 100000)
+echo "== one object: translation with merge, median of $runs runs"
+awk -v s="$small" -v l="$large" 'BEGIN {
+  printf "10,000 triangles %.3f s, 100,000 triangles %.3f s, ratio %.1f (10 is linear)\n",
+         s, l, l / (s > 0 ? s : 0.001) }'
