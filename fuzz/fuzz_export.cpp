@@ -1,0 +1,17 @@
+// The export stage (validation, shape type, writing) on arbitrary
+// output.eff.imd and DBF$$$.fld.
+#include <cstddef>
+#include <cstdint>
+
+#include "export/shape_exporter.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vorn2shp::fuzz;
+    enterScratchDirectory();
+    const auto files = splitFiles(data, size, 2);
+    writeWholeFile("output.eff.imd", files[0]);
+    writeWholeFile("DBF$$$.fld", files[1]);
+    vorn2shp::exportShapefile("output.eff.imd", "out");
+    return 0;
+}
