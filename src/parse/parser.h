@@ -2,9 +2,16 @@
 // side effect of scanning, writes second.imd with one token per line.
 #pragma once
 
+#include <cstdint>
+
+#include "scanner.h"
+
 namespace vorn2shp {
 
-class Parser {
+// A recursive-descent recogniser with one token of lookahead: one method per
+// grammar rule. Every list tail is a loop, so the length of the text never
+// reaches the call stack.
+class Parser : public Scanner {
 public:
     Parser() = default;
 
@@ -13,8 +20,33 @@ public:
     bool initialize();
 
     // Prints the parsing lines. True for an accepted text; false after
-    // "Invaild VORN File " (or a write failure reported on stderr).
+    // "Invaild VORN File " (or a read or write failure reported on stderr).
+    // second.imd is complete on disk when it returns, either way.
     bool parse();
+
+private:
+    TokenKind fetchToken();
+    bool match(TokenKind kind);
+
+    bool program();
+    bool ruleList();
+    bool ruleListTail();
+    bool rule();
+    bool head();
+    bool argumentList();
+    bool argumentListTail();
+    bool argument();
+    bool body();
+    bool binding();
+    bool constraintList();
+    bool constraintListTail();
+    bool constraint();
+
+    void reportRejection() const;
+
+    TokenKind current_ = TokenKind::END_OF_FILE;
+    std::uint64_t tokensFetched_ = 0;
+    bool lastRuleCutOff_ = false;
 };
 
 }  // namespace vorn2shp

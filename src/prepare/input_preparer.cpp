@@ -1,11 +1,202 @@
 #include "input_preparer.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "common/diagnostics.h"
+#include "common/text_file.h"
+#include "field_list.h"
+#include "source_file.h"
+
 namespace vorn2shp {
 
-bool InputPreparer::prepare(const std::string&, const std::string&) { return true; }
+namespace {
+
+constexpr const char* kPreparedText = "first.imd";
+constexpr const char* kDefinitions = "def.imd";
+constexpr const char* kFieldList = "DBF$$$.fld";
+
+void reportUnreadable(const SourceFile& file) {
+    warn("cannot read " + describeFileError(file.path(), file.error()));
+}
+
+bool openConstraintFile(SourceFile& file, const std::string& path) {
+    if (file.open(path) == SourceFile::Status::Ready) {
+        return true;
+    }
+    reportUnreadable(file);
+    return false;
+}
+
+// A missing side file is no reason to stop: the objects simply get no
+// attribute text or no field names. One that exists but cannot be read is,
+// since reading it as empty would quietly lose what it holds.
+bool openSideFile(SourceFile& file, const std::string& path) {
+    switch (file.open(path)) {
+        case SourceFile::Status::Ready:
+            return true;
+        case SourceFile::Status::Missing:
+            warn(describeFileError(path, file.error()) + "; read as an empty file");
+            return true;
+        case SourceFile::Status::Unreadable:
+            break;
+    }
+    reportUnreadable(file);
+    return false;
+}
+
+// Writing an intermediate file that is also one of the user's files would
+// destroy the user's data before it has been read.
+bool isIntermediateFile(const SourceFile& file) {
+    if (file.missing()) {
+        return false;
+    }
+    for (const char* name : {kPreparedText, kDefinitions, kFieldList}) {
+        std::error_code ignored;
+        if (std::filesystem::equivalent(file.path(), name, ignored)) {
+            warn("cannot use " + file.path() + ": it is the intermediate file " + name +
+                 " of the working directory, which a run overwrites");
+            return true;
+        }
+    }
+    return false;
+}
+
+bool createOutput(OutputFile& out, const char* name) {
+    if (out.open(name)) {
+        return true;
+    }
+    warn("cannot create " + describeFileError(name, out.error()));
+    return false;
+}
+
+bool finishOutput(OutputFile& out) {
+    if (out.close()) {
+        return true;
+    }
+    warn("cannot write " + describeFileError(out.path(), out.error()));
+    return false;
+}
+
+// True when every line of `in` has been read, false (reported) after a read error.
+bool readToTheEnd(const SourceFile& in) {
+    if (in.error() == 0) {
+        return true;
+    }
+    reportUnreadable(in);
+    return false;
+}
+
+bool copyDefinitions(SourceFile& definitions) {
+    OutputFile out;
+    if (!createOutput(out, kDefinitions)) {
+        return false;
+    }
+    std::string line;
+    while (definitions.readLine(line)) {
+        out.writeLine(line);
+    }
+    return readToTheEnd(definitions) && finishOutput(out);
+}
+
+// The scanner takes a NUL byte for the end of the text, so everything after
+// the first one is silently lost; the user is told where it stands.
+void reportNulByte(const std::string& inputPath, std::size_t lineNumber) {
+    warn(inputPath + ":" + std::to_string(lineNumber) + ": NUL byte; the text after it is ignored");
+}
+
+bool writePreparedText(SourceFile& constraints) {
+    OutputFile out;
+    if (!createOutput(out, kPreparedText)) {
+        return false;
+    }
+    std::string line;
+    std::size_t lineNumber = 0;
+    bool nulReported = false;
+    while (constraints.readLine(line)) {
+        ++lineNumber;
+        if (!filterConstraintLine(line)) {
+            continue;
+        }
+        if (!nulReported && line.find('\0') != std::string::npos) {
+            reportNulByte(constraints.path(), lineNumber);
+            nulReported = true;
+        }
+        out.writeLine(line);
+    }
+    return readToTheEnd(constraints) && finishOutput(out);
+}
+
+// Only the second line of the .info file counts; nothing after it is read.
+bool writeFieldList(SourceFile& info) {
+    std::string line;
+    int linesRead = 0;
+    while (linesRead < 2 && info.readLine(line)) {
+        ++linesRead;
+    }
+    if (!readToTheEnd(info)) {
+        return false;
+    }
+    printLine(info.path());
+
+    const FieldList list = linesRead < 2 ? FieldList{"", FieldListFault::NoSecondLine}
+                                         : extractFieldList(line);
+    // A missing file has been reported already; its empty list says nothing new.
+    if (list.fault != FieldListFault::None && !info.missing()) {
+        warn(describeFieldListFault(info.path(), list.fault));
+    }
+    OutputFile out;
+    if (!createOutput(out, kFieldList)) {
+        return false;
+    }
+    out.writeLine(list.text);
+    return finishOutput(out);
+}
+
+}  // namespace
 
 std::string sideFileName(const std::string& inputPath, const std::string& extension) {
-    return inputPath + "." + extension;
+    const std::size_t slash = inputPath.rfind('/');
+    const std::size_t componentStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = inputPath.find_first_not_of('.', componentStart);
+    const std::size_t cut =
+        nameStart == std::string::npos ? std::string::npos : inputPath.find('.', nameStart);
+    return inputPath.substr(0, cut) + "." + extension;
+}
+
+bool filterConstraintLine(std::string& line) {
+    if (line.find('%') != std::string::npos) {
+        return false;
+    }
+    if (std::count(line.begin(), line.end(), '(') >= 2) {
+        return false;
+    }
+    if (!line.empty() && line.back() == '.') {
+        line.back() = ';';
+    }
+    return true;
+}
+
+// The output base name plays no part in this pass.
+bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*outputBase*/) {
+    SourceFile constraints;
+    SourceFile definitions;
+    SourceFile info;
+    if (!openConstraintFile(constraints, inputPath) ||
+        !openSideFile(definitions, sideFileName(inputPath, "def")) ||
+        !openSideFile(info, sideFileName(inputPath, "info"))) {
+        return false;
+    }
+    if (isIntermediateFile(constraints) || isIntermediateFile(definitions) ||
+        isIntermediateFile(info)) {
+        return false;
+    }
+    if (!copyDefinitions(definitions) || !writePreparedText(constraints)) {
+        return false;
+    }
+    printLine("Initial File Processing Done...");
+    return writeFieldList(info);
 }
 
 }  // namespace vorn2shp

@@ -11,12 +11,21 @@ class InputPreparer {
 public:
     InputPreparer() = default;
 
-    // Runs the whole pass. False when the run cannot go on; the reason has
-    // been reported on stderr.
+    // Runs the whole pass and prints its two console lines. False when the
+    // run cannot go on; the reason has been reported on stderr. The user's
+    // files are all checked before anything is written, and none of them is
+    // ever created or changed.
     bool prepare(const std::string& inputPath, const std::string& outputBase);
 };
 
-// The name of a side file ("def" or "info") that belongs to `inputPath`.
+// The name of a side file ("def" or "info") that belongs to `inputPath`: the
+// last path component is cut at its first '.' (leading dots skipped) and the
+// extension appended, so maps.old/town.txt gives maps.old/town.def.
 std::string sideFileName(const std::string& inputPath, const std::string& extension);
+
+// Applies the line rules of first.imd to one line of the constraint file:
+// false for a line that is dropped (it holds a '%', or two or more '(');
+// otherwise a final '.' becomes the ';' that ends a rule.
+bool filterConstraintLine(std::string& line);
 
 }  // namespace vorn2shp

@@ -1,0 +1,288 @@
+#include "scanner.h"
+
+#include <cerrno>
+
+#include "common/diagnostics.h"
+
+namespace vorn2shp {
+
+namespace {
+
+constexpr const char* kPreparedText = "first.imd";
+constexpr const char* kTokenFile = "second.imd";
+
+// first.imd can run to hundreds of megabytes; it is read in large blocks and
+// the echo is handed to second.imd in large blocks, never a character at a time.
+constexpr std::size_t kInputBlock = 1 << 18;
+constexpr std::size_t kEchoBlock = 1 << 16;
+
+bool isWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Plain ASCII tests: bytes 0x80 to 0xFF are never letters or digits, whatever
+// the locale and whatever the signedness of char.
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool beginsIdentifier(char c) { return isLetter(c) || isDigit(c) || c == '-' || c == '+'; }
+bool continuesIdentifier(char c) { return isLetter(c) || isDigit(c) || c == '_' || c == '.'; }
+
+// The tokens that are one character and nothing more.
+TokenKind singleCharacterKind(char c) {
+    switch (c) {
+        case '!': return TokenKind::NOT;
+        case '(': return TokenKind::OPEN_PARAN;
+        case ')': return TokenKind::CLOSE_PARAN;
+        case ',': return TokenKind::COMMA;
+        case ';': return TokenKind::PERIOD;
+        case '=': return TokenKind::EQUAL;
+        case '/': return TokenKind::DESCENDENT;
+        default: return TokenKind::FAILED;
+    }
+}
+
+}  // namespace
+
+const char* tokenKindName(TokenKind kind) {
+    switch (kind) {
+        case TokenKind::FAILED: return "FAILED";
+        case TokenKind::END_OF_FILE: return "END_OF_FILE";
+        case TokenKind::COLON: return "COLON";
+        case TokenKind::COLON_DASH: return "COLON_DASH";
+        case TokenKind::COMMA: return "COMMA";
+        case TokenKind::PERIOD: return "PERIOD";
+        case TokenKind::OPEN_PARAN: return "OPEN_PARAN";
+        case TokenKind::CLOSE_PARAN: return "CLOSE_PARAN";
+        case TokenKind::LESS: return "LESS";
+        case TokenKind::LESS_EQUAL: return "LESS_EQUAL";
+        case TokenKind::GREATER: return "GREATER";
+        case TokenKind::GREATER_EQUAL: return "GREATER_EQUAL";
+        case TokenKind::EQUAL: return "EQUAL";
+        case TokenKind::NOT: return "NOT";
+        case TokenKind::DESCENDENT: return "DESCENDENT";
+        case TokenKind::STRING: return "STRING";
+        case TokenKind::IDENTIFIER: return "IDENTIFIER";
+        case TokenKind::DASH: return "DASH";
+        case TokenKind::PLUS: return "PLUS";
+        case TokenKind::MINUS: return "MINUS";
+    }
+    return "UNKNOWN";
+}
+
+Scanner::Scanner() = default;
+
+// Whatever has been echoed reaches second.imd even when nobody asked for it.
+Scanner::~Scanner() { flushEcho(); }
+
+bool Scanner::openFiles() {
+    errno = 0;
+    input_.reset(std::fopen(kPreparedText, "rb"));
+    if (!input_) {
+        inputFailed_ = true;
+        warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
+        return false;
+    }
+    if (!output_.open(kTokenFile)) {
+        outputFailed_ = true;
+        warn("cannot create " + describeFileError(kTokenFile, output_.error()));
+        return false;
+    }
+    inputBuffer_.resize(kInputBlock);
+    advance();
+    return true;
+}
+
+bool Scanner::refill() {
+    if (inputEnded_ || !input_) {
+        return false;
+    }
+    errno = 0;
+    inputEnd_ = std::fread(inputBuffer_.data(), 1, inputBuffer_.size(), input_.get());
+    inputPos_ = 0;
+    if (inputEnd_ > 0) {
+        return true;
+    }
+    inputEnded_ = true;
+    if (std::ferror(input_.get())) {
+        // A read that fails is not the end of the text: the tokens stop being
+        // valid, and the parse reports the failure rather than a verdict.
+        inputFailed_ = true;
+        warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
+    }
+    return false;
+}
+
+// The next character that is not white space; 0 at the end of the text,
+// which a NUL byte marks just as the end of the file does.
+char Scanner::readChar() {
+    while (!inputEnded_) {
+        if (inputPos_ == inputEnd_ && !refill()) {
+            break;
+        }
+        const char c = inputBuffer_[inputPos_++];
+        if (c == '\n') {
+            ++line_;
+        }
+        if (isWhiteSpace(c)) {
+            continue;
+        }
+        if (c == '\0') {
+            inputEnded_ = true;
+        }
+        return c;
+    }
+    return '\0';
+}
+
+char Scanner::advance() {
+    current_ = readChar();
+    currentLine_ = line_;
+    return current_;
+}
+
+// Consumes the current character as part of the token being recognised.
+void Scanner::take() {
+    echo_.push_back(current_);
+    advance();
+}
+
+void Scanner::endEchoLine() {
+    echo_.append("\r\n");
+    if (echo_.size() >= kEchoBlock) {
+        handOverEcho();
+    }
+}
+
+// Moves the echoed text into the output file's own buffer.
+void Scanner::handOverEcho() {
+    if (output_.isOpen()) {
+        output_.write(echo_);
+        noteOutputFailure();
+    }
+    echo_.clear();
+}
+
+void Scanner::noteOutputFailure() {
+    if (output_.error() != 0 && !outputFailed_) {
+        outputFailed_ = true;
+        warn("cannot write " + describeFileError(kTokenFile, output_.error()));
+    }
+}
+
+bool Scanner::flushEcho() {
+    handOverEcho();
+    if (output_.isOpen()) {
+        output_.flush();
+        noteOutputFailure();
+    }
+    return !outputFailed_;
+}
+
+TokenKind Scanner::nextToken() {
+    tokenLine_ = currentLine_;
+    TokenKind result = TokenKind::FAILED;
+    State state = State::Start;
+    while (state != State::Accept && state != State::Failure) {
+        state = step(state, result);
+    }
+    if (state == State::Failure) {
+        // No line end: an unfinished string or identifier stays as an
+        // unfinished last line of second.imd.
+        return TokenKind::FAILED;
+    }
+    endEchoLine();
+    return result;
+}
+
+Scanner::State Scanner::step(State state, TokenKind& result) {
+    switch (state) {
+        case State::Start:
+            return startState(result);
+        case State::Colon:
+            return secondCharacterState('-', TokenKind::COLON_DASH, TokenKind::COLON, result);
+        case State::Less:
+            return secondCharacterState('=', TokenKind::LESS_EQUAL, TokenKind::LESS, result);
+        case State::Greater:
+            return secondCharacterState('=', TokenKind::GREATER_EQUAL, TokenKind::GREATER,
+                                        result);
+        case State::String:
+            return stringState(result);
+        case State::Identifier:
+            return identifierState(result);
+        case State::Accept:
+        case State::Failure:
+            break;
+    }
+    return state;
+}
+
+Scanner::State Scanner::startState(TokenKind& result) {
+    // Tested first, so '-' and '+' always begin an identifier.
+    if (beginsIdentifier(current_)) {
+        take();
+        return State::Identifier;
+    }
+    if (current_ == '\0') {
+        if (inputFailed_) {
+            return State::Failure;
+        }
+        echo_.push_back('\0');
+        result = TokenKind::END_OF_FILE;
+        return State::Accept;
+    }
+    const TokenKind single = singleCharacterKind(current_);
+    if (single != TokenKind::FAILED) {
+        take();
+        result = single;
+        return State::Accept;
+    }
+    switch (current_) {
+        case ':': take(); return State::Colon;
+        case '<': take(); return State::Less;
+        case '>': take(); return State::Greater;
+        case '\'': take(); return State::String;
+        default: return State::Failure;  // neither written nor consumed
+    }
+}
+
+// After ':', '<' or '>': one more character may complete a two-character token.
+Scanner::State Scanner::secondCharacterState(char second, TokenKind pair, TokenKind single,
+                                             TokenKind& result) {
+    if (current_ == second) {
+        take();
+        result = pair;
+    } else {
+        result = single;
+    }
+    return State::Accept;
+}
+
+Scanner::State Scanner::stringState(TokenKind& result) {
+    if (current_ == '\0') {
+        return State::Failure;
+    }
+    const bool closingQuote = current_ == '\'';
+    take();
+    if (closingQuote) {
+        result = TokenKind::STRING;
+        return State::Accept;
+    }
+    return State::String;
+}
+
+// An identifier that runs into the end of the text is a fault: a complete
+// text ends with the ';' of its last rule.
+Scanner::State Scanner::identifierState(TokenKind& result) {
+    if (current_ == '\0') {
+        return State::Failure;
+    }
+    if (continuesIdentifier(current_)) {
+        take();
+        return State::Identifier;
+    }
+    result = TokenKind::IDENTIFIER;
+    return State::Accept;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,106 @@
+// Splits the prepared constraint text of first.imd into tokens and echoes
+// every token as one line of second.imd, the file the translator reads.
+//
+// White space is dropped before the state machine sees a character, so it
+// separates nothing: "i d" is the name "id" and ": -" is ":-".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/text_file.h"
+
+namespace vorn2shp {
+
+// Token kinds with the codes the system has always used. DASH, PLUS and
+// MINUS are never produced: a sign always begins an identifier.
+enum class TokenKind : std::int32_t {
+    FAILED = -2,
+    END_OF_FILE = -1,
+    COLON = 0,
+    COLON_DASH = 1,
+    COMMA = 2,
+    PERIOD = 3,  // the ';' that ends a rule in first.imd
+    OPEN_PARAN = 5,
+    CLOSE_PARAN = 6,
+    LESS = 7,
+    LESS_EQUAL = 8,
+    GREATER = 9,
+    GREATER_EQUAL = 10,
+    EQUAL = 11,
+    NOT = 12,
+    DESCENDENT = 15,
+    STRING = 17,
+    IDENTIFIER = 18,
+    DASH = 19,
+    PLUS = 30,
+    MINUS = 31,
+};
+
+// The kind's name as the system spells it, e.g. "COLON_DASH".
+const char* tokenKindName(TokenKind kind);
+
+class Scanner {
+public:
+    Scanner();
+    Scanner(const Scanner&) = delete;
+    Scanner& operator=(const Scanner&) = delete;
+    ~Scanner();
+
+    // Opens first.imd for reading and creates second.imd, then reads the
+    // first character. False when either file cannot be used (reported).
+    bool openFiles();
+
+    // Recognises the token at the current character, echoes it to
+    // second.imd and returns its kind. FAILED leaves the offending character
+    // unconsumed; END_OF_FILE is returned again on every later call.
+    TokenKind nextToken();
+
+    // Puts everything echoed so far into second.imd on disk. False when a
+    // write failed (reported).
+    bool flushEcho();
+
+    // The line of first.imd on which the last token returned begins.
+    std::size_t tokenLine() const { return tokenLine_; }
+
+    // True once reading first.imd or writing second.imd has failed; the
+    // failure has been reported and the tokens from then on mean nothing.
+    bool ioFailed() const { return inputFailed_ || outputFailed_; }
+
+private:
+    enum class State { Failure = -1, Start = 0, Accept = 1, Colon = 2, Less = 3, Greater = 4,
+                       String = 5, Identifier = 10 };
+
+    char readChar();
+    char advance();
+    bool refill();
+
+    State step(State state, TokenKind& result);
+    State startState(TokenKind& result);
+    State secondCharacterState(char second, TokenKind pair, TokenKind single,
+                               TokenKind& result);
+    State stringState(TokenKind& result);
+    State identifierState(TokenKind& result);
+    void take();
+    void endEchoLine();
+    void handOverEcho();
+    void noteOutputFailure();
+
+    FilePtr input_;
+    OutputFile output_;
+    std::vector<char> inputBuffer_;
+    std::size_t inputPos_ = 0;
+    std::size_t inputEnd_ = 0;
+    bool inputEnded_ = false;   // end of file, or a NUL byte, has been read
+    bool inputFailed_ = false;
+    bool outputFailed_ = false;
+    std::string echo_;          // echoed text not yet handed to output_
+    char current_ = '\0';       // the next unconsumed character; 0 at the end
+    std::size_t line_ = 1;      // line of first.imd that reading has reached
+    std::size_t currentLine_ = 1;
+    std::size_t tokenLine_ = 1;
+};
+
+}  // namespace vorn2shp

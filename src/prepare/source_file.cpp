@@ -1,0 +1,45 @@
+#include "source_file.h"
+
+#include <cerrno>
+
+namespace vorn2shp {
+
+SourceFile::Status SourceFile::open(const std::string& path) {
+    path_ = path;
+    error_ = 0;
+    missing_ = false;
+    if (!reader_.open(path)) {
+        error_ = reader_.error();
+        missing_ = error_ == ENOENT;
+        // A missing file reads as an empty one: exactly one empty line.
+        firstLine_.clear();
+        firstLinePending_ = missing_;
+        return missing_ ? Status::Missing : Status::Unreadable;
+    }
+    // Some files open but cannot be read (a directory, for one); the first
+    // read tells, and it happens before anything has been written.
+    firstLinePending_ = reader_.readLine(firstLine_);
+    if (!firstLinePending_) {
+        error_ = reader_.error() != 0 ? reader_.error() : EIO;
+        return Status::Unreadable;
+    }
+    return Status::Ready;
+}
+
+bool SourceFile::readLine(std::string& line) {
+    if (firstLinePending_) {
+        firstLinePending_ = false;
+        line.swap(firstLine_);
+        return true;
+    }
+    if (missing_ || error_ != 0) {
+        return false;
+    }
+    if (reader_.readLine(line)) {
+        return true;
+    }
+    error_ = reader_.error();
+    return false;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,41 @@
+// Reading the user's own files (the constraint file and its side files).
+//
+// A user file is opened and its first line read before the pass writes
+// anything, so that a file that exists but cannot be read stops the run while
+// the working directory is still untouched. Nothing here ever creates or
+// changes a user file.
+#pragma once
+
+#include <string>
+
+#include "common/text_file.h"
+
+namespace vorn2shp {
+
+class SourceFile {
+public:
+    enum class Status { Ready, Missing, Unreadable };
+
+    // Opens `path` and reads its first line. Missing means the file does not
+    // exist; such a file then reads as an empty file (one empty line).
+    Status open(const std::string& path);
+
+    // The next whole line, without its line end. False when every line has
+    // been returned, or when a read failed (error() is then non-zero).
+    bool readLine(std::string& line);
+
+    // The errno of the failed open or read, 0 when nothing failed.
+    int error() const { return error_; }
+    const std::string& path() const { return path_; }
+    bool missing() const { return missing_; }
+
+private:
+    LineReader reader_;
+    std::string path_;
+    std::string firstLine_;
+    bool firstLinePending_ = false;
+    bool missing_ = false;
+    int error_ = 0;
+};
+
+}  // namespace vorn2shp
