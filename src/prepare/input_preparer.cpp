@@ -81,7 +81,7 @@ bool finishOutput(OutputFile& out) {
 
 // True when every line of `in` has been read, false (reported) after a read error.
 bool readToTheEnd(const SourceFile& in) {
-    if (in.error() == 0) {
+    if (!in.failed()) {
         return true;
     }
     reportUnreadable(in);

@@ -24,8 +24,11 @@ public:
     // been returned, or when a read failed (error() is then non-zero).
     bool readLine(std::string& line);
 
-    // The errno of the failed open or read, 0 when nothing failed.
+    // The errno of the failed open or read (ENOENT for a missing file), 0
+    // when nothing failed.
     int error() const { return error_; }
+    // True when the file exists but could not be opened or read.
+    bool failed() const { return error_ != 0 && !missing_; }
     const std::string& path() const { return path_; }
     bool missing() const { return missing_; }
 
