@@ -1,8 +1,123 @@
 #include "shape_exporter.h"
 
+#include <algorithm>
+#include <memory>
+
+#include "common/diagnostics.h"
+#include "common/text_file.h"
+#include "eff_validation.h"
+#include "field_name_list.h"
+#include "shape_writer.h"
+#include "table_text.h"
+
 namespace vorn2shp {
 
-// Stand-in until the export stage exists.
-int exportShapefile(const std::string&, const std::string&) { return 0; }
+namespace {
+
+using ShapefilePtr = std::unique_ptr<SHPInfo, decltype(&SHPClose)>;
+using TablePtr = std::unique_ptr<DBFInfo, decltype(&DBFClose)>;
+
+constexpr int kFailed = 1;
+
+std::vector<std::string> declaredFieldNames() {
+    FieldNameList list;
+    if (!list.load()) {
+        warn(describeFileError("DBF$$$.fld", list.error()) +
+             "; the columns take generated names");
+    }
+    return list.names();
+}
+
+// Every line's values go into as many columns as the fullest line needs,
+// and at least the declared ones. A table without columns cannot hold rows,
+// so a file of shapes without any value still gets one (blank) column.
+std::vector<std::string> planColumns(const std::vector<std::string>& declared,
+                                     const EffSummary& summary, bool utf8) {
+    std::size_t count = std::max(declared.size(), summary.largestValueCount);
+    if (count == 0 && summary.recordCount > 0) {
+        count = 1;
+    }
+    return columnNames(declared, count, utf8);
+}
+
+bool namesAreUtf8(const std::vector<std::string>& names) {
+    return std::all_of(names.begin(), names.end(),
+                       [](const std::string& name) { return isValidUtf8(name); });
+}
+
+// GDAL and the other readers learn the table's encoding from <base>.cpg.
+// The table is created without a code page, which also removes the .cpg of
+// an earlier run, and the .cpg is written here, where its write is checked.
+bool writeCodePage(const std::string& tablePath) {
+    OutputFile codePage;
+    const std::string path = tablePath.substr(0, tablePath.size() - 4) + ".cpg";
+    if (codePage.open(path)) {
+        codePage.write("UTF-8");
+        if (codePage.close()) {
+            return true;
+        }
+    }
+    warn(describeFileError(path, codePage.error()));
+    return false;
+}
+
+// Closes the text file and then both outputs, in that order; a failed write
+// or close of an output is reported here.
+bool closeAll(EffFile& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMonitor& monitor) {
+    eff.close();
+    shp.reset();
+    dbf.reset();
+    if (monitor.failed()) {
+        warn(monitor.failure());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int exportShapefile(const std::string& effPath, const std::string& outputBase) {
+    EffFile eff;
+    if (!eff.open(effPath)) {
+        warn(describeFileError(effPath, eff.error()));
+        return kFailed;
+    }
+    EffSummary summary;
+    if (!validateEffFile(eff, summary)) {
+        if (eff.error() != 0) {
+            warn(describeFileError(effPath, eff.error()));
+        } else {
+            printMessage("Input file is not valid");
+        }
+        return kFailed;
+    }
+    const int shapeType = chooseShapeType(eff);
+    const std::vector<std::string> declared = declaredFieldNames();
+    const bool utf8 = summary.valuesAreUtf8 && namesAreUtf8(declared);
+
+    // The monitor outlives both handles: closing them reports to it.
+    WriteMonitor monitor;
+    ShapefilePtr shp(SHPCreateLL(outputBase.c_str(), shapeType, monitor.hooks()), &SHPClose);
+    if (!shp) {
+        printMessage("Unable to create shapefile");
+        return kFailed;
+    }
+    monitor.watch(shp->fpSHP);
+    monitor.watch(shp->fpSHX);
+    TablePtr dbf(DBFCreateLL(outputBase.c_str(), nullptr, monitor.hooks()), &DBFClose);
+    if (!dbf) {
+        printMessage("Unable to create DBF file");
+        return kFailed;
+    }
+    monitor.watch(dbf->fp);
+
+    const ExportTarget target{shp.get(), dbf.get(), planColumns(declared, summary, utf8), utf8,
+                              &monitor};
+    if ((utf8 && !writeCodePage(WriteMonitor::pathOf(dbf->fp))) || !addColumns(target) ||
+        !writeRecords(eff, target)) {
+        return kFailed;
+    }
+    return closeAll(eff, shp, dbf, monitor) ? 0 : kFailed;
+}
 
 }  // namespace vorn2shp

@@ -1,0 +1,98 @@
+#include "eff_validation.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "table_text.h"
+
+namespace vorn2shp {
+
+namespace {
+
+const char* faultMessage(LineFault fault) {
+    switch (fault) {
+        case LineFault::NoCoordinates:
+            return "No coordinate information found";
+        case LineFault::ImproperCoordinate:
+            return "Improper coordinate formatting";
+        case LineFault::UnclosedPair:
+            return "No closing right parenthesis";
+        case LineFault::None:
+            break;
+    }
+    return "";
+}
+
+void noteValues(const RecordLine& record, EffSummary& summary) {
+    ++summary.recordCount;
+    summary.largestValueCount = std::max(summary.largestValueCount, record.values.size());
+    if (summary.valuesAreUtf8) {
+        summary.valuesAreUtf8 = std::all_of(record.values.begin(), record.values.end(),
+                                            [](std::string_view value) { return isValidUtf8(value); });
+    }
+}
+
+}  // namespace
+
+void removeChars(std::string_view text, std::string_view set, std::string& out) {
+    out.clear();
+    for (const char c : text) {
+        if (set.find(c) == std::string_view::npos) {
+            out.push_back(c);
+        }
+    }
+}
+
+void clearBuffer(std::string& buffer) { buffer.clear(); }
+
+void printMessage(const std::string& text) {
+    std::printf("%s", text.c_str());
+    std::fflush(stdout);
+}
+
+bool readLine(EffFile& file, std::string& line) {
+    clearBuffer(line);
+    if (!file.nextLine(line)) {
+        return false;
+    }
+    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+    return true;
+}
+
+bool checkEffLine(std::string_view line, RecordLine& record) {
+    const LineFault fault = parseRecordLine(line, record);
+    if (fault != LineFault::None) {
+        printMessage(faultMessage(fault));
+        return false;
+    }
+    return true;
+}
+
+bool validateEffFile(EffFile& file, EffSummary& summary) {
+    summary = EffSummary{};
+    if (!file.rewind()) {
+        return false;
+    }
+    std::string rawLine;
+    std::string line;
+    RecordLine record;
+    std::size_t lineNumber = 0;
+    while (file.nextLine(rawLine)) {
+        ++lineNumber;
+        // A line that holds only a carriage return is not empty: it is
+        // checked, and fails.
+        if (rawLine.empty()) {
+            continue;
+        }
+        removeChars(rawLine, "\r", line);
+        if (!checkEffLine(line, record)) {
+            printMessage(": line " + std::to_string(lineNumber) + ". ");
+            return false;
+        }
+        noteValues(record, summary);
+        clearBuffer(rawLine);
+    }
+    return file.error() == 0 && file.rewind();
+}
+
+}  // namespace vorn2shp

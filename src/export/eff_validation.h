@@ -1,0 +1,45 @@
+// Validation of output.eff.imd before any output file exists, and the small
+// text helpers that the whole export stage shares.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "eff_file.h"
+#include "record_line.h"
+
+namespace vorn2shp {
+
+// What the validation pass learns while it reads every line anyway: the
+// table needs it before the first row is written.
+struct EffSummary {
+    std::size_t recordCount = 0;        // non-empty lines
+    std::size_t largestValueCount = 0;  // attribute values of the fullest line
+    bool valuesAreUtf8 = true;          // every value is valid UTF-8
+};
+
+// Checks every line of `file`, counting empty lines but not checking them.
+// True when all lines pass; the file is then back at its start. False after
+// the fault of the first failing line and ": line <n>. " have been printed,
+// or when a read failed (file.error() is then set and nothing is printed).
+bool validateEffFile(EffFile& file, EffSummary& summary);
+
+// Checks one line (carriage returns removed) and fills `record` from it. On
+// a fault, prints the fault's message (and nothing else) and returns false.
+bool checkEffLine(std::string_view line, RecordLine& record);
+
+// Reads the next line of `file` into `line` with every carriage return
+// dropped. False when no line is left (or a read failed).
+bool readLine(EffFile& file, std::string& line);
+
+// Stores in `out` a copy of `text` without any character that occurs in `set`.
+void removeChars(std::string_view text, std::string_view set, std::string& out);
+
+// Empties `buffer` for the next line.
+void clearBuffer(std::string& buffer);
+
+// Writes `text` to stdout as it stands, with no line end.
+void printMessage(const std::string& text);
+
+}  // namespace vorn2shp

@@ -1,0 +1,40 @@
+// The attribute table's column names: the field names declared in
+// DBF$$$.fld, completed for values beyond them and made unique.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace vorn2shp {
+
+// The field names of DBF$$$.fld, in order. The file holds one list of names
+// separated by commas (line ends do not separate names); blanks around a
+// name are not part of it.
+class FieldNameList {
+public:
+    // Reads DBF$$$.fld in the working directory. False when it cannot be
+    // read; error() tells why and the list is empty.
+    bool load();
+
+    // Empty when no name is declared at all; an empty name inside the list
+    // keeps its position.
+    const std::vector<std::string>& names() const { return names_; }
+    int error() const { return error_; }
+
+private:
+    std::vector<std::string> names_;
+    int error_ = 0;
+};
+
+// dBASE keeps at most this many bytes of a column name.
+constexpr std::size_t kColumnNameWidth = 10;
+
+// The names of `columnCount` text columns. Column q takes declared name q, or
+// FIELD<q+1> where there is none (or it is empty). Every name is cut to the
+// width dBASE keeps; a name that would then agree with an earlier one, letter
+// case ignored, is cut shorter and takes the suffix _1, _2, ... instead.
+std::vector<std::string> columnNames(const std::vector<std::string>& declared,
+                                     std::size_t columnCount, bool utf8);
+
+}  // namespace vorn2shp

@@ -1,0 +1,133 @@
+#include "record_line.h"
+
+#include <cstdlib>
+
+#include "eff_validation.h"
+
+namespace vorn2shp {
+
+namespace {
+
+bool holds(std::string_view item, char c) { return item.find(c) != std::string_view::npos; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+void splitItems(std::string_view line, std::vector<std::string_view>& items) {
+    items.clear();
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        std::size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos) {
+            comma = line.size();
+        }
+        if (comma > start) {
+            items.push_back(line.substr(start, comma - start));
+        }
+        start = comma + 1;
+    }
+}
+
+// The number an item stands for once its parentheses and blanks are gone,
+// read the way atof reads (0 when there is no number).
+double coordinateValue(std::string_view item, std::string& scratch) {
+    removeChars(item, "() ", scratch);
+    return std::strtod(scratch.c_str(), nullptr);
+}
+
+// Whether an item after the first pair starts another pair: "(" and a
+// number, nothing else. Anything else there is the first attribute value.
+bool opensAnotherPair(std::string_view item, std::string& scratch) {
+    const std::size_t first = item.find_first_not_of(' ');
+    if (first == std::string_view::npos || item[first] != '(' || holds(item, ')')) {
+        return false;
+    }
+    removeChars(item.substr(first + 1), " ", scratch);
+    return isDecimalNumber(scratch);
+}
+
+}  // namespace
+
+bool isDecimalNumber(std::string_view text) {
+    std::size_t i = 0;
+    const auto skipDigits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && isDigit(text[i])) {
+            ++i;
+        }
+        return i - from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    std::size_t digits = skipDigits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        digits += skipDigits();
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            ++i;
+        }
+        if (skipDigits() == 0) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
+std::string_view withoutTerminator(std::string_view value) {
+    std::size_t end = value.size();
+    while (end > 0 && isBlank(value[end - 1])) {
+        --end;
+    }
+    if (end > 0 && (value[end - 1] == '.' || value[end - 1] == ';')) {
+        return value.substr(0, end - 1);
+    }
+    return value;
+}
+
+LineFault parseRecordLine(std::string_view line, RecordLine& record) {
+    record.x.clear();
+    record.y.clear();
+    record.values.clear();
+    splitItems(line, record.items);
+    const std::vector<std::string_view>& items = record.items;
+    if (items.empty() || !holds(items.front(), '(')) {
+        return LineFault::NoCoordinates;
+    }
+    // The first item must open a pair, whatever its number looks like; later
+    // pairs are recognised by their form.
+    std::size_t i = 0;
+    while (i < items.size() && (i == 0 || opensAnotherPair(items[i], record.scratch))) {
+        const std::string_view opening = items[i];
+        if (holds(opening, ')')) {
+            return LineFault::ImproperCoordinate;
+        }
+        if (i + 1 == items.size()) {
+            return LineFault::UnclosedPair;
+        }
+        const std::string_view closing = items[i + 1];
+        if (holds(closing, '(') && holds(closing, ')')) {
+            return LineFault::ImproperCoordinate;
+        }
+        if (!holds(closing, ')')) {
+            return LineFault::UnclosedPair;
+        }
+        record.x.push_back(coordinateValue(opening, record.scratch));
+        record.y.push_back(coordinateValue(closing, record.scratch));
+        i += 2;
+    }
+    record.values.assign(items.begin() + static_cast<std::ptrdiff_t>(i), items.end());
+    if (!record.values.empty()) {
+        record.values.back() = withoutTerminator(record.values.back());
+    }
+    return LineFault::None;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,48 @@
+// The layout of one record line of output.eff.imd.
+//
+// A line is a run of comma-separated items (a run of commas separates like
+// one, and empty items do not exist). It starts with the object's coordinate
+// pairs, each spread over two items: "(" and the x value, then the y value
+// and ")". The first item that does not continue that run starts the
+// attribute values, and every item after it is a value whatever it holds, so
+// an attribute text such as "Lake (North)" never changes the geometry.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorn2shp {
+
+enum class LineFault {
+    None,
+    NoCoordinates,          // the line does not start with a coordinate item
+    ImproperCoordinate,     // a coordinate item holds both parentheses
+    UnclosedPair,           // an opening item is not followed by a closing one
+};
+
+// One parsed line. Reused from line to line so that its storage is too.
+struct RecordLine {
+    std::vector<double> x;
+    std::vector<double> y;
+    // Views into the parsed line; the last one has lost its record terminator.
+    std::vector<std::string_view> values;
+
+    // Working storage of the parse.
+    std::vector<std::string_view> items;
+    std::string scratch;
+};
+
+// Fills `record` from `line` (carriage returns already removed). On a fault
+// the record is incomplete and must not be used.
+LineFault parseRecordLine(std::string_view line, RecordLine& record);
+
+// `value` without the record terminator: the "." or ";", and any blanks
+// after it, that ends the line's last value. "3.5" stays "3.5".
+std::string_view withoutTerminator(std::string_view value);
+
+// True for a plain decimal number: sign, digits with an optional fraction,
+// optional exponent, and nothing else.
+bool isDecimalNumber(std::string_view text);
+
+}  // namespace vorn2shp

@@ -1,0 +1,149 @@
+#include "write_monitor.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <new>
+
+#include "common/diagnostics.h"
+
+namespace vorn2shp {
+
+namespace {
+
+// What the hooks hand to shapelib as an SAFile. Files that shapelib opens
+// and closes again inside SHPCreateLL and DBFCreateLL are never watched:
+// what they write there (the empty headers) is written again through the
+// watched handles when the files are closed.
+struct HookedFile {
+    std::FILE* stream = nullptr;
+    std::string path;
+    WriteMonitor* monitor = nullptr;
+};
+
+HookedFile* hooked(SAFile file) { return reinterpret_cast<HookedFile*>(file); }
+
+int lastError() { return errno != 0 ? errno : EIO; }
+
+void noteFailure(const HookedFile* file, int errorNumber) {
+    if (file->monitor != nullptr) {
+        file->monitor->noteFailure(file->path, errorNumber);
+    }
+}
+
+// Hooks are called from C code, so nothing may be thrown through them.
+SAFile openFile(const char* path, const char* access) noexcept {
+    errno = 0;
+    std::FILE* stream = std::fopen(path, access);
+    try {
+        if (stream == nullptr) {
+            warn(describeFileError(path, lastError()));
+            return nullptr;
+        }
+        return reinterpret_cast<SAFile>(new HookedFile{stream, path, nullptr});
+    } catch (...) {
+        if (stream != nullptr) {
+            std::fclose(stream);
+        }
+        return nullptr;
+    }
+}
+
+SAOffset readFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
+    errno = 0;
+    const std::size_t got = std::fread(buffer, size, count, hooked(file)->stream);
+    if (got != count && std::ferror(hooked(file)->stream)) {
+        noteFailure(hooked(file), lastError());
+    }
+    return got;
+}
+
+SAOffset writeFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
+    errno = 0;
+    const std::size_t written = std::fwrite(buffer, size, count, hooked(file)->stream);
+    if (written != count) {
+        noteFailure(hooked(file), lastError());
+    }
+    return written;
+}
+
+SAOffset seekFile(SAFile file, SAOffset offset, int whence) {
+    errno = 0;
+    const int result = std::fseek(hooked(file)->stream, static_cast<long>(offset), whence);
+    if (result != 0) {
+        noteFailure(hooked(file), lastError());
+    }
+    return static_cast<SAOffset>(result);
+}
+
+SAOffset tellFile(SAFile file) {
+    errno = 0;
+    const long position = std::ftell(hooked(file)->stream);
+    if (position < 0) {
+        noteFailure(hooked(file), lastError());
+    }
+    return static_cast<SAOffset>(position);
+}
+
+int flushFile(SAFile file) {
+    errno = 0;
+    const int result = std::fflush(hooked(file)->stream);
+    if (result != 0) {
+        noteFailure(hooked(file), lastError());
+    }
+    return result;
+}
+
+int closeFile(SAFile file) {
+    HookedFile* closing = hooked(file);
+    errno = 0;
+    const int result = std::fclose(closing->stream);
+    if (result != 0) {
+        noteFailure(closing, lastError());
+    }
+    delete closing;
+    return result;
+}
+
+// Every failure shapelib reports here also shows in a result or in a hook,
+// and is reported by the export stage with the file it concerns.
+void ignoreLibraryMessage(const char*) {}
+
+}  // namespace
+
+WriteMonitor::WriteMonitor() {
+    SASetupDefaultHooks(&hooks_);
+    hooks_.FOpen = openFile;
+    hooks_.FRead = readFile;
+    hooks_.FWrite = writeFile;
+    hooks_.FSeek = seekFile;
+    hooks_.FTell = tellFile;
+    hooks_.FFlush = flushFile;
+    hooks_.FClose = closeFile;
+    hooks_.Error = ignoreLibraryMessage;
+}
+
+void WriteMonitor::watch(SAFile file) {
+    if (file != nullptr) {
+        hooked(file)->monitor = this;
+    }
+}
+
+std::string WriteMonitor::pathOf(SAFile file) {
+    return file != nullptr ? hooked(file)->path : std::string();
+}
+
+std::string WriteMonitor::failure() const { return describeFileError(failedPath_, failedError_); }
+
+void WriteMonitor::noteFailure(const std::string& path, int errorNumber) noexcept {
+    if (failedError_ != 0) {
+        return;
+    }
+    failedError_ = errorNumber != 0 ? errorNumber : EIO;
+    try {
+        failedPath_ = path;
+    } catch (const std::bad_alloc&) {
+        failedPath_.clear();
+    }
+}
+
+}  // namespace vorn2shp
