@@ -16,17 +16,45 @@ constexpr const char* kTokenFile = "second.imd";
 constexpr std::size_t kInputBlock = 1 << 18;
 constexpr std::size_t kEchoBlock = 1 << 16;
 
-bool isWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+// Character classes, looked up by byte value: every character of first.imd
+// passes through here, so a table beats a chain of comparisons. Plain ASCII
+// ranges only: bytes 0x80 to 0xFF are never letters or digits, whatever the
+// locale and whatever the signedness of char.
+enum CharacterClass : unsigned char {
+    kWhiteSpace = 1,          // space, tab, line feed, vertical tab, form feed, CR
+    kBeginsIdentifier = 2,    // letters, digits, '-' and '+'
+    kContinuesIdentifier = 4  // letters, digits, '_' and '.'
+};
+
+struct CharacterClasses {
+    unsigned char of[256] = {};
+
+    constexpr CharacterClasses() {
+        for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+            of[static_cast<unsigned char>(c)] = kWhiteSpace;
+        }
+        for (int c = 0; c < 256; ++c) {
+            const bool letterOrDigit =
+                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            if (letterOrDigit) {
+                of[c] = static_cast<unsigned char>(kBeginsIdentifier | kContinuesIdentifier);
+            }
+        }
+        of[static_cast<unsigned char>('-')] = kBeginsIdentifier;
+        of[static_cast<unsigned char>('+')] = kBeginsIdentifier;
+        of[static_cast<unsigned char>('_')] = kContinuesIdentifier;
+        of[static_cast<unsigned char>('.')] = kContinuesIdentifier;
+    }
+};
+
+constexpr CharacterClasses kClasses;
+
+bool hasClass(char c, CharacterClass characterClass) {
+    return (kClasses.of[static_cast<unsigned char>(c)] & characterClass) != 0;
 }
 
-// Plain ASCII tests: bytes 0x80 to 0xFF are never letters or digits, whatever
-// the locale and whatever the signedness of char.
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool beginsIdentifier(char c) { return isLetter(c) || isDigit(c) || c == '-' || c == '+'; }
-bool continuesIdentifier(char c) { return isLetter(c) || isDigit(c) || c == '_' || c == '.'; }
+bool beginsIdentifier(char c) { return hasClass(c, kBeginsIdentifier); }
+bool continuesIdentifier(char c) { return hasClass(c, kContinuesIdentifier); }
 
 // The tokens that are one character and nothing more.
 TokenKind singleCharacterKind(char c) {
@@ -89,6 +117,7 @@ bool Scanner::openFiles() {
         return false;
     }
     inputBuffer_.resize(kInputBlock);
+    echo_.reserve(kEchoBlock + 256);
     advance();
     return true;
 }
@@ -116,23 +145,23 @@ bool Scanner::refill() {
 // The next character that is not white space; 0 at the end of the text,
 // which a NUL byte marks just as the end of the file does.
 char Scanner::readChar() {
-    while (!inputEnded_) {
+    for (;;) {
         if (inputPos_ == inputEnd_ && !refill()) {
-            break;
+            return '\0';
         }
         const char c = inputBuffer_[inputPos_++];
+        if (!hasClass(c, kWhiteSpace)) {
+            if (c == '\0') {
+                // Nothing after it is ever read: refill() now reports the end.
+                inputEnded_ = true;
+                inputPos_ = inputEnd_;
+            }
+            return c;
+        }
         if (c == '\n') {
             ++line_;
         }
-        if (isWhiteSpace(c)) {
-            continue;
-        }
-        if (c == '\0') {
-            inputEnded_ = true;
-        }
-        return c;
     }
-    return '\0';
 }
 
 char Scanner::advance() {
@@ -148,7 +177,8 @@ void Scanner::take() {
 }
 
 void Scanner::endEchoLine() {
-    echo_.append("\r\n");
+    echo_.push_back('\r');
+    echo_.push_back('\n');
     if (echo_.size() >= kEchoBlock) {
         handOverEcho();
     }
@@ -258,28 +288,28 @@ Scanner::State Scanner::secondCharacterState(char second, TokenKind pair, TokenK
     return State::Accept;
 }
 
+// Everything up to the closing quote belongs to the string, white space
+// apart; the end of the text inside a string is a fault.
 Scanner::State Scanner::stringState(TokenKind& result) {
+    while (current_ != '\'' && current_ != '\0') {
+        take();
+    }
     if (current_ == '\0') {
         return State::Failure;
     }
-    const bool closingQuote = current_ == '\'';
     take();
-    if (closingQuote) {
-        result = TokenKind::STRING;
-        return State::Accept;
-    }
-    return State::String;
+    result = TokenKind::STRING;
+    return State::Accept;
 }
 
 // An identifier that runs into the end of the text is a fault: a complete
 // text ends with the ';' of its last rule.
 Scanner::State Scanner::identifierState(TokenKind& result) {
+    while (continuesIdentifier(current_)) {
+        take();
+    }
     if (current_ == '\0') {
         return State::Failure;
-    }
-    if (continuesIdentifier(current_)) {
-        take();
-        return State::Identifier;
     }
     result = TokenKind::IDENTIFIER;
     return State::Accept;
