@@ -52,8 +52,9 @@ void Parser::reportRejection() const {
     const std::string where = "first.imd:" + std::to_string(tokenLine()) + ": ";
     switch (current_) {
         case TokenKind::FAILED:
-            warn(where + "a character that begins no token, or a name or string that the "
-                         "end of the text cuts off");
+            warn(where +
+                 "a character that begins no token, or a name or string that the "
+                 "end of the text cuts off");
             break;
         case TokenKind::END_OF_FILE:
             warn(where + "unexpected end of the text");
@@ -107,8 +108,7 @@ bool Parser::argument() { return match(TokenKind::STRING) || match(TokenKind::ID
 bool Parser::body() { return binding() && match(TokenKind::COMMA) && constraintList(); }
 
 bool Parser::binding() {
-    return match(TokenKind::IDENTIFIER) && match(TokenKind::EQUAL) &&
-           match(TokenKind::IDENTIFIER);
+    return match(TokenKind::IDENTIFIER) && match(TokenKind::EQUAL) && match(TokenKind::IDENTIFIER);
 }
 
 bool Parser::constraintList() { return constraint() && constraintListTail(); }

@@ -59,14 +59,22 @@ bool continuesIdentifier(char c) { return hasClass(c, kContinuesIdentifier); }
 // The tokens that are one character and nothing more.
 TokenKind singleCharacterKind(char c) {
     switch (c) {
-        case '!': return TokenKind::NOT;
-        case '(': return TokenKind::OPEN_PARAN;
-        case ')': return TokenKind::CLOSE_PARAN;
-        case ',': return TokenKind::COMMA;
-        case ';': return TokenKind::PERIOD;
-        case '=': return TokenKind::EQUAL;
-        case '/': return TokenKind::DESCENDENT;
-        default: return TokenKind::FAILED;
+        case '!':
+            return TokenKind::NOT;
+        case '(':
+            return TokenKind::OPEN_PARAN;
+        case ')':
+            return TokenKind::CLOSE_PARAN;
+        case ',':
+            return TokenKind::COMMA;
+        case ';':
+            return TokenKind::PERIOD;
+        case '=':
+            return TokenKind::EQUAL;
+        case '/':
+            return TokenKind::DESCENDENT;
+        default:
+            return TokenKind::FAILED;
     }
 }
 
@@ -74,26 +82,46 @@ TokenKind singleCharacterKind(char c) {
 
 const char* tokenKindName(TokenKind kind) {
     switch (kind) {
-        case TokenKind::FAILED: return "FAILED";
-        case TokenKind::END_OF_FILE: return "END_OF_FILE";
-        case TokenKind::COLON: return "COLON";
-        case TokenKind::COLON_DASH: return "COLON_DASH";
-        case TokenKind::COMMA: return "COMMA";
-        case TokenKind::PERIOD: return "PERIOD";
-        case TokenKind::OPEN_PARAN: return "OPEN_PARAN";
-        case TokenKind::CLOSE_PARAN: return "CLOSE_PARAN";
-        case TokenKind::LESS: return "LESS";
-        case TokenKind::LESS_EQUAL: return "LESS_EQUAL";
-        case TokenKind::GREATER: return "GREATER";
-        case TokenKind::GREATER_EQUAL: return "GREATER_EQUAL";
-        case TokenKind::EQUAL: return "EQUAL";
-        case TokenKind::NOT: return "NOT";
-        case TokenKind::DESCENDENT: return "DESCENDENT";
-        case TokenKind::STRING: return "STRING";
-        case TokenKind::IDENTIFIER: return "IDENTIFIER";
-        case TokenKind::DASH: return "DASH";
-        case TokenKind::PLUS: return "PLUS";
-        case TokenKind::MINUS: return "MINUS";
+        case TokenKind::FAILED:
+            return "FAILED";
+        case TokenKind::END_OF_FILE:
+            return "END_OF_FILE";
+        case TokenKind::COLON:
+            return "COLON";
+        case TokenKind::COLON_DASH:
+            return "COLON_DASH";
+        case TokenKind::COMMA:
+            return "COMMA";
+        case TokenKind::PERIOD:
+            return "PERIOD";
+        case TokenKind::OPEN_PARAN:
+            return "OPEN_PARAN";
+        case TokenKind::CLOSE_PARAN:
+            return "CLOSE_PARAN";
+        case TokenKind::LESS:
+            return "LESS";
+        case TokenKind::LESS_EQUAL:
+            return "LESS_EQUAL";
+        case TokenKind::GREATER:
+            return "GREATER";
+        case TokenKind::GREATER_EQUAL:
+            return "GREATER_EQUAL";
+        case TokenKind::EQUAL:
+            return "EQUAL";
+        case TokenKind::NOT:
+            return "NOT";
+        case TokenKind::DESCENDENT:
+            return "DESCENDENT";
+        case TokenKind::STRING:
+            return "STRING";
+        case TokenKind::IDENTIFIER:
+            return "IDENTIFIER";
+        case TokenKind::DASH:
+            return "DASH";
+        case TokenKind::PLUS:
+            return "PLUS";
+        case TokenKind::MINUS:
+            return "MINUS";
     }
     return "UNKNOWN";
 }
@@ -234,8 +262,7 @@ Scanner::State Scanner::step(State state, TokenKind& result) {
         case State::Less:
             return secondCharacterState('=', TokenKind::LESS_EQUAL, TokenKind::LESS, result);
         case State::Greater:
-            return secondCharacterState('=', TokenKind::GREATER_EQUAL, TokenKind::GREATER,
-                                        result);
+            return secondCharacterState('=', TokenKind::GREATER_EQUAL, TokenKind::GREATER, result);
         case State::String:
             return stringState(result);
         case State::Identifier:
@@ -268,11 +295,20 @@ Scanner::State Scanner::startState(TokenKind& result) {
         return State::Accept;
     }
     switch (current_) {
-        case ':': take(); return State::Colon;
-        case '<': take(); return State::Less;
-        case '>': take(); return State::Greater;
-        case '\'': take(); return State::String;
-        default: return State::Failure;  // neither written nor consumed
+        case ':':
+            take();
+            return State::Colon;
+        case '<':
+            take();
+            return State::Less;
+        case '>':
+            take();
+            return State::Greater;
+        case '\'':
+            take();
+            return State::String;
+        default:
+            return State::Failure;  // neither written nor consumed
     }
 }
 

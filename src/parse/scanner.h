@@ -70,8 +70,16 @@ public:
     bool ioFailed() const { return inputFailed_ || outputFailed_; }
 
 private:
-    enum class State { Failure = -1, Start = 0, Accept = 1, Colon = 2, Less = 3, Greater = 4,
-                       String = 5, Identifier = 10 };
+    enum class State {
+        Failure = -1,
+        Start = 0,
+        Accept = 1,
+        Colon = 2,
+        Less = 3,
+        Greater = 4,
+        String = 5,
+        Identifier = 10
+    };
 
     char readChar();
     char advance();
@@ -79,8 +87,7 @@ private:
 
     State step(State state, TokenKind& result);
     State startState(TokenKind& result);
-    State secondCharacterState(char second, TokenKind pair, TokenKind single,
-                               TokenKind& result);
+    State secondCharacterState(char second, TokenKind pair, TokenKind single, TokenKind& result);
     State stringState(TokenKind& result);
     State identifierState(TokenKind& result);
     void take();
@@ -93,12 +100,12 @@ private:
     std::vector<char> inputBuffer_;
     std::size_t inputPos_ = 0;
     std::size_t inputEnd_ = 0;
-    bool inputEnded_ = false;   // end of file, or a NUL byte, has been read
+    bool inputEnded_ = false;  // end of file, or a NUL byte, has been read
     bool inputFailed_ = false;
     bool outputFailed_ = false;
-    std::string echo_;          // echoed text not yet handed to output_
-    char current_ = '\0';       // the next unconsumed character; 0 at the end
-    std::size_t line_ = 1;      // line of first.imd that reading has reached
+    std::string echo_;      // echoed text not yet handed to output_
+    char current_ = '\0';   // the next unconsumed character; 0 at the end
+    std::size_t line_ = 1;  // line of first.imd that reading has reached
     std::size_t currentLine_ = 1;
     std::size_t tokenLine_ = 1;
 };

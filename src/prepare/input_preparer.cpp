@@ -140,8 +140,8 @@ bool writeFieldList(SourceFile& info) {
     }
     printLine(info.path());
 
-    const FieldList list = linesRead < 2 ? FieldList{"", FieldListFault::NoSecondLine}
-                                         : extractFieldList(line);
+    const FieldList list =
+        linesRead < 2 ? FieldList{"", FieldListFault::NoSecondLine} : extractFieldList(line);
     // A missing file has been reported already; its empty list says nothing new.
     if (list.fault != FieldListFault::None && !info.missing()) {
         warn(describeFieldListFault(info.path(), list.fault));

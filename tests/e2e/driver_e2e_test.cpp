@@ -12,10 +12,10 @@
 namespace vorn2shp {
 namespace {
 
-using testing::RunResult;
-using testing::TempDir;
 using testing::readFile;
 using testing::runProgram;
+using testing::RunResult;
+using testing::TempDir;
 using testing::vorn2shpBinary;
 using testing::writeFile;
 using namespace std::string_literals;
@@ -74,13 +74,13 @@ TEST(DriverEndToEnd, AValidRunPrintsTheTranscriptAndLeavesTheIntermediateFiles) 
               "\r\n");
     EXPECT_EQ(readFile(dir.file("def.imd")), "Mill Pond,water\r\n\r\n");
     EXPECT_EQ(readFile(dir.file("DBF$$$.fld")), "name, kind\r\n");
-    EXPECT_EQ(readFile(dir.file("second.imd")),
-              crLfLines({"sq", "(",  "id", ",",  "x",   ",",  "y",  ")",   ":-",  "id",
-                         "=",  "1",  ",",  "0x", "-4y", "<=", "0",  ",",   "4x",  "+0y",
-                         "<=", "16", ",",  "-4x", "+4y", "<=", "0", ";",
-                         "sq", "(",  "id", ",",  "x",   ",",  "y",  ")",   ":-",  "id",
-                         "=",  "1",  ",",  "4x", "-4y", "<=", "0",  ",",   "0x",  "+4y",
-                         "<=", "16", ",",  "-4x", "+0y", "<=", "0", ";",  "\0"s, "\0"s}));
+    EXPECT_EQ(
+        readFile(dir.file("second.imd")),
+        crLfLines({"sq",  "(",  "id",  ",",   "x",   ",",  "y",   ")",   ":-",  "id", "=",  "1",
+                   ",",   "0x", "-4y", "<=",  "0",   ",",  "4x",  "+0y", "<=",  "16", ",",  "-4x",
+                   "+4y", "<=", "0",   ";",   "sq",  "(",  "id",  ",",   "x",   ",",  "y",  ")",
+                   ":-",  "id", "=",   "1",   ",",   "4x", "-4y", "<=",  "0",   ",",  "0x", "+4y",
+                   "<=",  "16", ",",   "-4x", "+0y", "<=", "0",   ";",   "\0"s, "\0"s}));
     EXPECT_TRUE(testing::fileExists(dir.file("output.eff.imd")));
     EXPECT_FALSE(testing::fileExists(dir.file("output.eff")));
 }

@@ -17,27 +17,40 @@
 namespace vorn2shp {
 namespace {
 
-using testing::ScopedWorkDir;
 using testing::readFile;
+using testing::ScopedWorkDir;
 using testing::writeFile;
 using namespace std::string_literals;
 
 // One letter per token kind: the alphabet of the reference expressions.
 char kindLetter(TokenKind kind) {
     switch (kind) {
-        case TokenKind::IDENTIFIER: return 'i';
-        case TokenKind::STRING: return 's';
-        case TokenKind::OPEN_PARAN: return 'o';
-        case TokenKind::CLOSE_PARAN: return 'c';
-        case TokenKind::COLON_DASH: return 'd';
-        case TokenKind::EQUAL: return 'e';
-        case TokenKind::COMMA: return 'm';
-        case TokenKind::PERIOD: return 'p';
-        case TokenKind::GREATER_EQUAL: return 'g';
-        case TokenKind::LESS_EQUAL: return 'l';
-        case TokenKind::END_OF_FILE: return '$';
-        case TokenKind::FAILED: return '!';
-        default: return 'x';
+        case TokenKind::IDENTIFIER:
+            return 'i';
+        case TokenKind::STRING:
+            return 's';
+        case TokenKind::OPEN_PARAN:
+            return 'o';
+        case TokenKind::CLOSE_PARAN:
+            return 'c';
+        case TokenKind::COLON_DASH:
+            return 'd';
+        case TokenKind::EQUAL:
+            return 'e';
+        case TokenKind::COMMA:
+            return 'm';
+        case TokenKind::PERIOD:
+            return 'p';
+        case TokenKind::GREATER_EQUAL:
+            return 'g';
+        case TokenKind::LESS_EQUAL:
+            return 'l';
+        case TokenKind::END_OF_FILE:
+            return '$';
+        case TokenKind::FAILED:
+            return '!';
+        default:
+            return 'x';
     }
 }
 
@@ -58,7 +71,10 @@ std::string scannedKinds() {
 std::string optional(const std::string& pattern) { return "(" + pattern + ")?"; }
 
 const std::string kConstraint = "ii[gl]i";
-const std::string kRule = "io[si](m[si])*cdiei" "m" + kConstraint + "(m" + kConstraint + ")*p";
+const std::string kRule =
+    "io[si](m[si])*cdiei"
+    "m" +
+    kConstraint + "(m" + kConstraint + ")*p";
 
 // Every proper start of a rule, the empty one included.
 std::string ruleStart() {
@@ -83,11 +99,11 @@ Verdict referenceVerdict(const std::string& kinds) {
 }
 
 const std::vector<std::string> kRuleTokens = {
-    "tri", "(", "id", ",", "'a b'", ")", ":-", "id", "=", "1", ",", "1x", "+1y", ">=",
-    "0",   ",", "-1x", "+1y", "<=", "4", ";"};
-const std::vector<std::string> kStrayTokens = {
-    "x", "-2", "id", "'s'", "(", ")", ":-", ",", "=", ">=", "<=", ";", ":",
-    "<", ">", "!", "/", "?", ".", "_", "'", "\0"s, "\xC3\xA9", "%"};
+    "tri", "(",   "id", ",", "'a b'", ")",   ":-",  "id", "=", "1", ",",
+    "1x",  "+1y", ">=", "0", ",",     "-1x", "+1y", "<=", "4", ";"};
+const std::vector<std::string> kStrayTokens = {"x", "-2", "id", "'s'", "(", ")",   ":-",       ",",
+                                               "=", ">=", "<=", ";",   ":", "<",   ">",        "!",
+                                               "/", "?",  ".",  "_",   "'", "\0"s, "\xC3\xA9", "%"};
 
 // Whole rules with a few tokens dropped, added, swapped or cut off.
 std::string mutatedRules(std::mt19937& random) {
@@ -101,11 +117,19 @@ std::string mutatedRules(std::mt19937& random) {
     for (int change = 0; change < changes && !tokens.empty(); ++change) {
         std::uniform_int_distribution<std::size_t> at(0, tokens.size() - 1);
         switch (std::uniform_int_distribution<int>(0, 3)(random)) {
-            case 0: tokens.erase(tokens.begin() + static_cast<long>(at(random))); break;
-            case 1: tokens.insert(tokens.begin() + static_cast<long>(at(random)),
-                                  kStrayTokens[stray(random)]); break;
-            case 2: tokens[at(random)] = kStrayTokens[stray(random)]; break;
-            default: tokens.resize(at(random)); break;
+            case 0:
+                tokens.erase(tokens.begin() + static_cast<long>(at(random)));
+                break;
+            case 1:
+                tokens.insert(tokens.begin() + static_cast<long>(at(random)),
+                              kStrayTokens[stray(random)]);
+                break;
+            case 2:
+                tokens[at(random)] = kStrayTokens[stray(random)];
+                break;
+            default:
+                tokens.resize(at(random));
+                break;
         }
     }
     const std::vector<std::string> separators = {"", " ", "\n", "\r\n", "\t"};

@@ -10,8 +10,8 @@
 namespace vorn2shp {
 namespace {
 
-using testing::ScopedWorkDir;
 using testing::readFile;
+using testing::ScopedWorkDir;
 using testing::writeFile;
 using namespace std::string_literals;
 
@@ -76,8 +76,12 @@ TEST(Parser, AcceptsWellFormedTexts) {
 
 TEST(Parser, AcceptsACutOffLastRuleWithAWarning) {
     const std::vector<std::string> lastLines = {
-        "r(id,", "r(", "r(id, x) :-", "r('a', x) :- id =",
-        "r(id) :- id = 1, 1x + 1y >=", "r(id) :- id = 1, 1x + 1y >= 0,",
+        "r(id,",
+        "r(",
+        "r(id, x) :-",
+        "r('a', x) :- id =",
+        "r(id) :- id = 1, 1x + 1y >=",
+        "r(id) :- id = 1, 1x + 1y >= 0,",
     };
     for (const std::string& last : lastLines) {
         ScopedWorkDir dir;
@@ -139,8 +143,7 @@ TEST(Parser, TellsWhereTheTextStopsBeingValid) {
     };
     const std::vector<Case> cases = {
         {"", "vorn2shp: first.imd:1: unexpected end of the text\n"},
-        {"r(x) :- id = 1,\n\n1x + 1y > 3;",
-         "vorn2shp: first.imd:3: unexpected GREATER\n"},
+        {"r(x) :- id = 1,\n\n1x + 1y > 3;", "vorn2shp: first.imd:3: unexpected GREATER\n"},
         {"a;\n?", "vorn2shp: first.imd:1: unexpected PERIOD\n"},
         {kRule + "\n\n r(x",
          "vorn2shp: first.imd:3: a character that begins no token, or a name or string "
@@ -154,9 +157,8 @@ TEST(Parser, TellsWhereTheTextStopsBeingValid) {
 
 // The token lines of the example rule, as the translator reads them.
 const std::vector<std::string> kExampleLines = {
-    "tri", "(",   "id",  ",",  "x",   ",",   "y",  ")",  ":-", "id",
-    "=",   "1",   ",",   "1x", "+1y", ">=",  "0",  ",",  "-1x", "+1y",
-    "<=",  "4",   ",",   "1x", "+2y", "<=",  "8",  ";",  "\0"s, "\0"s,
+    "tri", "(", "id", ",",   "x",   ",",  "y", ")", ":-", "id",  "=",  "1", ",", "1x",  "+1y",
+    ">=",  "0", ",",  "-1x", "+1y", "<=", "4", ",", "1x", "+2y", "<=", "8", ";", "\0"s, "\0"s,
 };
 
 std::string crLfLines(const std::vector<std::string>& lines) {

@@ -11,8 +11,8 @@
 namespace vorn2shp {
 namespace {
 
-using testing::ScopedWorkDir;
 using testing::readFile;
+using testing::ScopedWorkDir;
 using testing::writeFile;
 using namespace std::string_literals;
 using K = TokenKind;
@@ -183,8 +183,7 @@ TEST(Scanner, ReportsFilesThatCannotBeUsed) {
     const std::vector<Case> cases = {
         {"first.imd", true, true, "vorn2shp: cannot read first.imd: Is a directory\n"},
         {"second.imd", true, false, "vorn2shp: cannot create second.imd: Is a directory\n"},
-        {"second.imd", false, true,
-         "vorn2shp: cannot write second.imd: No space left on device\n"},
+        {"second.imd", false, true, "vorn2shp: cannot write second.imd: No space left on device\n"},
     };
     for (const Case& c : cases) {
         ScopedWorkDir dir;
@@ -217,30 +216,6 @@ TEST(Scanner, ReportsFilesThatCannotBeUsed) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "vorn2shp: cannot read first.imd: No such file or directory\n");
     EXPECT_FALSE(testing::fileExists("second.imd"));
-}
-
-TEST(TokenKind, KeepsTheSystemsCodesAndNames) {
-    struct Case {
-        TokenKind kind;
-        int code;
-        const char* name;
-    };
-    const std::vector<Case> cases = {
-        {K::FAILED, -2, "FAILED"},         {K::END_OF_FILE, -1, "END_OF_FILE"},
-        {K::COLON, 0, "COLON"},            {K::COLON_DASH, 1, "COLON_DASH"},
-        {K::COMMA, 2, "COMMA"},            {K::PERIOD, 3, "PERIOD"},
-        {K::OPEN_PARAN, 5, "OPEN_PARAN"},  {K::CLOSE_PARAN, 6, "CLOSE_PARAN"},
-        {K::LESS, 7, "LESS"},              {K::LESS_EQUAL, 8, "LESS_EQUAL"},
-        {K::GREATER, 9, "GREATER"},        {K::GREATER_EQUAL, 10, "GREATER_EQUAL"},
-        {K::EQUAL, 11, "EQUAL"},           {K::NOT, 12, "NOT"},
-        {K::DESCENDENT, 15, "DESCENDENT"}, {K::STRING, 17, "STRING"},
-        {K::IDENTIFIER, 18, "IDENTIFIER"}, {K::DASH, 19, "DASH"},
-        {K::PLUS, 30, "PLUS"},             {K::MINUS, 31, "MINUS"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(static_cast<int>(c.kind), c.code) << c.name;
-        EXPECT_STREQ(tokenKindName(c.kind), c.name);
-    }
 }
 
 }  // namespace

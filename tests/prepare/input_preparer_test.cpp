@@ -13,9 +13,9 @@
 namespace vorn2shp {
 namespace {
 
-using testing::ScopedWorkDir;
 using testing::fileExists;
 using testing::readFile;
+using testing::ScopedWorkDir;
 using testing::writeFile;
 using namespace std::string_literals;
 
@@ -156,8 +156,7 @@ TEST(InputPreparer, ReadsLongLinesWhole) {
               longDef + "\nnext", "x\nT(" + megabyte + ")");
 
     EXPECT_TRUE(runPrepare("town.txt").ok);
-    EXPECT_EQ(readFile("first.imd"),
-              std::string(1500, 'y') + ";\r\n" + exactly999 + "\r\n");
+    EXPECT_EQ(readFile("first.imd"), std::string(1500, 'y') + ";\r\n" + exactly999 + "\r\n");
     EXPECT_EQ(readFile("def.imd"), longDef + "\r\nnext\r\n");
     EXPECT_EQ(readFile("DBF$$$.fld"), megabyte + "\r\n");
 }
@@ -293,8 +292,7 @@ TEST(InputPreparer, ReportsAnIntermediateFileThatCannotBeWritten) {
         {"first.imd", true, "vorn2shp: cannot create first.imd: Is a directory\n", ""},
         {"DBF$$$.fld", true, "vorn2shp: cannot create DBF$$$.fld: Is a directory\n",
          "Initial File Processing Done...\ntown.info\n"},
-        {"first.imd", false, "vorn2shp: cannot write first.imd: No space left on device\n",
-         ""},
+        {"first.imd", false, "vorn2shp: cannot write first.imd: No space left on device\n", ""},
         {"DBF$$$.fld", false, "vorn2shp: cannot write DBF$$$.fld: No space left on device\n",
          "Initial File Processing Done...\ntown.info\n"},
     };
