@@ -1,22 +1,214 @@
-#include "translator.h"
+// The translation pass.
+//
+// Tuples are read one at a time; consecutive tuples with the same id are
+// one object, whose triangles are merged into its outline when the next id
+// (or the end) comes. Only one object's triangles are ever held, so memory
+// follows the largest object, not the file.
+#include "translate/translator.h"
+
+#include <string>
+#include <vector>
 
 #include "common/diagnostics.h"
 #include "common/text_file.h"
+#include "translate/eff_format.h"
+#include "translate/outline_merge.h"
+#include "translate/tuple_reader.h"
 
 namespace vorn2shp {
 
-// Stand-in until the translation pass exists: an empty output.eff.imd.
+namespace {
+
+const char* const kTokenFile = "second.imd";
+const char* const kAttributeFile = "def.imd";
+const char* const kOutputFile = "output.eff.imd";
+
+std::string objectName(int id) { return "object " + std::to_string(id); }
+
+std::string whyNoTriangle(TriangleFault fault, long rule) {
+    const std::string ruleName = "rule " + std::to_string(rule);
+    switch (fault) {
+        case TriangleFault::CoefficientOutOfRange:
+            return ruleName + " has a number too large to compute with";
+        case TriangleFault::ParallelLines:
+            return ruleName + " has two parallel lines, which bound no triangle";
+        case TriangleFault::CornerOutOfRange:
+            return "the lines of " + ruleName + " meet too far out to compute with";
+        case TriangleFault::NoArea:
+            return "the corners of " + ruleName + " lie on one line";
+        case TriangleFault::None:
+            break;
+    }
+    return ruleName;
+}
+
+class TranslationPass {
+public:
+    bool open();
+    bool run();
+
+private:
+    void take(const Tuple& tuple);
+    void addTriangle(const Tuple& tuple);
+    void closeObject();
+    std::string nextAttributeText();
+    void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
+    void warnAbout(const std::string& message) const { warn(objectName(objectId_) + ": " + message); }
+
+    TupleReader tuples_;
+    LineReader attributes_;
+    bool attributesLeft_ = false;
+    bool attributesWarned_ = false;
+    OutputFile eff_;
+
+    bool inObject_ = false;
+    int objectId_ = 0;
+    std::vector<Triangle> triangles_;
+    std::size_t linesWritten_ = 0;
+    std::string line_;
+};
+
+bool TranslationPass::open() {
+    if (!tuples_.open(kTokenFile)) {
+        warn(describeFileError(kTokenFile, tuples_.error()));
+        return false;
+    }
+    attributesLeft_ = attributes_.open(kAttributeFile);
+    if (!attributesLeft_) {
+        warn(describeFileError(kAttributeFile, attributes_.error()) +
+             "; every object gets an empty attribute text");
+        attributesWarned_ = true;
+    }
+    if (!eff_.open(kOutputFile)) {
+        warn(describeFileError(kOutputFile, eff_.error()));
+        return false;
+    }
+    return true;
+}
+
+bool TranslationPass::run() {
+    Tuple tuple;
+    while (tuples_.next(tuple)) {
+        take(tuple);
+    }
+    if (tuples_.error() != 0) {
+        warn(describeFileError(kTokenFile, tuples_.error()));
+        return false;
+    }
+    closeObject();
+    if (!eff_.close()) {
+        warn(describeFileError(kOutputFile, eff_.error()));
+        return false;
+    }
+    return true;
+}
+
+void TranslationPass::take(const Tuple& tuple) {
+    if (!inObject_ || tuple.id != objectId_) {
+        closeObject();
+        inObject_ = true;
+        objectId_ = tuple.id;
+    }
+    const std::string rule = "rule " + std::to_string(tuple.rule);
+    if (tuple.cutOff) {
+        warnAbout(rule + " breaks off before its end; the tuple was left out");
+    } else if (tuple.constraintCount < 3) {
+        warnAbout(rule + " gives " + std::to_string(tuple.constraintCount) +
+                  " constraint(s), a triangle needs 3; the tuple was left out");
+    } else {
+        if (tuple.constraintCount > 3) {
+            warnAbout(rule + " gives " + std::to_string(tuple.constraintCount) +
+                      " constraints; only the first 3 were used");
+        }
+        addTriangle(tuple);
+    }
+}
+
+void TranslationPass::addTriangle(const Tuple& tuple) {
+    Triangle triangle;
+    const TriangleFault fault = triangleOf(tuple.lines, triangle);
+    if (fault == TriangleFault::None) {
+        triangles_.push_back(triangle);
+    } else {
+        warnAbout(whyNoTriangle(fault, tuple.rule) + "; the tuple was left out");
+    }
+}
+
+// Ends the current object: its line of def.imd is used up whether or not
+// an outline is written, so every later object keeps its own attributes.
+void TranslationPass::closeObject() {
+    if (!inObject_) {
+        return;
+    }
+    inObject_ = false;
+    const std::string attributes = nextAttributeText();
+    const MergeResult merged = mergeGroup(triangles_);
+    triangles_.clear();
+    if (merged.droppedTriangles > 0) {
+        warnAbout(std::to_string(merged.droppedTriangles) +
+                  " triangle(s) smaller than the corner tolerance were left out");
+    }
+    if (!merged.edgeToEdge) {
+        warnAbout("its triangles do not meet edge to edge (they overlap, or a corner lies "
+                  "on another triangle's side); the outline follows them as far as it can");
+    }
+    if (merged.rings.empty()) {
+        warnAbout("no tuple gives a usable triangle, so nothing was written for it; its line of " +
+                  std::string(kAttributeFile) + " was skipped");
+        return;
+    }
+    writeObjectLine(merged.rings, attributes);
+}
+
+// The next line of def.imd. The empty line that a final line end leaves
+// behind is not a line of its own: running out gives an empty text.
+std::string TranslationPass::nextAttributeText() {
+    std::string text;
+    if (attributesLeft_ && attributes_.readLine(text) && !(text.empty() && attributes_.atEnd())) {
+        return text;
+    }
+    attributesLeft_ = false;
+    if (attributes_.error() != 0 && !attributesWarned_) {
+        warn(describeFileError(kAttributeFile, attributes_.error()));
+    }
+    if (!attributesWarned_) {
+        attributesWarned_ = true;
+        warn(std::string(kAttributeFile) + " has fewer lines than there are objects: " +
+             objectName(objectId_) + " and every later object get an empty attribute text");
+    }
+    return std::string();
+}
+
+// Lines are separated, not ended, by CR LF: the last line has no line end,
+// and an object that writes nothing leaves no stray one behind.
+void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
+                                      const std::string& attributes) {
+    line_.clear();
+    if (linesWritten_ > 0) {
+        line_ += "\r\n";
+    }
+    for (const Ring& ring : rings) {
+        for (const Point& p : ring) {
+            appendEffPoint(line_, p);
+        }
+    }
+    line_ += attributes;
+    eff_.write(line_);
+    ++linesWritten_;
+}
+
+}  // namespace
+
 bool Translator::translate() {
     printLine("Starting Translation Process....");
-    OutputFile eff;
-    if (!eff.open("output.eff.imd")) {
-        warn(describeFileError("output.eff.imd", eff.error()));
+    TranslationPass pass;
+    if (!pass.open() || !pass.run()) {
         return false;
     }
     printLine("Translation Done .....");
     printLine("Creating Intermidiate File for Final Output...");
     printLine("Conversion Process Done");
-    return eff.close();
+    return true;
 }
 
 }  // namespace vorn2shp

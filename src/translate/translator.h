@@ -9,7 +9,8 @@ public:
     Translator() = default;
 
     // The whole translation pass with its four console lines. False when
-    // output.eff.imd cannot be written; the reason has been reported on stderr.
+    // second.imd cannot be read or output.eff.imd cannot be written; the
+    // reason has been reported on stderr.
     bool translate();
 };
 

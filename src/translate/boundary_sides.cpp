@@ -1,0 +1,193 @@
+// From triangles to the sides of their union's boundary.
+//
+// Every triangle is turned like the seed, so two triangles that share a
+// side run along it in opposite directions and the side cancels. The sides
+// that stay are the boundary, already directed the way the rings run.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "translate/merge_steps.h"
+#include "translate/outline_merge.h"
+#include "translate/spatial_grid.h"
+
+namespace vorn2shp::merge {
+
+namespace {
+
+std::uint64_t undirectedKey(const Side& s) {
+    const VertexId low = std::min(s.from, s.to);
+    const VertexId high = std::max(s.from, s.to);
+    return (static_cast<std::uint64_t>(low) << 32) | high;
+}
+
+bool hasArea(VertexId a, VertexId b, VertexId c, double turn) {
+    return a != b && b != c && a != c && turn != 0.0 && std::isfinite(turn);
+}
+
+// Where `p` lies along the inside of the side from a to b, as a fraction of
+// its length, when it is within the corner tolerance of that side and is
+// neither of its ends; a negative value otherwise.
+double positionOnSide(Point p, Point a, Point b) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double t = ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
+    if (!(t > 0.0 && t < 1.0) || sameCorner(p, a) || sameCorner(p, b)) {
+        return -1.0;
+    }
+    const Point foot{a.x + dx * t, a.y + dy * t};
+    return sameCorner(p, foot) ? t : -1.0;
+}
+
+// A cell about one side long (and never below the corner tolerance), so a
+// side is sampled a few times and a cell holds a few vertices.
+double cellForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
+    double largest = 0.0;
+    double totalLength = 0.0;
+    for (const Side& s : sides) {
+        const Point a = vertices[s.from];
+        const Point b = vertices[s.to];
+        totalLength += std::hypot(b.x - a.x, b.y - a.y);
+        largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
+    }
+    const double meanLength = totalLength / static_cast<double>(sides.size());
+    const double cell = std::max(toleranceNear(largest), meanLength);
+    return std::isfinite(cell) ? cell : toleranceNear(largest);
+}
+
+SpatialGrid gridOfEnds(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
+    SpatialGrid grid(cellForSides(sides, vertices), 2 * sides.size());
+    std::vector<char> inserted(vertices.size(), 0);
+    for (const Side& s : sides) {
+        for (const VertexId v : {s.from, s.to}) {
+            if (!inserted[v]) {
+                inserted[v] = 1;
+                grid.insert(vertices[v], v);
+            }
+        }
+    }
+    return grid;
+}
+
+}  // namespace
+
+UnionFind::UnionFind(std::size_t count) : parent_(count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        parent_[i] = static_cast<std::uint32_t>(i);
+    }
+}
+
+std::uint32_t UnionFind::find(std::uint32_t item) {
+    while (parent_[item] != item) {
+        parent_[item] = parent_[parent_[item]];
+        item = parent_[item];
+    }
+    return item;
+}
+
+void UnionFind::unite(std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t ra = find(a);
+    const std::uint32_t rb = find(b);
+    if (ra != rb) {
+        parent_[std::max(ra, rb)] = std::min(ra, rb);
+    }
+}
+
+OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
+    OrientedSides out;
+    out.sides.reserve(3 * snapped.corners.size());
+    for (std::size_t t = 0; t < snapped.corners.size(); ++t) {
+        auto [a, b, c] = snapped.corners[t];
+        const double turn =
+            orientation(snapped.vertices[a], snapped.vertices[b], snapped.vertices[c]);
+        if (!hasArea(a, b, c, turn)) {
+            ++faults.droppedTriangles;
+            continue;
+        }
+        if (out.seed < 0) {
+            out.seed = static_cast<long>(t);
+            out.turn = turn > 0.0 ? 1.0 : -1.0;
+        }
+        if ((turn > 0.0) != (out.turn > 0.0)) {
+            std::swap(b, c);
+        }
+        const auto triangle = static_cast<std::uint32_t>(t);
+        out.sides.push_back(Side{a, b, triangle});
+        out.sides.push_back(Side{b, c, triangle});
+        out.sides.push_back(Side{c, a, triangle});
+    }
+    return out;
+}
+
+std::vector<Side> boundarySides(std::vector<Side> sides, UnionFind& parts,
+                                TilingFaults& faults) {
+    std::sort(sides.begin(), sides.end(), [](const Side& l, const Side& r) {
+        const std::uint64_t kl = undirectedKey(l);
+        const std::uint64_t kr = undirectedKey(r);
+        return kl != kr ? kl < kr : l.triangle < r.triangle;
+    });
+    std::vector<Side> boundary;
+    for (std::size_t begin = 0; begin < sides.size();) {
+        const std::uint64_t key = undirectedKey(sides[begin]);
+        std::size_t end = begin;
+        std::size_t forward = 0;
+        std::size_t backward = 0;
+        const Side* firstForward = nullptr;
+        const Side* firstBackward = nullptr;
+        for (; end < sides.size() && undirectedKey(sides[end]) == key; ++end) {
+            const Side& s = sides[end];
+            parts.unite(sides[begin].triangle, s.triangle);
+            const bool isForward = s.from < s.to;
+            (isForward ? forward : backward) += 1;
+            const Side*& first = isForward ? firstForward : firstBackward;
+            first = first != nullptr ? first : &s;
+        }
+        // Two triangles on the same side of one side overlap; the side is
+        // kept once, so a repeated tuple does not double the outline.
+        faults.overlap = faults.overlap || forward > 1 || backward > 1;
+        if (forward > backward) {
+            boundary.push_back(*firstForward);
+        } else if (backward > forward) {
+            boundary.push_back(*firstBackward);
+        }
+        begin = end;
+    }
+    return boundary;
+}
+
+bool splitSidesAtCorners(std::vector<Side>& sides, const std::vector<Point>& vertices) {
+    if (sides.size() < 3) {
+        return false;
+    }
+    const SpatialGrid grid = gridOfEnds(sides, vertices);
+    std::vector<Side> result;
+    result.reserve(sides.size());
+    std::vector<std::pair<double, VertexId>> onSide;
+    bool split = false;
+    for (const Side& s : sides) {
+        const Point a = vertices[s.from];
+        const Point b = vertices[s.to];
+        onSide.clear();
+        grid.forEachSample(a, b, [&](Point sample) {
+            grid.forEachNear(sample, [&](std::uint32_t v) {
+                const double t = v == s.from || v == s.to ? -1.0 : positionOnSide(vertices[v], a, b);
+                if (t > 0.0) {
+                    onSide.emplace_back(t, v);
+                }
+            });
+        });
+        std::sort(onSide.begin(), onSide.end());
+        onSide.erase(std::unique(onSide.begin(), onSide.end()), onSide.end());
+        VertexId from = s.from;
+        for (const auto& [t, v] : onSide) {
+            result.push_back(Side{from, v, s.triangle});
+            from = v;
+        }
+        result.push_back(Side{from, s.to, s.triangle});
+        split = split || !onSide.empty();
+    }
+    sides.swap(result);
+    return split;
+}
+
+}  // namespace vorn2shp::merge

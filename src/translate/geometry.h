@@ -1,0 +1,35 @@
+// The plane geometry shared by the translation pass and the outline merge.
+#pragma once
+
+#include <vector>
+
+namespace vorn2shp {
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+inline bool operator==(Point a, Point b) { return a.x == b.x && a.y == b.y; }
+inline bool operator!=(Point a, Point b) { return !(a == b); }
+
+// One tuple's triangle, by the pairs of its constraint lines that meet in
+// each corner: lines 1 and 2, lines 1 and 3, lines 2 and 3.
+struct Triangle {
+    Point c12;
+    Point c13;
+    Point c23;
+};
+
+// A closed outline: the last point repeats the first.
+using Ring = std::vector<Point>;
+
+// Twice the signed area of a, b, c: positive when they turn counter-clockwise.
+inline double orientation(Point a, Point b, Point c) {
+    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+}
+
+// Signed area of a ring (closed or not); positive when it runs counter-clockwise.
+double signedArea(const std::vector<Point>& ring);
+
+}  // namespace vorn2shp

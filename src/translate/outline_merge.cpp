@@ -1,0 +1,189 @@
+// The outline of one object: the boundary of the union of its triangles.
+//
+// Corners are joined into vertices, every triangle is turned like the seed,
+// sides shared by two triangles cancel, and the sides left over are linked
+// into rings. The cost grows with the number of triangles times a log, with
+// no limit on the size of a group.
+#include "translate/outline_merge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "translate/merge_steps.h"
+
+namespace vorn2shp {
+
+double signedArea(const std::vector<Point>& ring) {
+    if (ring.size() < 3) {
+        return 0.0;
+    }
+    // Measured from the first point, so large coordinates lose no precision.
+    const Point origin = ring.front();
+    double twice = 0.0;
+    for (std::size_t i = 1; i + 1 < ring.size(); ++i) {
+        twice += orientation(origin, ring[i], ring[i + 1]);
+    }
+    return 0.5 * twice;
+}
+
+namespace {
+
+using merge::TracedRing;
+using merge::VertexId;
+
+struct RingFacts {
+    std::size_t index = 0;
+    VertexId firstMet = 0;       // the vertex that the triangles meet first
+    std::uint32_t leavingBy = 0;  // the triangle of the side leaving it
+    double area = 0.0;           // positive for outer rings, negative for holes
+    std::uint32_t part = 0;
+};
+
+RingFacts factsOf(std::size_t index, const TracedRing& ring, const std::vector<Point>& vertices,
+                  double turn, merge::UnionFind& parts) {
+    RingFacts facts;
+    facts.index = index;
+    const auto first = std::min_element(ring.vertices.begin(), ring.vertices.end());
+    facts.firstMet = *first;
+    facts.leavingBy = ring.triangles[static_cast<std::size_t>(first - ring.vertices.begin())];
+    std::vector<Point> points;
+    points.reserve(ring.vertices.size());
+    for (const VertexId v : ring.vertices) {
+        points.push_back(vertices[v]);
+    }
+    facts.area = turn * signedArea(points);
+    facts.part = parts.find(ring.triangles.front());
+    return facts;
+}
+
+bool metEarlier(const RingFacts& a, const RingFacts& b) {
+    return std::tie(a.firstMet, a.leavingBy, a.index) < std::tie(b.firstMet, b.leavingBy, b.index);
+}
+
+// The outer ring of the seed's part: the largest ring of that part that
+// turns like the seed. Overlapping triangles can leave no such ring; then
+// the part's largest ring, or else the ring met first.
+std::size_t firstRing(const std::vector<RingFacts>& facts, std::uint32_t seedPart) {
+    const RingFacts* best = nullptr;
+    auto better = [&](const RingFacts& f) {
+        if (best == nullptr) {
+            return true;
+        }
+        const bool outer = f.area > 0.0;
+        const bool bestOuter = best->area > 0.0;
+        if (outer != bestOuter) {
+            return outer;
+        }
+        return std::fabs(f.area) > std::fabs(best->area);
+    };
+    for (const RingFacts& f : facts) {
+        if (f.part == seedPart && better(f)) {
+            best = &f;
+        }
+    }
+    if (best == nullptr) {
+        best = &*std::min_element(facts.begin(), facts.end(), metEarlier);
+    }
+    return static_cast<std::size_t>(best - facts.data());
+}
+
+Ring closedRing(const TracedRing& ring, VertexId start, const std::vector<Point>& vertices) {
+    const auto found = std::find(ring.vertices.begin(), ring.vertices.end(), start);
+    const std::size_t offset =
+        found == ring.vertices.end() ? 0 : static_cast<std::size_t>(found - ring.vertices.begin());
+    Ring points;
+    points.reserve(ring.vertices.size() + 1);
+    for (std::size_t i = 0; i <= ring.vertices.size(); ++i) {
+        points.push_back(vertices[ring.vertices[(offset + i) % ring.vertices.size()]]);
+    }
+    return points;
+}
+
+// The seed's corner 12 when the ring passes it, else 13, else 23, else the
+// ring's vertex met first.
+VertexId startOfFirstRing(const TracedRing& ring, const std::array<VertexId, 3>& seedCorners,
+                          VertexId firstMet) {
+    for (const VertexId corner : seedCorners) {
+        if (std::find(ring.vertices.begin(), ring.vertices.end(), corner) != ring.vertices.end()) {
+            return corner;
+        }
+    }
+    return firstMet;
+}
+
+std::vector<Ring> orderedRings(const std::vector<TracedRing>& traced,
+                               const merge::SnappedCorners& snapped, std::size_t seed,
+                               double turn, merge::UnionFind& parts) {
+    std::vector<RingFacts> facts;
+    facts.reserve(traced.size());
+    for (std::size_t i = 0; i < traced.size(); ++i) {
+        facts.push_back(factsOf(i, traced[i], snapped.vertices, turn, parts));
+    }
+    const std::size_t first = firstRing(facts, parts.find(static_cast<std::uint32_t>(seed)));
+    const RingFacts& head = facts[first];
+    std::vector<Ring> rings;
+    rings.reserve(traced.size());
+    rings.push_back(closedRing(
+        traced[head.index],
+        startOfFirstRing(traced[head.index], snapped.corners[seed], head.firstMet),
+        snapped.vertices));
+    facts.erase(facts.begin() + static_cast<std::ptrdiff_t>(first));
+    std::sort(facts.begin(), facts.end(), metEarlier);
+    for (const RingFacts& f : facts) {
+        rings.push_back(closedRing(traced[f.index], f.firstMet, snapped.vertices));
+    }
+    return rings;
+}
+
+// One triangle needs no joining: its ring is corner 12, 13, 23, 12, unless
+// it is too small to have an area once its corners are compared.
+MergeResult singleTriangle(const Triangle& t) {
+    MergeResult result;
+    const double turn = orientation(t.c12, t.c13, t.c23);
+    if (sameCorner(t.c12, t.c13) || sameCorner(t.c13, t.c23) || sameCorner(t.c12, t.c23) ||
+        turn == 0.0 || !std::isfinite(turn)) {
+        result.droppedTriangles = 1;
+        return result;
+    }
+    result.rings.push_back(Ring{t.c12, t.c13, t.c23, t.c12});
+    return result;
+}
+
+}  // namespace
+
+MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
+    if (triangles.empty()) {
+        return MergeResult{};
+    }
+    if (triangles.size() == 1) {
+        return singleTriangle(triangles.front());
+    }
+    MergeResult result;
+    merge::TilingFaults faults;
+    const merge::SnappedCorners snapped = merge::snapCorners(triangles);
+    merge::OrientedSides oriented = merge::orientSides(snapped, faults);
+    result.droppedTriangles = faults.droppedTriangles;
+    if (oriented.seed < 0) {
+        return result;
+    }
+    merge::UnionFind parts(triangles.size());
+    std::vector<merge::Side> sides = merge::boundarySides(std::move(oriented.sides), parts, faults);
+    if (merge::splitSidesAtCorners(sides, snapped.vertices)) {
+        faults.cornerOnSide = true;
+        sides = merge::boundarySides(std::move(sides), parts, faults);
+    }
+    const std::vector<TracedRing> traced =
+        merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
+    if (traced.empty()) {
+        return result;
+    }
+    const bool overlapping = merge::ringsOverlap(traced, snapped.vertices, oriented.turn);
+    result.edgeToEdge =
+        !(faults.overlap || faults.cornerOnSide || faults.openChain || overlapping);
+    result.rings = orderedRings(traced, snapped, static_cast<std::size_t>(oriented.seed),
+                                oriented.turn, parts);
+    return result;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,33 @@
+// Glues the triangles of one object into the rings of its outline.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "translate/geometry.h"
+
+namespace vorn2shp {
+
+struct MergeResult {
+    // Every boundary ring of the union of the triangles, each closed by
+    // repeating its first point. The first is the outer ring of the part
+    // that holds the seed (the first triangle); the others follow in the
+    // order the triangles first meet them. Outer rings turn like the seed,
+    // holes the other way.
+    std::vector<Ring> rings;
+    // Triangles left out because they have no area once corners closer than
+    // the corner tolerance are joined.
+    std::size_t droppedTriangles = 0;
+    // False when the triangles do not meet edge to edge: they overlap, or a
+    // corner lies on another triangle's side. The rings are then the best
+    // outline the data allows.
+    bool edgeToEdge = true;
+};
+
+// Two corners are one corner when x and y each differ by no more than
+// 5e-5 + 1e-9 * the larger magnitude: far below the four decimals written.
+bool sameCorner(Point a, Point b);
+
+MergeResult mergeGroup(const std::vector<Triangle>& triangles);
+
+}  // namespace vorn2shp

@@ -1,0 +1,29 @@
+// The triangle that a tuple's three constraint lines bound.
+#pragma once
+
+#include <array>
+
+#include "translate/geometry.h"
+
+namespace vorn2shp {
+
+// The line a*x + b*y = c that bounds one constraint.
+struct ConstraintLine {
+    double a = 0.0;
+    double b = 0.0;
+    double c = 0.0;
+};
+
+// Why a tuple gives no triangle.
+enum class TriangleFault {
+    None,
+    CoefficientOutOfRange,  // a number too large for a double
+    ParallelLines,          // two lines never meet
+    CornerOutOfRange,       // lines that meet too far out for a double
+    NoArea,                 // the corners lie on one line
+};
+
+// Computes corners 12, 13 and 23 into `triangle`, or tells why there is none.
+TriangleFault triangleOf(const std::array<ConstraintLine, 3>& lines, Triangle& triangle);
+
+}  // namespace vorn2shp

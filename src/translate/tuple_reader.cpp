@@ -1,0 +1,112 @@
+#include "translate/tuple_reader.h"
+
+#include "common/diagnostics.h"
+#include "translate/term_values.h"
+
+namespace vorn2shp {
+
+namespace {
+
+bool isLetterOrDigit(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Terms, constants and ids are identifiers: they start with a letter, a
+// digit or a sign. Anything else in their place (";" of a rule that stops
+// early, or the NUL lines the parser writes at the end of the text) means
+// the rule was cut off.
+bool isIdentifier(const std::string& token) {
+    return !token.empty() && (isLetterOrDigit(token[0]) || token[0] == '+' || token[0] == '-');
+}
+
+bool isComparison(const std::string& token) { return token == ">=" || token == "<="; }
+
+}  // namespace
+
+bool TupleReader::open(const std::string& path) { return lines_.open(path); }
+
+bool TupleReader::nextToken() {
+    if (putBack_) {
+        putBack_ = false;
+        return true;
+    }
+    exhausted_ = !lines_.readLine(token_);
+    return !exhausted_;
+}
+
+bool TupleReader::next(Tuple& tuple) {
+    previous_.clear();
+    while (nextToken()) {
+        if (token_ == ":-") {
+            ++rules_;
+        } else if (token_ == "=" && previous_ == "id") {
+            if (readTuple(tuple)) {
+                return true;
+            }
+            previous_.clear();
+            continue;
+        } else if (token_ == "=" && isIdentifier(previous_)) {
+            warn("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
+                 previous_ + "\", not \"id\"");
+        }
+        previous_ = token_;
+    }
+    return false;
+}
+
+// Reads the id and the constraints behind an "id" "=" pair. False when the
+// rule ends before its id, so there is no object to give the tuple to.
+bool TupleReader::readTuple(Tuple& tuple) {
+    tuple = Tuple{};
+    tuple.rule = ruleNumber();
+    if (!nextToken() || !isIdentifier(token_)) {
+        warn("rule " + std::to_string(tuple.rule) + " is passed over: it ends before its id");
+        putBack();
+        return false;
+    }
+    tuple.id = objectId(token_);
+    for (;;) {
+        if (!nextToken()) {
+            tuple.cutOff = true;
+            return true;
+        }
+        if (token_ == ";") {
+            return true;
+        }
+        ConstraintLine line;
+        if (token_ != "," || !readConstraint(line)) {
+            // Whatever broke the rule off is read again as the start of
+            // the next one.
+            tuple.cutOff = true;
+            putBack();
+            return true;
+        }
+        if (tuple.constraintCount < tuple.lines.size()) {
+            tuple.lines[tuple.constraintCount] = line;
+        }
+        ++tuple.constraintCount;
+    }
+}
+
+// Reads first term, second term, comparison and constant. False, with the
+// token that broke the pattern left in token_, when they are not all there.
+bool TupleReader::readConstraint(ConstraintLine& line) {
+    if (!nextToken() || !isIdentifier(token_)) {
+        return false;
+    }
+    line.a = termCoefficient(token_);
+    if (!nextToken() || !isIdentifier(token_)) {
+        return false;
+    }
+    line.b = termCoefficient(token_);
+    if (!nextToken() || !isComparison(token_)) {
+        return false;
+    }
+    if (!nextToken() || !isIdentifier(token_)) {
+        return false;
+    }
+    line.c = constantValue(token_);
+    return true;
+}
+
+}  // namespace vorn2shp

@@ -1,0 +1,53 @@
+// Reads the tuples out of second.imd, the parser's one-token-per-line copy
+// of the constraint text.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "common/text_file.h"
+#include "translate/triangle_corners.h"
+
+namespace vorn2shp {
+
+struct Tuple {
+    long rule = 0;  // the rule's number in the text, counted from 1
+    int id = 0;
+    std::size_t constraintCount = 0;        // how many constraints the rule gives
+    std::array<ConstraintLine, 3> lines{};  // the first three of them
+    bool cutOff = false;                    // the rule breaks off before its ";"
+};
+
+// A tuple is a rule whose binding is an "id" line followed by an "=" line;
+// the id and the constraints follow it. A rule that binds another name is
+// passed over with a warning.
+class TupleReader {
+public:
+    // False when second.imd cannot be opened; error() tells why.
+    bool open(const std::string& path);
+
+    // Reads on to the next tuple. False at the end of the file, or when a
+    // read failed (error() is then non-zero).
+    bool next(Tuple& tuple);
+
+    int error() const { return lines_.error(); }
+    const std::string& path() const { return lines_.path(); }
+
+private:
+    bool nextToken();
+    // The token just read is read again by the next nextToken().
+    void putBack() { putBack_ = !exhausted_; }
+    bool readTuple(Tuple& tuple);
+    bool readConstraint(ConstraintLine& line);
+    long ruleNumber() const { return rules_ > 0 ? rules_ : 1; }
+
+    LineReader lines_;
+    std::string token_;
+    std::string previous_;
+    bool putBack_ = false;
+    bool exhausted_ = false;
+    long rules_ = 0;
+};
+
+}  // namespace vorn2shp
