@@ -1,0 +1,173 @@
+// Faults of the export: outputs that cannot be created or written, and a
+// check of a written file by GDAL, as a user's GIS would read it.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "export/shape_exporter.h"
+#include "export_fixture.h"
+
+namespace vorn2shp::testing {
+namespace {
+
+class ExportFaultTest : public ExportTest {};
+
+const char* const kSquare = "(0,0),(0,1),(1,1),(1,0),(0,0),oak,12";
+
+TEST_F(ExportFaultTest, ShapefileInAPlaceThatCannotBeWritten) {
+    writeFile("plain", "");
+    const struct {
+        const char* base;
+        const char* cause;
+    } cases[] = {
+        {"missing/out", "vorn2shp: missing/out.shp: No such file or directory\n"},
+        {"plain/out", "vorn2shp: plain/out.shp: Not a directory\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base);
+        const ExportRun result = run(kSquare, "name,count", c.base);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "Unable to create shapefile");
+        EXPECT_EQ(result.err, c.cause);
+    }
+}
+
+TEST_F(ExportFaultTest, TableThatCannotBeCreated) {
+    ASSERT_EQ(mkdir("out.dbf", 0755), 0);
+    const ExportRun result = run(kSquare);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Unable to create DBF file");
+    EXPECT_EQ(result.err, "vorn2shp: out.dbf: Is a directory\n");
+    EXPECT_TRUE(fileExists("out.shp"));
+}
+
+TEST_F(ExportFaultTest, FullDiskEndsTheRunWithTheFileNamed) {
+    // Writes to /dev/full fail as on a full disk. The shapefile pair cannot
+    // even be created; the table is, and fails again when it is written.
+    const std::string full = ": No space left on device\n";
+    const struct {
+        const char* file;
+        const char* out;
+        std::string err;
+    } cases[] = {
+        {"out.shp", "Unable to create shapefile", "vorn2shp: out.shp" + full},
+        {"out.shx", "Unable to create shapefile", "vorn2shp: out.shx" + full},
+        {"out.dbf", "", "vorn2shp: out.dbf" + full + "vorn2shp: out.dbf" + full},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        for (const char* other : {"out.shp", "out.shx", "out.dbf", "out.cpg"}) {
+            unlink(other);
+        }
+        ASSERT_EQ(symlink("/dev/full", c.file), 0);
+        const ExportRun result = run(kSquare);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
+}
+
+TEST_F(ExportFaultTest, CodePageThatCannotBeWritten) {
+    ASSERT_EQ(mkdir("out.cpg", 0755), 0);
+    writeFile("out.cpg/keep", "");  // a directory the library cannot remove
+    const ExportRun result = run(kSquare);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "vorn2shp: out.cpg: Is a directory\n");
+}
+
+TEST_F(ExportFaultTest, WriteFailureInTheMiddleOfTheRecords) {
+    std::ostringstream eff;
+    for (int i = 0; i < 2000; ++i) {
+        eff << "(" << i << ",0),(" << i << ",1),(" << i + 1 << ",1),(" << i << ",0),object "
+            << i << "\r\n";
+    }
+    writeFile("output.eff.imd", eff.str());
+    writeFile("DBF$$$.fld", "name");
+    // A file size limit makes every write past 64 KiB fail, as a disk that
+    // fills up while the shapes are written.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = exportShapefile("output.eff.imd", "out");
+        std::fflush(nullptr);
+        _exit(status);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "vorn2shp: out.shp: File too large\n");
+}
+
+TEST_F(ExportFaultTest, MissingInputIsReported) {
+    const ExportRun result = runExport();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "vorn2shp: output.eff.imd: No such file or directory\n");
+}
+
+std::string findProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path != nullptr ? path : "");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        const std::string candidate = dir + "/" + name;
+        if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+TEST_F(ExportFaultTest, GdalReadsTheWrittenFile) {
+    const std::string ogrinfo = findProgram("ogrinfo");
+    if (ogrinfo.empty()) {
+        GTEST_SKIP() << "ogrinfo is not installed";
+    }
+    const std::string square = "(0,0),(0,4),(4,4),(4,0),(0,0),";
+    const std::string hole = "(1,1),(3,1),(3,3),(1,3),(1,1),";
+    const std::string island = "(6,0),(9,0),(9,2),(6,2),(6,0),";
+    ASSERT_EQ(run(square + hole + island + "Do\xC3\xB1" "a Ana,12\r\n" + square + "elm (old),34.")
+                  .status,
+              0);
+
+    const RunResult info = runProgram(ogrinfo, {"-ro", "-al", "out.shp"}, dir().path());
+    ASSERT_EQ(info.exitStatus, 0) << info.err;
+    EXPECT_NE(info.out.find("Geometry: Polygon"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Feature Count: 2"), std::string::npos);
+    EXPECT_NE(info.out.find("name: String (50.0)"), std::string::npos);
+    EXPECT_NE(info.out.find("count: String (50.0)"), std::string::npos);
+    EXPECT_NE(info.out.find("name (String) = Do\xC3\xB1" "a Ana"), std::string::npos);
+    EXPECT_NE(info.out.find("name (String) = elm (old)"), std::string::npos);
+    EXPECT_NE(info.out.find("count (String) = 34"), std::string::npos);
+
+    const RunResult valid = runProgram(
+        ogrinfo,
+        {"-ro", "-q", "-dialect", "sqlite", "-sql",
+         "SELECT ST_IsValid(geometry) AS valid, ST_Area(geometry) AS area FROM out", "out.shp"},
+        dir().path());
+    ASSERT_EQ(valid.exitStatus, 0) << valid.err;
+    // Square minus hole plus island, then the plain square.
+    EXPECT_NE(valid.out.find("valid (Integer) = 1\n  area (Real) = 18\n"), std::string::npos)
+        << valid.out;
+    EXPECT_NE(valid.out.find("valid (Integer) = 1\n  area (Real) = 16\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vorn2shp::testing
