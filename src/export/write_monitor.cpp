@@ -10,10 +10,7 @@ namespace vorn2shp {
 
 namespace {
 
-// What the hooks hand to shapelib as an SAFile. Files that shapelib opens
-// and closes again inside SHPCreateLL and DBFCreateLL are never watched:
-// what they write there (the empty headers) is written again through the
-// watched handles when the files are closed.
+// What the hooks hand to shapelib as an SAFile.
 struct HookedFile {
     std::FILE* stream = nullptr;
     std::string path;
@@ -24,9 +21,19 @@ HookedFile* hooked(SAFile file) { return reinterpret_cast<HookedFile*>(file); }
 
 int lastError() { return errno != 0 ? errno : EIO; }
 
+// SHPCreateLL and DBFCreateLL create each file, write its empty header, close
+// it and open it again for the handle that they return; only that handle can
+// be watched. A failure before it is reported at once: SHPCreateLL then
+// fails, and DBFCreateLL goes on with a file whose later writes fail as well
+// (so a full disk met right there is reported twice).
 void noteFailure(const HookedFile* file, int errorNumber) {
     if (file->monitor != nullptr) {
         file->monitor->noteFailure(file->path, errorNumber);
+        return;
+    }
+    try {
+        warn(describeFileError(file->path, errorNumber));
+    } catch (...) {
     }
 }
 
@@ -38,6 +45,12 @@ SAFile openFile(const char* path, const char* access) noexcept {
         if (stream == nullptr) {
             warn(describeFileError(path, lastError()));
             return nullptr;
+        }
+        // A file opened for writing is being created, and only its header is
+        // written through this stream: unbuffered, a failure shows in the
+        // result of the write, which SHPCreateLL checks.
+        if (access[0] == 'w') {
+            std::setvbuf(stream, nullptr, _IONBF, 0);
         }
         return reinterpret_cast<SAFile>(new HookedFile{stream, path, nullptr});
     } catch (...) {
