@@ -51,7 +51,7 @@ private:
     void take(const Tuple& tuple);
     void addTriangle(const Tuple& tuple);
     void closeObject();
-    std::string nextAttributeText();
+    bool nextAttributeText(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
     void warnAbout(const std::string& message) const { warn(objectName(objectId_) + ": " + message); }
 
@@ -141,7 +141,8 @@ void TranslationPass::closeObject() {
         return;
     }
     inObject_ = false;
-    const std::string attributes = nextAttributeText();
+    std::string attributes;
+    const bool hadOwnLine = nextAttributeText(attributes);
     const MergeResult merged = mergeGroup(triangles_);
     triangles_.clear();
     if (merged.droppedTriangles > 0) {
@@ -153,20 +154,22 @@ void TranslationPass::closeObject() {
                   "on another triangle's side); the outline follows them as far as it can");
     }
     if (merged.rings.empty()) {
-        warnAbout("no tuple gives a usable triangle, so nothing was written for it; its line of " +
-                  std::string(kAttributeFile) + " was skipped");
+        warnAbout(std::string("no tuple gives a usable triangle, so nothing was written for it") +
+                  (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped"
+                              : ""));
         return;
     }
     writeObjectLine(merged.rings, attributes);
 }
 
-// The next line of def.imd. The empty line that a final line end leaves
-// behind is not a line of its own: running out gives an empty text.
-std::string TranslationPass::nextAttributeText() {
-    std::string text;
+// The next line of def.imd; false when there is none. The empty line that
+// a final line end leaves behind is not a line of its own: running out
+// gives an empty text.
+bool TranslationPass::nextAttributeText(std::string& text) {
     if (attributesLeft_ && attributes_.readLine(text) && !(text.empty() && attributes_.atEnd())) {
-        return text;
+        return true;
     }
+    text.clear();
     attributesLeft_ = false;
     if (attributes_.error() != 0 && !attributesWarned_) {
         warn(describeFileError(kAttributeFile, attributes_.error()));
@@ -176,7 +179,7 @@ std::string TranslationPass::nextAttributeText() {
         warn(std::string(kAttributeFile) + " has fewer lines than there are objects: " +
              objectName(objectId_) + " and every later object get an empty attribute text");
     }
-    return std::string();
+    return false;
 }
 
 // Lines are separated, not ended, by CR LF: the last line has no line end,

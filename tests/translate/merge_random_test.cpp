@@ -1,0 +1,174 @@
+// Large and randomly generated tilings: the outline is the tiled polygon's
+// boundary, whatever the order of the triangles and of their corners.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "outline_checks.h"
+#include "translate/outline_merge.h"
+
+namespace vorn2shp {
+namespace {
+
+using testing::isClosed;
+using testing::repeatsACorner;
+using testing::sameCycle;
+using testing::shoelaceArea;
+using testing::sidesCrossOrTouch;
+using testing::totalTriangleArea;
+using testing::turnOf;
+
+constexpr double kPi = 3.14159265358979323846;
+
+Ring closed(std::vector<Point> corners) {
+    corners.push_back(corners.front());
+    return corners;
+}
+
+// The checks every tiling of one simple polygon must pass.
+void expectPolygonOutline(const std::vector<Triangle>& triangles, const Ring& polygon,
+                          const std::string& what) {
+    const MergeResult result = mergeGroup(triangles);
+    EXPECT_TRUE(result.edgeToEdge) << what;
+    ASSERT_EQ(result.rings.size(), 1u) << what;
+    const Ring& ring = result.rings.front();
+    EXPECT_TRUE(isClosed(ring)) << what;
+    EXPECT_FALSE(repeatsACorner(ring)) << what;
+    EXPECT_TRUE(sameCycle(ring, polygon, true)) << what;
+    const double total = totalTriangleArea(triangles);
+    EXPECT_NEAR(shoelaceArea(ring) * turnOf(triangles.front()), total, 1e-9 * total) << what;
+    EXPECT_FALSE(sidesCrossOrTouch(result.rings)) << what;
+}
+
+TEST(MergeLarge, AStripOfTenThousandTrianglesInShuffledOrder) {
+    std::vector<Triangle> strip;
+    std::vector<Point> bottom;
+    std::vector<Point> top;
+    for (int i = 0; i <= 5000; ++i) {
+        bottom.push_back(Point{i * 0.5, 0});
+        top.push_back(Point{i * 0.5, 1});
+    }
+    for (std::size_t i = 0; i < 5000; ++i) {
+        strip.push_back(Triangle{bottom[i], bottom[i + 1], top[i]});
+        strip.push_back(Triangle{bottom[i + 1], top[i + 1], top[i]});
+    }
+    std::vector<Point> boundary = bottom;
+    boundary.insert(boundary.end(), top.rbegin(), top.rend());
+    std::shuffle(strip.begin(), strip.end(), std::mt19937(7));
+    expectPolygonOutline(strip, closed(boundary), "strip");
+    EXPECT_EQ(mergeGroup(strip).rings.front().front(), strip.front().c12);
+}
+
+TEST(MergeLarge, AFineFanOfTenThousandTrianglesStartsAtTheSeedsCorner13) {
+    const std::size_t n = 10000;
+    const Point centre{3, -2};
+    std::vector<Point> rim;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double angle = 2 * kPi * static_cast<double>(k) / n;
+        rim.push_back(Point{centre.x + 100 * std::cos(angle), centre.y + 100 * std::sin(angle)});
+    }
+    std::vector<Triangle> fan;
+    for (std::size_t k = 0; k < n; ++k) {
+        fan.push_back(Triangle{centre, rim[k], rim[(k + 1) % n]});
+    }
+    std::shuffle(fan.begin(), fan.end(), std::mt19937(11));
+    expectPolygonOutline(fan, closed(rim), "fan");
+    EXPECT_EQ(mergeGroup(fan).rings.front().front(), fan.front().c13);
+}
+
+// A star-shaped polygon around `centre`: corners at increasing angles, no
+// gap of half a turn or more, at random distances.
+std::vector<Point> starPolygon(std::mt19937& random, Point centre, std::size_t corners) {
+    std::uniform_real_distribution<double> share(0.2, 1.0);
+    std::uniform_real_distribution<double> radius(0.5, 40.0);
+    std::vector<double> gaps(corners);
+    for (double& g : gaps) {
+        g = share(random);
+    }
+    double sum = 0;
+    for (const double g : gaps) {
+        sum += g;
+    }
+    std::vector<Point> polygon;
+    double angle = 0;
+    for (std::size_t i = 0; i < corners; ++i) {
+        const double r = radius(random);
+        polygon.push_back(Point{centre.x + r * std::cos(angle), centre.y + r * std::sin(angle)});
+        angle += 2 * kPi * gaps[i] / sum;
+    }
+    return polygon;
+}
+
+// The tuple's lines can come in any order, which names the corners 12, 13
+// and 23 in any of six ways.
+Triangle withCornersRenamed(Point a, Point b, Point c, int naming) {
+    switch (naming) {
+        case 0: return Triangle{a, b, c};
+        case 1: return Triangle{a, c, b};
+        case 2: return Triangle{b, a, c};
+        case 3: return Triangle{b, c, a};
+        case 4: return Triangle{c, a, b};
+        default: return Triangle{c, b, a};
+    }
+}
+
+TEST(MergeRandom, FansOfStarShapedPolygonsGiveThePolygonsBoundary) {
+    std::mt19937 random(424242);
+    std::uniform_int_distribution<std::size_t> cornerCount(3, 60);
+    std::uniform_int_distribution<int> naming(0, 5);
+    std::uniform_real_distribution<double> offset(-1000, 1000);
+    for (int round = 0; round < 300; ++round) {
+        const Point centre{offset(random), offset(random)};
+        const std::vector<Point> polygon = starPolygon(random, centre, cornerCount(random));
+        std::vector<Triangle> triangles;
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            triangles.push_back(withCornersRenamed(centre, polygon[i],
+                                                   polygon[(i + 1) % polygon.size()],
+                                                   naming(random)));
+        }
+        std::shuffle(triangles.begin(), triangles.end(), random);
+        expectPolygonOutline(triangles, closed(polygon), "round " + std::to_string(round));
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+}
+
+TEST(MergeRandom, ConvexPolygonsFannedFromACornerKeepTheSeedsStart) {
+    std::mt19937 random(99);
+    std::uniform_int_distribution<std::size_t> cornerCount(3, 40);
+    std::uniform_real_distribution<double> turn(0, 2 * kPi);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<double> angles(cornerCount(random));
+        for (double& a : angles) {
+            a = turn(random);
+        }
+        std::sort(angles.begin(), angles.end());
+        angles.erase(std::unique(angles.begin(), angles.end()), angles.end());
+        std::vector<Point> polygon;
+        for (const double a : angles) {
+            polygon.push_back(Point{25 * std::cos(a), 25 * std::sin(a)});
+        }
+        std::vector<Triangle> triangles;
+        for (std::size_t i = 1; i + 1 < polygon.size(); ++i) {
+            triangles.push_back(Triangle{polygon[0], polygon[i], polygon[i + 1]});
+        }
+        std::shuffle(triangles.begin(), triangles.end(), random);
+        // Corner 12 of every triangle is a corner of the polygon, so every
+        // ring starts at the seed's corner 12.
+        expectPolygonOutline(triangles, closed(polygon), "round " + std::to_string(round));
+        const MergeResult result = mergeGroup(triangles);
+        ASSERT_FALSE(result.rings.empty());
+        EXPECT_EQ(result.rings.front().front(), triangles.front().c12) << "round " << round;
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vorn2shp

@@ -1,0 +1,357 @@
+// The translation pass over hand-written second.imd and def.imd files: the
+// exact bytes of output.eff.imd, the console lines and the warnings.
+#include "translate/translator.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace vorn2shp {
+namespace {
+
+using testing::ScopedWorkDir;
+using testing::readFile;
+using testing::writeFile;
+
+// second.imd as the parser leaves it: the text without white space, one
+// token per CR LF line, then two lines that hold a NUL byte.
+std::string tokenLines(const std::string& text, bool withEnd = true) {
+    std::string compact;
+    for (const char c : text) {
+        if (c != ' ' && c != '\n' && c != '\t') {
+            compact += c;
+        }
+    }
+    auto isStart = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-'; };
+    auto isInside = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; };
+    std::string lines;
+    for (std::size_t i = 0; i < compact.size();) {
+        std::size_t end = i + 1;
+        if (isStart(compact[i])) {
+            while (end < compact.size() && isInside(compact[end])) {
+                ++end;
+            }
+        } else if (compact.compare(i, 2, ":-") == 0 || compact.compare(i, 2, ">=") == 0 ||
+                   compact.compare(i, 2, "<=") == 0) {
+            end = i + 2;
+        }
+        lines += compact.substr(i, end - i) + "\r\n";
+        i = end;
+    }
+    if (withEnd) {
+        lines += std::string("\0\r\n\0\r\n", 6);
+    }
+    return lines;
+}
+
+struct Translation {
+    bool ok = false;
+    std::string eff;
+    std::string out;
+    std::string err;
+};
+
+Translation translate(const std::string& secondImd, const std::string& defImd) {
+    ScopedWorkDir dir;
+    writeFile("second.imd", secondImd);
+    writeFile("def.imd", defImd);
+    Translation t;
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    t.ok = Translator().translate();
+    t.out = ::testing::internal::GetCapturedStdout();
+    t.err = ::testing::internal::GetCapturedStderr();
+    t.eff = readFile("output.eff.imd");
+    return t;
+}
+
+const std::string kTranscript =
+    "Starting Translation Process....\n"
+    "Translation Done .....\n"
+    "Creating Intermidiate File for Final Output...\n"
+    "Conversion Process Done\n";
+
+// The road of one object: corners (1,1), (5,1), (3,3).
+const std::string kRoadRule =
+    "area(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+const std::string kRoadOutline =
+    "(1.0000,-1.0000),(5.0000,-1.0000),(3.0000,-3.0000),(1.0000,-1.0000),";
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(Translator, WritesTheWorkedExampleByteForByte) {
+    const Translation t = translate(
+        tokenLines("area(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+                   "area(id, x, y) :- id = 1, 1x + 1y >= 6, 0x + 1y <= 3, -1x + 1y >= -4;\n"
+                   "area(id, x, y) :- id = 2, 0x + 1y >= 10, -1x + 1y <= 5, 1x + 1y <= 30;"),
+        "Lake,12,\r\nMarsh,7.");
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.eff,
+              "(1.0000,-1.0000),(5.0000,-1.0000),(7.0000,-3.0000),(3.0000,-3.0000),"
+              "(1.0000,-1.0000),Lake,12,\r\n"
+              "(5.0000,-10.0000),(20.0000,-10.0000),(12.5000,-17.5000),(5.0000,-10.0000),Marsh,7.");
+    EXPECT_EQ(t.out, kTranscript);
+    EXPECT_EQ(t.err, "");
+}
+
+TEST(Translator, WritesTheRoadOfOneObjectAsCorners12_13_23_12) {
+    const Translation t = translate(tokenLines(kRoadRule), "Main Road,A1\r\n");
+    EXPECT_EQ(t.eff, kRoadOutline + "Main Road,A1");
+    EXPECT_EQ(t.err, "");
+}
+
+TEST(Translator, FindsTheBindingWhereverIdStandsInTheHead) {
+    for (const std::string head : {"area(id, x, y)", "area(x, id, y)", "area(x, y, id)", "id(id)"}) {
+        const Translation t =
+            translate(tokenLines(head + " :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;"),
+                      "road");
+        EXPECT_EQ(t.eff, kRoadOutline + "road") << head;
+        EXPECT_EQ(t.err, "") << head;
+    }
+}
+
+TEST(Translator, StartsAnObjectWheneverTheIdChanges) {
+    const std::string objectOne =
+        "a(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+        "a(id, x, y) :- id = 1, 1x + 1y >= 6, 0x + 1y <= 3, -1x + 1y >= -4;\n";
+    const std::string objectTwo =
+        "a(id, x, y) :- id = 2, 0x + 1y >= 10, -1x + 1y <= 5, 1x + 1y <= 30;\n";
+    const std::string oneAgain =
+        "a(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+    const Translation t = translate(tokenLines(objectOne + objectTwo + oneAgain),
+                                    "first\r\nsecond\r\nthird\r\n");
+    EXPECT_EQ(t.eff,
+              "(1.0000,-1.0000),(5.0000,-1.0000),(7.0000,-3.0000),(3.0000,-3.0000),"
+              "(1.0000,-1.0000),first\r\n"
+              "(5.0000,-10.0000),(20.0000,-10.0000),(12.5000,-17.5000),(5.0000,-10.0000),"
+              "second\r\n" +
+                  kRoadOutline + "third");
+    EXPECT_EQ(t.err, "");
+}
+
+TEST(Translator, ReadsTermsWithoutANumberAsOneWithTheirSign) {
+    // Every spelling stands for the lines x - y = -1, y = 3 and x + y = 7.
+    const std::vector<std::string> spellings = {
+        "x - y <= -1, 0x + y >= 3, x + y <= 7",
+        "1x - 1y <= -1, 0x + 1y >= 3, 1x + 1y <= 7",
+        "inf - nan <= -1, 0x + q >= 3, ax + by <= 7",
+        "x_1 - y.2 <= -1, 0.0x + Y >= 3, +x + y <= 7",
+    };
+    for (const std::string& constraints : spellings) {
+        const Translation t =
+            translate(tokenLines("r(id, x, y) :- id = 4, " + constraints + ";"), "v");
+        EXPECT_EQ(t.eff, "(2.0000,-3.0000),(3.0000,-4.0000),(4.0000,-3.0000),(2.0000,-3.0000),v")
+            << constraints;
+    }
+}
+
+TEST(Translator, TakesYFromTheOtherLineWhereTheFirstIsVertical) {
+    const Translation first = translate(
+        tokenLines("r(id, x, y) :- id = 1, 1x + 0y >= 1, 0x + 1y >= 1, 1x + 1y <= 6;"), "v");
+    EXPECT_EQ(first.eff, "(1.0000,-1.0000),(1.0000,-5.0000),(5.0000,-1.0000),(1.0000,-1.0000),v");
+    const Translation second = translate(
+        tokenLines("r(id, x, y) :- id = 1, 0x + 1y >= 1, 1x + 0y <= 5, -1x + 1y <= 0;"), "v");
+    EXPECT_EQ(second.eff,
+              "(5.0000,-1.0000),(1.0000,-1.0000),(5.0000,-5.0000),(5.0000,-1.0000),v");
+    EXPECT_EQ(first.err + second.err, "");
+}
+
+TEST(Translator, LeavesOutTuplesWithoutATriangleAndKeepsTheAttributesInStep) {
+    const std::string text =
+        "r(id, x, y) :- id = 1, 0x + 1y >= 1, 0x + 2y <= 8, 1x + 1y <= 6;\n" +  // parallel
+        kRoadRule + "\n" +
+        "r(id, x, y) :- id = 2, 1x + 1y >= 1, 2x + 2y <= 8, 1x + 0y <= 6;\n" +  // only parallel
+        "r(id, x, y) :- id = 3, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n" +
+        "r(id, x, y) :- id = 4, 1x + 1y >= 2, 2x + 2y <= 4, 1x - 1y <= 0;";  // one line twice
+    const Translation t = translate(tokenLines(text), "one\r\ntwo\r\nthree\r\nfour");
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.eff, kRoadOutline + "one\r\n" + kRoadOutline + "three");
+    EXPECT_NE(t.err.find("vorn2shp: object 1: "), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("rule 1 has two parallel lines"), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("vorn2shp: object 2: no tuple gives a usable triangle"), std::string::npos)
+        << t.err;
+    EXPECT_NE(t.err.find("object 4: rule 5 has two parallel lines"), std::string::npos) << t.err;
+    EXPECT_EQ(count(t.err, "\n"), 5u) << t.err;
+}
+
+TEST(Translator, CornersOnOneLineLeaveTheTupleOut) {
+    // Three lines through (1,1): every corner is that point.
+    const Translation t = translate(
+        tokenLines("r(id, x, y) :- id = 9, 1x + 1y >= 2, 1x - 1y <= 0, 1x + 0y <= 1;"), "n");
+    EXPECT_EQ(t.eff, "");
+    EXPECT_NE(t.err.find("object 9: the corners of rule 1 lie on one line"), std::string::npos)
+        << t.err;
+}
+
+TEST(Translator, NeedsThreeConstraintsAndUsesTheFirstThree) {
+    const Translation fewer = translate(
+        tokenLines("r(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0;\n" + kRoadRule), "a\r\nb");
+    EXPECT_EQ(fewer.eff, kRoadOutline + "a");
+    EXPECT_NE(fewer.err.find("object 1: rule 1 gives 2 constraint(s), a triangle needs 3"),
+              std::string::npos)
+        << fewer.err;
+
+    const Translation more = translate(
+        tokenLines("r(id, x, y) :- id = 7, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6, 1x + 1y >= 0;"),
+        "m");
+    EXPECT_EQ(more.eff, kRoadOutline + "m");
+    EXPECT_NE(more.err.find("object 7: rule 1 gives 4 constraints; only the first 3 were used"),
+              std::string::npos)
+        << more.err;
+}
+
+TEST(Translator, GivesEmptyAttributesWithOneWarningWhenDefRunsOut) {
+    const std::string text = "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+                             "r(id,x,y) :- id = 2, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+                             "r(id,x,y) :- id = 3, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+    const Translation t = translate(tokenLines(text), "only\r\n");
+    EXPECT_EQ(t.eff, kRoadOutline + "only\r\n" + kRoadOutline + "\r\n" + kRoadOutline);
+    EXPECT_EQ(count(t.err, "\n"), 1u) << t.err;
+    EXPECT_NE(t.err.find("def.imd"), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("object 2"), std::string::npos) << t.err;
+
+    const Translation exact = translate(tokenLines(text), "a\r\n\r\nc");
+    EXPECT_EQ(exact.eff, kRoadOutline + "a\r\n" + kRoadOutline + "\r\n" + kRoadOutline + "c");
+    EXPECT_EQ(exact.err, "") << "an empty line of def.imd is a line of its own";
+}
+
+TEST(Translator, KeepsALongAttributeLineWithItsOwnObject) {
+    const std::string longLine(10000, 'w');
+    const std::string text = "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+                             "r(id,x,y) :- id = 2, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+    const Translation t = translate(tokenLines(text), longLine + "\r\nshort\r\n");
+    EXPECT_EQ(t.eff, kRoadOutline + longLine + "\r\n" + kRoadOutline + "short");
+    EXPECT_EQ(t.err, "");
+}
+
+TEST(Translator, SurvivesASecondImdCutOffInTheMiddleOfATuple) {
+    const std::string complete = "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+    const std::vector<std::string> cuts = {
+        tokenLines(complete + "r(id,x,y) :- id = 2, 0x + 1y >= 1, -1x + 1y >="),
+        tokenLines(complete + "r(id,x,y) :- id = 2, 0x + 1y >= 1, -1x", false),
+        tokenLines(complete + "r(id,x,y) :- id = 2,", false),
+        tokenLines(complete, false) + "r\r\n(\r\nid\r\n)\r\n:-\r\nid\r\n=\r\n2\r\n,\r\n0x\r\n+1",
+    };
+    for (const std::string& second : cuts) {
+        const Translation t = translate(second, "one\r\ntwo\r\n");
+        EXPECT_TRUE(t.ok);
+        EXPECT_EQ(t.eff, kRoadOutline + "one");
+        EXPECT_NE(t.err.find("object 2: rule 2 breaks off before its end"), std::string::npos)
+            << t.err;
+    }
+    const Translation beforeId =
+        translate(tokenLines(complete + "r(id,x,y) :- id =", true), "one\r\n");
+    EXPECT_EQ(beforeId.eff, kRoadOutline + "one");
+    EXPECT_NE(beforeId.err.find("rule 2 is passed over: it ends before its id"), std::string::npos)
+        << beforeId.err;
+}
+
+TEST(Translator, PassesOverRulesThatBindAnotherName) {
+    const std::string text =
+        "a(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+        "a(ID, x, y) :- ID = 1, 0x + 1y >= 10, -1x + 1y <= 5, 1x + 1y <= 30;\n"
+        "a(id, x, y) :- id = 1, 1x + 1y >= 6, 0x + 1y <= 3, -1x + 1y >= -4;";
+    const Translation t = translate(tokenLines(text), "lake");
+    EXPECT_EQ(t.eff,
+              "(1.0000,-1.0000),(5.0000,-1.0000),(7.0000,-3.0000),(3.0000,-3.0000),"
+              "(1.0000,-1.0000),lake");
+    EXPECT_EQ(t.err, "vorn2shp: rule 2 is passed over: its binding names \"ID\", not \"id\"\n");
+}
+
+TEST(Translator, TreatsIdZeroAndUnreadableIdsAsOrdinaryIds) {
+    const std::string text = "r(id,x,y) :- id = 0, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+                             "r(id,x,y) :- id = abc, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+                             "r(id,x,y) :- id = 5, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+    const Translation t = translate(tokenLines(text), "zero\r\nfive\r\n");
+    // "abc" reads as 0, so the first two tuples are one object.
+    EXPECT_EQ(t.eff, kRoadOutline + "zero\r\n" + kRoadOutline + "five");
+    EXPECT_NE(t.err.find("object 0: its triangles do not meet edge to edge"), std::string::npos)
+        << t.err;
+}
+
+TEST(Translator, NeverWritesAnInfinityOrNaN) {
+    const std::string underflowing(400, '0');
+    const std::string zeros(300, '0');
+    const std::vector<std::string> rules = {
+        "r(id,x,y) :- id = 1, 1e999x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;",
+        "r(id,x,y) :- id = 2, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 1e999;",
+        "r(id,x,y) :- id = 3, 0x + 1y >= 0, 0." + zeros + "1x + 1y <= 1e300, 1x + 1y <= 6;",
+        "r(id,x,y) :- id = 4, 0." + underflowing + "1x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;",
+    };
+    std::string text;
+    for (const std::string& rule : rules) {
+        text += rule + "\n";
+    }
+    const Translation t = translate(tokenLines(text), "1\r\n2\r\n3\r\n4");
+    EXPECT_EQ(t.eff.find("inf"), std::string::npos) << t.eff;
+    EXPECT_EQ(t.eff.find("nan"), std::string::npos) << t.eff;
+    EXPECT_EQ(t.eff, "(1.0000,-1.0000),(5.0000,-1.0000),(3.0000,-3.0000),(1.0000,-1.0000),4");
+    EXPECT_NE(t.err.find("object 1: rule 1 has a number too large"), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("object 2: rule 2 has a number too large"), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("object 3: the lines of rule 3 meet too far out"), std::string::npos)
+        << t.err;
+}
+
+TEST(Translator, WritesAnEmptyFileWhenThereIsNoTuple) {
+    const Translation t = translate(std::string("\0\r\n\0\r\n", 6), "unused\r\n");
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.eff, "");
+    EXPECT_EQ(t.out, kTranscript);
+    EXPECT_EQ(t.err, "");
+}
+
+TEST(Translator, LeavesNoLineEndBehindALastObjectThatWritesNothing) {
+    const Translation t = translate(
+        tokenLines(kRoadRule + "r(id,x,y) :- id = 2, 0x + 1y >= 1, 0x + 2y <= 0, 1x + 1y <= 6;"),
+        "a\r\nb\r\n");
+    EXPECT_EQ(t.eff, kRoadOutline + "a");
+}
+
+TEST(Translator, ReportsFilesItCannotUse) {
+    {
+        ScopedWorkDir dir;
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(Translator().translate());
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Starting Translation Process....\n");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("vorn2shp: second.imd: ", 0), 0u);
+    }
+    {
+        ScopedWorkDir dir;
+        writeFile("second.imd", tokenLines(kRoadRule));
+        writeFile("def.imd", "x");
+        ASSERT_EQ(mkdir("output.eff.imd", 0755), 0);
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(Translator().translate());
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("vorn2shp: output.eff.imd: ", 0),
+                  0u);
+    }
+    {
+        ScopedWorkDir dir;
+        writeFile("second.imd", tokenLines(kRoadRule));
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(Translator().translate());
+        ::testing::internal::GetCapturedStdout();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.rfind("vorn2shp: def.imd: ", 0), 0u) << err;
+        EXPECT_EQ(count(err, "\n"), 1u) << err;
+        EXPECT_EQ(readFile("output.eff.imd"), kRoadOutline);
+    }
+}
+
+}  // namespace
+}  // namespace vorn2shp

@@ -1,0 +1,179 @@
+// What the tokens of a tuple stand for: coefficients, constants, ids, the
+// corners of the triangle and the text of a point.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "translate/eff_format.h"
+#include "translate/term_values.h"
+#include "translate/triangle_corners.h"
+
+namespace vorn2shp {
+namespace {
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(TermValues, ReadCoefficientsAsNumberOrSign) {
+    const double inf = HUGE_VAL;
+    const std::vector<std::pair<std::string, double>> cases = {
+        {"2x", 2},      {"-3.5y", -3.5}, {"+1y", 1},     {"0x", 0},       {"0y", 0},
+        {"x", 1},       {"+y", 1},       {"-y", -1},     {"+", 1},        {"-", -1},
+        {"inf", 1},     {"-inf", -1},    {"nan", 1},     {"-nan", -1},    {"infinity", 1},
+        {"0x1p3", 0},   {"-.5x", -0.5},  {"1.5e", 1.5},  {"1e5x", 1e5},   {"1_000", 1},
+        {"1e999x", inf}, {"-1e999y", -inf}, {"12.", 12},  {"y2", 1},
+    };
+    for (const auto& [term, value] : cases) {
+        EXPECT_TRUE(sameBits(termCoefficient(term), value))
+            << term << " gave " << termCoefficient(term);
+    }
+}
+
+TEST(TermValues, ReadConstantsAsAtofDoesForDecimals) {
+    const std::vector<std::pair<std::string, double>> cases = {
+        {"6", 6},   {"-4", -4},       {"+2.5", 2.5}, {"k", 0},          {"inf", 0},
+        {"-nan", 0}, {"1e999", HUGE_VAL}, {"0x10", 0}, {"0." + std::string(400, '0') + "1", 0},
+    };
+    for (const auto& [text, value] : cases) {
+        EXPECT_TRUE(sameBits(constantValue(text), value)) << text;
+    }
+}
+
+// Decimal numbers of every shape read to the same bits as atof gives.
+TEST(TermValues, AgreeWithAtofBitForBit) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> length(1, 25);
+    std::uniform_int_distribution<int> exponent(-30, 330);
+    for (int i = 0; i < 20000; ++i) {
+        std::string number = i % 2 == 0 ? "" : "-";
+        for (int k = length(random); k > 0; --k) {
+            number += static_cast<char>('0' + digit(random));
+        }
+        if (i % 3 == 0) {
+            number += ".";
+            for (int k = length(random); k > 0; --k) {
+                number += static_cast<char>('0' + digit(random));
+            }
+        }
+        if (i % 5 == 0) {
+            const int e = exponent(random);
+            number += "e" + std::to_string(e < 0 ? -e : e);
+        }
+        const double expected = std::atof(number.c_str());
+        EXPECT_TRUE(sameBits(termCoefficient(number + "x"), expected)) << number;
+        EXPECT_TRUE(sameBits(constantValue(number), expected)) << number;
+    }
+}
+
+TEST(TermValues, ReadIdsAsAtoiWithinTheRangeOfInt) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"12", 12},         {"-3", -3},          {"+5", 5},          {"007", 7},
+        {"12ab", 12},       {"abc", 0},          {"", 0},            {"2147483647", INT_MAX},
+        {"99999999999999999999", INT_MAX},       {"-99999999999999999999", INT_MIN},
+    };
+    for (const auto& [text, id] : cases) {
+        EXPECT_EQ(objectId(text), id) << text;
+    }
+}
+
+// The corner formulas as the system has always computed them, for lines
+// whose y coefficients are not zero.
+Triangle classicCorners(double a1, double a2, double a3, double b1, double b2, double b3,
+                        double c1, double c2, double c3) {
+    const double x12 = (c2 * b1 - b2 * c1) / (b1 * a2 - b2 * a1);
+    const double y12 = (c1 - a1 * x12) / b1;
+    const double x23 = (c3 * b2 - b3 * c2) / (b2 * a3 - b3 * a2);
+    const double y23 = (c2 - a2 * x23) / b2;
+    const double x13 = (c3 * b1 - b3 * c1) / (b1 * a3 - b3 * a1);
+    const double y13 = (c1 - a1 * x13) / b1;
+    return Triangle{{x12, y12}, {x13, y13}, {x23, y23}};
+}
+
+TEST(TriangleCorners, AreBitForBitTheClassicFormulasWhereNoLineIsVertical) {
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> value(-50, 50);
+    int compared = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::array<ConstraintLine, 3> lines = {
+            ConstraintLine{value(random), value(random), value(random)},
+            ConstraintLine{value(random), value(random), value(random)},
+            ConstraintLine{value(random), value(random), value(random)}};
+        Triangle t;
+        if (triangleOf(lines, t) != TriangleFault::None) {
+            continue;
+        }
+        const Triangle expected =
+            classicCorners(lines[0].a, lines[1].a, lines[2].a, lines[0].b, lines[1].b, lines[2].b,
+                           lines[0].c, lines[1].c, lines[2].c);
+        for (const auto& [got, want] : {std::pair{t.c12, expected.c12},
+                                        std::pair{t.c13, expected.c13},
+                                        std::pair{t.c23, expected.c23}}) {
+            ASSERT_TRUE(sameBits(got.x, want.x) && sameBits(got.y, want.y)) << "lines " << i;
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 19000);
+}
+
+TEST(TriangleCorners, TellWhyThereIsNoTriangle) {
+    struct Case {
+        const char* what;
+        std::array<ConstraintLine, 3> lines;
+        TriangleFault fault;
+    };
+    const double inf = HUGE_VAL;
+    const std::vector<Case> cases = {
+        {"parallel", {{{0, 1, 1}, {0, 2, 8}, {1, 1, 6}}}, TriangleFault::ParallelLines},
+        {"two verticals", {{{1, 0, 1}, {2, 0, 8}, {1, 1, 6}}}, TriangleFault::ParallelLines},
+        {"one line twice", {{{1, 1, 2}, {1, 1, 2}, {1, -1, 0}}}, TriangleFault::ParallelLines},
+        {"infinite coefficient", {{{inf, 1, 1}, {-1, 1, 0}, {1, 1, 6}}},
+         TriangleFault::CoefficientOutOfRange},
+        {"lines meeting beyond the doubles", {{{0, 1, 0}, {1e-301, 1, 1e300}, {1, 1, 6}}},
+         TriangleFault::CornerOutOfRange},
+        {"three lines through one point", {{{1, 1, 2}, {1, -1, 0}, {1, 0, 1}}},
+         TriangleFault::NoArea},
+        {"the road", {{{0, 1, 1}, {-1, 1, 0}, {1, 1, 6}}}, TriangleFault::None},
+    };
+    for (const Case& c : cases) {
+        Triangle t;
+        EXPECT_EQ(triangleOf(c.lines, t), c.fault) << c.what;
+    }
+}
+
+TEST(TriangleCorners, TakeYFromTheOtherLineWhenTheFirstIsVertical) {
+    Triangle t;
+    ASSERT_EQ(triangleOf({{{1, 0, 1}, {0, 1, 1}, {1, 1, 6}}}, t), TriangleFault::None);
+    EXPECT_EQ(t.c12, (Point{1, 1}));
+    EXPECT_EQ(t.c13, (Point{1, 5}));
+    EXPECT_EQ(t.c23, (Point{5, 1}));
+}
+
+TEST(EffFormat, WritesFourDecimalsWithYNegated) {
+    const std::vector<std::pair<Point, std::string>> cases = {
+        {{1, 1}, "(1.0000,-1.0000),"},
+        {{12.5, 17.5}, "(12.5000,-17.5000),"},
+        {{0, 0}, "(0.0000,-0.0000),"},
+        {{-0.0, -0.0}, "(-0.0000,0.0000),"},
+        {{-3.25, -2}, "(-3.2500,2.0000),"},
+        {{1e20, 0.00004}, "(100000000000000000000.0000,-0.0000),"},
+    };
+    for (const auto& [point, text] : cases) {
+        std::string out = "<";
+        appendEffPoint(out, point);
+        EXPECT_EQ(out, "<" + text);
+    }
+    std::string huge;
+    appendEffPoint(huge, Point{1e300, -1e300});
+    EXPECT_EQ(huge.size(), 2 * (301 + 5) + 4);
+    EXPECT_EQ(huge.substr(0, 3), "(10");
+    EXPECT_EQ(huge.substr(huge.size() - 7), ".0000),");
+}
+
+}  // namespace
+}  // namespace vorn2shp
