@@ -25,23 +25,11 @@ bool hasArea(VertexId a, VertexId b, VertexId c, double turn) {
     return a != b && b != c && a != c && turn != 0.0 && std::isfinite(turn);
 }
 
-// Where `p` lies along the inside of the side from a to b, as a fraction of
-// its length, when it is within the corner tolerance of that side and is
-// neither of its ends; a negative value otherwise.
-double positionOnSide(Point p, Point a, Point b) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double t = ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
-    if (!(t > 0.0 && t < 1.0) || sameCorner(p, a) || sameCorner(p, b)) {
-        return -1.0;
-    }
-    const Point foot{a.x + dx * t, a.y + dy * t};
-    return sameCorner(p, foot) ? t : -1.0;
-}
-
 // A cell about one side long (and never below the corner tolerance), so a
-// side is sampled a few times and a cell holds a few vertices.
-double cellForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
+// side is sampled a few times and a cell holds a few vertices; and how far
+// from a sample a vertex on the side can lie.
+std::pair<double, double> cellAndReachForSides(const std::vector<Side>& sides,
+                                               const std::vector<Point>& vertices) {
     double largest = 0.0;
     double totalLength = 0.0;
     for (const Side& s : sides) {
@@ -50,13 +38,15 @@ double cellForSides(const std::vector<Side>& sides, const std::vector<Point>& ve
         totalLength += std::hypot(b.x - a.x, b.y - a.y);
         largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
     }
+    const double tolerance = toleranceNear(largest);
     const double meanLength = totalLength / static_cast<double>(sides.size());
-    const double cell = std::max(toleranceNear(largest), meanLength);
-    return std::isfinite(cell) ? cell : toleranceNear(largest);
+    const double cell = std::isfinite(meanLength) ? std::max(tolerance, meanLength) : tolerance;
+    return {cell, std::min(cell, 0.25 * cell + tolerance)};
 }
 
-SpatialGrid gridOfEnds(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
-    SpatialGrid grid(cellForSides(sides, vertices), 2 * sides.size());
+SpatialGrid gridOfEnds(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                       double cell) {
+    SpatialGrid grid(cell, 2 * sides.size());
     std::vector<char> inserted(vertices.size(), 0);
     for (const Side& s : sides) {
         for (const VertexId v : {s.from, s.to}) {
@@ -69,7 +59,46 @@ SpatialGrid gridOfEnds(const std::vector<Side>& sides, const std::vector<Point>&
     return grid;
 }
 
+// Sides [begin, end) all join the same two vertices. Their triangles are
+// one part; the directions cancel pairwise, and what is left over (at most
+// one side) is boundary.
+template <class Iterator>
+void keepUnmatched(const std::vector<Side>& sides, Iterator begin, Iterator end, UnionFind& parts,
+                   TilingFaults& faults, std::vector<Side>& boundary) {
+    std::size_t forward = 0;
+    std::size_t backward = 0;
+    const Side* firstForward = nullptr;
+    const Side* firstBackward = nullptr;
+    for (Iterator i = begin; i != end; ++i) {
+        const Side& s = sides[*i];
+        parts.unite(sides[*begin].triangle, s.triangle);
+        const bool isForward = s.from < s.to;
+        (isForward ? forward : backward) += 1;
+        const Side*& first = isForward ? firstForward : firstBackward;
+        first = first != nullptr ? first : &s;
+    }
+    // Two triangles on the same side of one side overlap; the side is kept
+    // once, so a repeated tuple does not double the outline.
+    faults.overlap = faults.overlap || forward > 1 || backward > 1;
+    if (forward > backward) {
+        boundary.push_back(*firstForward);
+    } else if (backward > forward) {
+        boundary.push_back(*firstBackward);
+    }
+}
+
 }  // namespace
+
+double positionOnSide(Point p, Point a, Point b) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double t = ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
+    if (!(t > 0.0 && t < 1.0) || sameCorner(p, a) || sameCorner(p, b)) {
+        return -1.0;
+    }
+    const Point foot{a.x + dx * t, a.y + dy * t};
+    return sameCorner(p, foot) ? t : -1.0;
+}
 
 UnionFind::UnionFind(std::size_t count) : parent_(count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -119,38 +148,43 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
     return out;
 }
 
-std::vector<Side> boundarySides(std::vector<Side> sides, UnionFind& parts,
-                                TilingFaults& faults) {
-    std::sort(sides.begin(), sides.end(), [](const Side& l, const Side& r) {
-        const std::uint64_t kl = undirectedKey(l);
-        const std::uint64_t kr = undirectedKey(r);
-        return kl != kr ? kl < kr : l.triangle < r.triangle;
-    });
+std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
+                                UnionFind& parts, TilingFaults& faults) {
+    // Sides by their lower vertex (a counting sort), then within that
+    // short run by their upper vertex: the sides between the same two
+    // vertices come together at linear cost.
+    std::vector<std::uint32_t> runStart(vertexCount + 1, 0);
+    for (const Side& s : sides) {
+        ++runStart[std::min(s.from, s.to) + 1];
+    }
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        runStart[v + 1] += runStart[v];
+    }
+    std::vector<std::uint32_t> order(sides.size());
+    {
+        std::vector<std::uint32_t> next(runStart.begin(), runStart.end() - 1);
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            order[next[std::min(sides[i].from, sides[i].to)]++] = static_cast<std::uint32_t>(i);
+        }
+    }
+    auto upperThenTriangle = [&](std::uint32_t l, std::uint32_t r) {
+        const VertexId hl = std::max(sides[l].from, sides[l].to);
+        const VertexId hr = std::max(sides[r].from, sides[r].to);
+        return hl != hr ? hl < hr : sides[l].triangle < sides[r].triangle;
+    };
     std::vector<Side> boundary;
-    for (std::size_t begin = 0; begin < sides.size();) {
-        const std::uint64_t key = undirectedKey(sides[begin]);
-        std::size_t end = begin;
-        std::size_t forward = 0;
-        std::size_t backward = 0;
-        const Side* firstForward = nullptr;
-        const Side* firstBackward = nullptr;
-        for (; end < sides.size() && undirectedKey(sides[end]) == key; ++end) {
-            const Side& s = sides[end];
-            parts.unite(sides[begin].triangle, s.triangle);
-            const bool isForward = s.from < s.to;
-            (isForward ? forward : backward) += 1;
-            const Side*& first = isForward ? firstForward : firstBackward;
-            first = first != nullptr ? first : &s;
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        const auto first = order.begin() + runStart[v];
+        const auto last = order.begin() + runStart[v + 1];
+        std::sort(first, last, upperThenTriangle);
+        for (auto begin = first; begin != last;) {
+            auto end = begin;
+            while (end != last && undirectedKey(sides[*end]) == undirectedKey(sides[*begin])) {
+                ++end;
+            }
+            keepUnmatched(sides, begin, end, parts, faults, boundary);
+            begin = end;
         }
-        // Two triangles on the same side of one side overlap; the side is
-        // kept once, so a repeated tuple does not double the outline.
-        faults.overlap = faults.overlap || forward > 1 || backward > 1;
-        if (forward > backward) {
-            boundary.push_back(*firstForward);
-        } else if (backward > forward) {
-            boundary.push_back(*firstBackward);
-        }
-        begin = end;
     }
     return boundary;
 }
@@ -159,7 +193,8 @@ bool splitSidesAtCorners(std::vector<Side>& sides, const std::vector<Point>& ver
     if (sides.size() < 3) {
         return false;
     }
-    const SpatialGrid grid = gridOfEnds(sides, vertices);
+    const auto [cell, reach] = cellAndReachForSides(sides, vertices);
+    const SpatialGrid grid = gridOfEnds(sides, vertices, cell);
     std::vector<Side> result;
     result.reserve(sides.size());
     std::vector<std::pair<double, VertexId>> onSide;
@@ -169,8 +204,9 @@ bool splitSidesAtCorners(std::vector<Side>& sides, const std::vector<Point>& ver
         const Point b = vertices[s.to];
         onSide.clear();
         grid.forEachSample(a, b, [&](Point sample) {
-            grid.forEachNear(sample, [&](std::uint32_t v) {
-                const double t = v == s.from || v == s.to ? -1.0 : positionOnSide(vertices[v], a, b);
+            grid.forEachWithin(sample, reach, [&](std::uint32_t v) {
+                const double t =
+                    v == s.from || v == s.to ? -1.0 : positionOnSide(vertices[v], a, b);
                 if (t > 0.0) {
                     onSide.emplace_back(t, v);
                 }

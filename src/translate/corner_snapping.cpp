@@ -38,10 +38,11 @@ double largestMagnitude(const std::vector<Triangle>& triangles) {
 
 // The vertex that `corner` joins: the earliest vertex within the tolerance,
 // or a new one at the corner itself.
-merge::VertexId vertexFor(Point corner, SpatialGrid& grid, std::vector<Point>& vertices) {
+merge::VertexId vertexFor(Point corner, double reach, SpatialGrid& grid,
+                          std::vector<Point>& vertices) {
     constexpr merge::VertexId kNone = UINT32_MAX;
     merge::VertexId best = kNone;
-    grid.forEachNear(corner, [&](std::uint32_t id) {
+    grid.forEachWithin(corner, reach, [&](std::uint32_t id) {
         if (id < best && sameCorner(vertices[id], corner)) {
             best = id;
         }
@@ -65,15 +66,17 @@ double toleranceNear(double magnitude) {
 }
 
 merge::SnappedCorners snapCorners(const std::vector<Triangle>& triangles) {
-    // No two corners that are one corner lie more than a cell apart per axis.
-    SpatialGrid grid(toleranceNear(largestMagnitude(triangles)), 3 * triangles.size());
+    // No two corners that are one corner lie further apart per axis than
+    // `reach`; with cells four times that, a look-up mostly meets one cell.
+    const double reach = toleranceNear(largestMagnitude(triangles));
+    SpatialGrid grid(4.0 * reach, 3 * triangles.size());
     SnappedCorners snapped;
     snapped.vertices.reserve(triangles.size() + 2);
     snapped.corners.reserve(triangles.size());
     for (const Triangle& t : triangles) {
-        const VertexId a = vertexFor(t.c12, grid, snapped.vertices);
-        const VertexId b = vertexFor(t.c13, grid, snapped.vertices);
-        const VertexId c = vertexFor(t.c23, grid, snapped.vertices);
+        const VertexId a = vertexFor(t.c12, reach, grid, snapped.vertices);
+        const VertexId b = vertexFor(t.c13, reach, grid, snapped.vertices);
+        const VertexId c = vertexFor(t.c23, reach, grid, snapped.vertices);
         snapped.corners.push_back({a, b, c});
     }
     return snapped;

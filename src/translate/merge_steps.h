@@ -64,8 +64,13 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults);
 // Cancels each side against the sides that run the other way between the
 // same two vertices and joins their triangles into one part. What is left
 // is the boundary of the union.
-std::vector<Side> boundarySides(std::vector<Side> sides, UnionFind& parts,
-                                TilingFaults& faults);
+std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
+                                UnionFind& parts, TilingFaults& faults);
+
+// Where `p` lies along the inside of the side from a to b, as a fraction of
+// its length, when it is within the corner tolerance of that side and is
+// neither of its ends; a negative value otherwise.
+double positionOnSide(Point p, Point a, Point b);
 
 // Splits every boundary side at the boundary vertices that lie on it, so a
 // corner that meets another triangle in the middle of its side still
@@ -85,9 +90,13 @@ std::vector<TracedRing> traceRings(const std::vector<Side>& sides,
                                    const std::vector<Point>& vertices, double turn,
                                    TilingFaults& faults);
 
-// True when two rings cross or touch away from their shared vertices, or a
-// ring lies inside another in a way that only overlapping triangles give.
-bool ringsOverlap(const std::vector<TracedRing>& rings, const std::vector<Point>& vertices,
-                  double turn);
+// What the rings show of triangles that do not meet edge to edge.
+struct RingContacts {
+    bool cornerOnSide = false;  // a ring's vertex lies on a side it does not end
+    bool overlap = false;       // rings cross, or nest as only overlaps make them
+};
+
+RingContacts inspectRings(const std::vector<TracedRing>& rings, const std::vector<Point>& vertices,
+                          double turn);
 
 }  // namespace vorn2shp::merge

@@ -34,9 +34,9 @@ using merge::VertexId;
 
 struct RingFacts {
     std::size_t index = 0;
-    VertexId firstMet = 0;       // the vertex that the triangles meet first
+    VertexId firstMet = 0;        // the vertex that the triangles meet first
     std::uint32_t leavingBy = 0;  // the triangle of the side leaving it
-    double area = 0.0;           // positive for outer rings, negative for holes
+    double area = 0.0;            // positive for outer rings, negative for holes
     std::uint32_t part = 0;
 };
 
@@ -113,8 +113,8 @@ VertexId startOfFirstRing(const TracedRing& ring, const std::array<VertexId, 3>&
 }
 
 std::vector<Ring> orderedRings(const std::vector<TracedRing>& traced,
-                               const merge::SnappedCorners& snapped, std::size_t seed,
-                               double turn, merge::UnionFind& parts) {
+                               const merge::SnappedCorners& snapped, std::size_t seed, double turn,
+                               merge::UnionFind& parts) {
     std::vector<RingFacts> facts;
     facts.reserve(traced.size());
     for (std::size_t i = 0; i < traced.size(); ++i) {
@@ -124,10 +124,10 @@ std::vector<Ring> orderedRings(const std::vector<TracedRing>& traced,
     const RingFacts& head = facts[first];
     std::vector<Ring> rings;
     rings.reserve(traced.size());
-    rings.push_back(closedRing(
-        traced[head.index],
-        startOfFirstRing(traced[head.index], snapped.corners[seed], head.firstMet),
-        snapped.vertices));
+    rings.push_back(
+        closedRing(traced[head.index],
+                   startOfFirstRing(traced[head.index], snapped.corners[seed], head.firstMet),
+                   snapped.vertices));
     facts.erase(facts.begin() + static_cast<std::ptrdiff_t>(first));
     std::sort(facts.begin(), facts.end(), metEarlier);
     for (const RingFacts& f : facts) {
@@ -162,25 +162,31 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     MergeResult result;
     merge::TilingFaults faults;
     const merge::SnappedCorners snapped = merge::snapCorners(triangles);
-    merge::OrientedSides oriented = merge::orientSides(snapped, faults);
+    const merge::OrientedSides oriented = merge::orientSides(snapped, faults);
     result.droppedTriangles = faults.droppedTriangles;
     if (oriented.seed < 0) {
         return result;
     }
     merge::UnionFind parts(triangles.size());
-    std::vector<merge::Side> sides = merge::boundarySides(std::move(oriented.sides), parts, faults);
-    if (merge::splitSidesAtCorners(sides, snapped.vertices)) {
-        faults.cornerOnSide = true;
-        sides = merge::boundarySides(std::move(sides), parts, faults);
-    }
-    const std::vector<TracedRing> traced =
+    std::vector<merge::Side> sides =
+        merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+    std::vector<TracedRing> traced =
         merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
+    merge::RingContacts contacts = merge::inspectRings(traced, snapped.vertices, oriented.turn);
+    // A corner on another triangle's side is rare; only then are the sides
+    // split there and the rings traced again.
+    if (contacts.cornerOnSide && merge::splitSidesAtCorners(sides, snapped.vertices)) {
+        faults.cornerOnSide = true;
+        sides = merge::boundarySides(sides, snapped.vertices.size(), parts, faults);
+        faults.openChain = false;
+        traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
+        contacts = merge::inspectRings(traced, snapped.vertices, oriented.turn);
+    }
     if (traced.empty()) {
         return result;
     }
-    const bool overlapping = merge::ringsOverlap(traced, snapped.vertices, oriented.turn);
-    result.edgeToEdge =
-        !(faults.overlap || faults.cornerOnSide || faults.openChain || overlapping);
+    result.edgeToEdge = !(faults.overlap || faults.cornerOnSide || faults.openChain ||
+                          contacts.cornerOnSide || contacts.overlap);
     result.rings = orderedRings(traced, snapped, static_cast<std::size_t>(oriented.seed),
                                 oriented.turn, parts);
     return result;

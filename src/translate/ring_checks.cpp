@@ -5,6 +5,7 @@
 // other holes, each outer ring in as many holes as outer rings.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "translate/merge_steps.h"
 #include "translate/spatial_grid.h"
@@ -15,7 +16,7 @@ namespace {
 
 // Enough for any real object; beyond it the nesting test gives up quietly
 // rather than cost more than the merge itself.
-constexpr std::size_t kNestingBudget = 50'000'000;
+constexpr std::size_t kNestingBudget = 20'000'000;
 
 struct Edge {
     VertexId from;
@@ -39,24 +40,30 @@ double sideOf(Point a, Point b, Point p) {
     return o > 0.0 ? 1.0 : (o < 0.0 ? -1.0 : 0.0);
 }
 
-bool within(Point a, Point b, Point p) {
-    return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) &&
-           std::min(a.y, b.y) <= p.y && p.y <= std::max(a.y, b.y);
+bool properlyCross(Point p1, Point p2, Point q1, Point q2) {
+    return sideOf(q1, q2, p1) * sideOf(q1, q2, p2) < 0.0 &&
+           sideOf(p1, p2, q1) * sideOf(p1, p2, q2) < 0.0;
 }
 
-bool segmentsMeet(Point p1, Point p2, Point q1, Point q2) {
-    const double d1 = sideOf(q1, q2, p1);
-    const double d2 = sideOf(q1, q2, p2);
-    const double d3 = sideOf(p1, p2, q1);
-    const double d4 = sideOf(p1, p2, q2);
-    if (d1 * d2 < 0.0 && d3 * d4 < 0.0) {
-        return true;
+bool endsOn(const Edge& e, VertexId v) { return e.from == v || e.to == v; }
+
+// The vertices of `f` that `e` does not end in, lying on `e`.
+bool hasCornerOn(const Edge& e, const Edge& f, const std::vector<Point>& vertices) {
+    for (const VertexId v : {f.from, f.to}) {
+        if (!endsOn(e, v) && positionOnSide(vertices[v], vertices[e.from], vertices[e.to]) > 0.0) {
+            return true;
+        }
     }
-    return (d1 == 0.0 && within(q1, q2, p1)) || (d2 == 0.0 && within(q1, q2, p2)) ||
-           (d3 == 0.0 && within(p1, p2, q1)) || (d4 == 0.0 && within(p1, p2, q2));
+    return false;
 }
 
-double cellForEdges(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
+struct GridScale {
+    double cell;
+    double tolerance;
+};
+
+// A cell about one edge long and at least twice the corner tolerance.
+GridScale scaleForEdges(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
     double largest = 0.0;
     double total = 0.0;
     for (const Edge& e : edges) {
@@ -65,34 +72,44 @@ double cellForEdges(const std::vector<Edge>& edges, const std::vector<Point>& ve
         total += std::hypot(b.x - a.x, b.y - a.y);
         largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
     }
-    const double cell = std::max(toleranceNear(largest), total / static_cast<double>(edges.size()));
-    return std::isfinite(cell) ? cell : toleranceNear(largest);
+    const double tolerance = toleranceNear(largest);
+    const double cell = std::max(2.0 * tolerance, total / static_cast<double>(edges.size()));
+    return GridScale{std::isfinite(cell) ? cell : 2.0 * tolerance, tolerance};
 }
 
-bool edgesCross(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
-    SpatialGrid grid(cellForEdges(edges, vertices), 3 * edges.size());
+// Looks at every pair of edges that come within a cell of each other.
+RingContacts edgeContacts(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
+    const GridScale scale = scaleForEdges(edges, vertices);
+    SpatialGrid grid(scale.cell, 3 * edges.size());
+    // Samples of two edges that come within the tolerance of each other lie
+    // at most this far apart.
+    const double reach = std::min(scale.cell, 0.5 * scale.cell + scale.tolerance);
     for (std::size_t i = 0; i < edges.size(); ++i) {
         grid.forEachSample(vertices[edges[i].from], vertices[edges[i].to],
                            [&](Point p) { grid.insert(p, static_cast<std::uint32_t>(i)); });
     }
-    std::vector<std::size_t> lastTestedBy(edges.size(), SIZE_MAX);
-    bool crossing = false;
-    for (std::size_t i = 0; i < edges.size() && !crossing; ++i) {
+    std::vector<std::size_t> lastPairedWith(edges.size(), SIZE_MAX);
+    RingContacts contacts;
+    for (std::size_t i = 0; i < edges.size() && !contacts.cornerOnSide; ++i) {
         const Edge& e = edges[i];
         grid.forEachSample(vertices[e.from], vertices[e.to], [&](Point p) {
-            grid.forEachNear(p, [&](std::uint32_t j) {
-                const Edge& f = edges[j];
-                if (crossing || j <= i || lastTestedBy[j] == i || e.from == f.from ||
-                    e.from == f.to || e.to == f.from || e.to == f.to) {
+            grid.forEachWithin(p, reach, [&](std::uint32_t j) {
+                if (j <= i || lastPairedWith[j] == i || contacts.cornerOnSide) {
                     return;
                 }
-                lastTestedBy[j] = i;
-                crossing = segmentsMeet(vertices[e.from], vertices[e.to], vertices[f.from],
-                                        vertices[f.to]);
+                lastPairedWith[j] = i;
+                const Edge& f = edges[j];
+                if (hasCornerOn(e, f, vertices) || hasCornerOn(f, e, vertices)) {
+                    contacts.cornerOnSide = true;
+                } else if (!endsOn(e, f.from) && !endsOn(e, f.to) &&
+                           properlyCross(vertices[e.from], vertices[e.to], vertices[f.from],
+                                         vertices[f.to])) {
+                    contacts.overlap = true;
+                }
             });
         });
     }
-    return crossing;
+    return contacts;
 }
 
 double ringArea(const TracedRing& ring, const std::vector<Point>& vertices) {
@@ -104,24 +121,35 @@ double ringArea(const TracedRing& ring, const std::vector<Point>& vertices) {
     return signedArea(points);
 }
 
-// The edges by horizontal band, so the winding number at a point needs only
-// the edges of the point's band.
+// The edges in bands across the longer extent of the rings, so the
+// winding number at a point needs only the edges of the point's band. The
+// rays run along the bands, in +y when the bands are upright.
 class BandIndex {
 public:
     BandIndex(const std::vector<Edge>& edges, const std::vector<Point>& vertices)
         : edges_(edges), vertices_(vertices) {
+        double lowX = vertices[edges.front().from].x;
+        double highX = lowX;
         low_ = vertices[edges.front().from].y;
         double high = low_;
         for (const Edge& e : edges) {
-            low_ = std::min(low_, vertices[e.from].y);
-            high = std::max(high, vertices[e.from].y);
+            const Point p = vertices[e.from];
+            lowX = std::min(lowX, p.x);
+            highX = std::max(highX, p.x);
+            low_ = std::min(low_, p.y);
+            high = std::max(high, p.y);
+        }
+        upright_ = highX - lowX > high - low_;
+        if (upright_) {
+            low_ = lowX;
+            high = highX;
         }
         const double count = static_cast<double>(edges.size());
-        height_ = std::max(cellForEdges(edges, vertices), (high - low_) / count);
+        height_ = std::max(scaleForEdges(edges, vertices).cell, (high - low_) / count);
         bands_.resize(band(high) + 1);
         for (std::size_t i = 0; i < edges.size(); ++i) {
-            const double a = vertices[edges[i].from].y;
-            const double b = vertices[edges[i].to].y;
+            const double a = at(edges[i].from).y;
+            const double b = at(edges[i].to).y;
             for (std::size_t k = band(std::min(a, b)); k <= band(std::max(a, b)); ++k) {
                 bands_[k].push_back(static_cast<std::uint32_t>(i));
             }
@@ -130,27 +158,33 @@ public:
 
     // Winding number at p of every ring but `skip`, counted in the rings'
     // own turning sense; the edges looked at are added to `work`.
-    long windingAt(Point p, std::uint32_t skip, double turn, std::size_t& work) const {
+    long windingAt(Point original, std::uint32_t skip, double turn, std::size_t& work) const {
+        const Point p = upright_ ? Point{original.y, original.x} : original;
         long winding = 0;
         const auto& inBand = bands_[std::min(band(p.y), bands_.size() - 1)];
         work += inBand.size();
         for (const std::uint32_t i : inBand) {
             const Edge& e = edges_[i];
-            const Point a = vertices_[e.from];
-            const Point b = vertices_[e.to];
             if (e.ring == skip) {
                 continue;
             }
+            const Point a = at(e.from);
+            const Point b = at(e.to);
             if (a.y <= p.y && p.y < b.y && orientation(a, b, p) > 0.0) {
                 ++winding;
             } else if (b.y <= p.y && p.y < a.y && orientation(a, b, p) < 0.0) {
                 --winding;
             }
         }
-        return turn > 0.0 ? winding : -winding;
+        // Swapping x and y mirrors the plane, which turns windings round.
+        return (turn > 0.0) != upright_ ? winding : -winding;
     }
 
 private:
+    Point at(VertexId v) const {
+        const Point p = vertices_[v];
+        return upright_ ? Point{p.y, p.x} : p;
+    }
     std::size_t band(double y) const {
         const double k = std::floor((y - low_) / height_);
         return k > 0.0 ? static_cast<std::size_t>(k) : 0;
@@ -158,6 +192,7 @@ private:
 
     const std::vector<Edge>& edges_;
     const std::vector<Point>& vertices_;
+    bool upright_ = false;
     double low_ = 0.0;
     double height_ = 1.0;
     std::vector<std::vector<std::uint32_t>> bands_;
@@ -165,6 +200,9 @@ private:
 
 bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<Edge>& edges,
                        const std::vector<Point>& vertices, double turn) {
+    if (rings.size() == 1) {
+        return ringArea(rings.front(), vertices) * turn < 0.0;
+    }
     const BandIndex index(edges, vertices);
     std::size_t work = 0;
     for (std::size_t r = 0; r < rings.size() && work < kNestingBudget; ++r) {
@@ -182,19 +220,17 @@ bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<E
 
 }  // namespace
 
-bool ringsOverlap(const std::vector<TracedRing>& rings, const std::vector<Point>& vertices,
-                  double turn) {
+RingContacts inspectRings(const std::vector<TracedRing>& rings, const std::vector<Point>& vertices,
+                          double turn) {
     const std::vector<Edge> edges = ringEdges(rings);
     if (edges.empty()) {
-        return false;
+        return RingContacts{};
     }
-    if (edgesCross(edges, vertices)) {
-        return true;
+    RingContacts contacts = edgeContacts(edges, vertices);
+    if (!contacts.cornerOnSide && !contacts.overlap) {
+        contacts.overlap = nestedLikeOverlap(rings, edges, vertices, turn);
     }
-    if (rings.size() == 1) {
-        return ringArea(rings.front(), vertices) * turn < 0.0;
-    }
-    return nestedLikeOverlap(rings, edges, vertices, turn);
+    return contacts;
 }
 
 }  // namespace vorn2shp::merge

@@ -31,8 +31,13 @@ double sweepToward(Point at, Point back, Point out, double turn) {
 class RingTracer {
 public:
     RingTracer(const std::vector<Side>& sides, const std::vector<Point>& vertices, double turn)
-        : sides_(sides), vertices_(vertices), turn_(turn), firstOut_(vertices.size() + 1, 0),
-          outgoing_(sides.size()), used_(sides.size(), 0), positionInPath_(vertices.size(), -1) {
+        : sides_(sides),
+          vertices_(vertices),
+          turn_(turn),
+          firstOut_(vertices.size() + 1, 0),
+          outgoing_(sides.size()),
+          used_(sides.size(), 0),
+          positionInPath_(vertices.size(), -1) {
         for (const Side& s : sides_) {
             ++firstOut_[s.from + 1];
         }

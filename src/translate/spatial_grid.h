@@ -1,10 +1,10 @@
 // Buckets of ids by square cell, to answer "what lies near this point"
-// without comparing everything with everything.
+// without comparing everything with everything. A handful of ids is kept
+// in one list instead: looking at all of them is cheaper than hashing.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "translate/geometry.h"
@@ -20,30 +20,46 @@ public:
 
     void insert(Point p, std::uint32_t id);
 
-    // Calls visit(id) for every id inserted in the cell of `p` and in the
-    // eight cells around it, so every id within one cell size of `p` is met.
+    // Calls visit(id) for every id inserted in a cell that the square of
+    // half-width `reach` (at most a cell size) around `p` overlaps, so every
+    // id within `reach` of `p` on both axes is met (and possibly others).
     template <class Visit>
-    void forEachNear(Point p, Visit&& visit) const {
-        const std::int64_t cx = cellIndex(p.x);
-        const std::int64_t cy = cellIndex(p.y);
-        for (std::int64_t dx = -1; dx <= 1; ++dx) {
-            for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                const auto found = firstInCell_.find(cellKey(cx + dx, cy + dy));
-                if (found == firstInCell_.end()) {
-                    continue;
-                }
-                for (std::uint32_t e = found->second; e != kNone; e = entries_[e].next) {
+    void forEachWithin(Point p, double reach, Visit&& visit) const {
+        if (few_) {
+            for (const Entry& e : entries_) {
+                visit(e.id);
+            }
+            return;
+        }
+        const std::int64_t lowX = cellIndex(p.x - reach);
+        const std::int64_t highX = cellIndex(p.x + reach);
+        const std::int64_t lowY = cellIndex(p.y - reach);
+        const std::int64_t highY = cellIndex(p.y + reach);
+        for (std::int64_t cx = lowX; cx <= highX; ++cx) {
+            for (std::int64_t cy = lowY; cy <= highY; ++cy) {
+                for (std::uint32_t e = firstInCell(cellKey(cx, cy)); e != kNone;
+                     e = entries_[e].next) {
                     visit(entries_[e].id);
                 }
             }
         }
     }
 
+    // Every id in the cell of `p` and the eight cells around it.
+    template <class Visit>
+    void forEachNear(Point p, Visit&& visit) const {
+        forEachWithin(p, cellSize_, visit);
+    }
+
     // Points along the segment from a to b, both ends included, no two more
-    // than half a cell apart: every point within a cell size of the segment
+    // than half a cell apart: every point within half a cell of the segment
     // is met by forEachNear of one of them.
     template <class Visit>
     void forEachSample(Point a, Point b, Visit&& visit) const {
+        if (few_) {
+            visit(a);  // forEachNear meets every id from anywhere
+            return;
+        }
         const double length = std::hypot(b.x - a.x, b.y - a.y);
         const double steps = std::ceil(length / (0.5 * cellSize_));
         const auto count = static_cast<std::size_t>(steps > 1.0 ? steps : 1.0);
@@ -65,9 +81,18 @@ private:
         return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
                static_cast<std::uint32_t>(cy);
     }
+    std::size_t slotOf(std::uint64_t key) const;
+    std::uint32_t firstInCell(std::uint64_t key) const { return heads_[slotOf(key)]; }
+    void grow();
+    void resizeTable(std::size_t size);
 
     double cellSize_;
-    std::unordered_map<std::uint64_t, std::uint32_t> firstInCell_;
+    bool few_;
+    // An open-addressing table from cell key to the cell's newest entry.
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::uint32_t> heads_;
+    unsigned shift_ = 64;
+    std::size_t cellsUsed_ = 0;
     std::vector<Entry> entries_;
 };
 

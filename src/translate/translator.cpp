@@ -53,7 +53,9 @@ private:
     void closeObject();
     bool nextAttributeText(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
-    void warnAbout(const std::string& message) const { warn(objectName(objectId_) + ": " + message); }
+    void warnAbout(const std::string& message) const {
+        warn(objectName(objectId_) + ": " + message);
+    }
 
     TupleReader tuples_;
     LineReader attributes_;
@@ -150,13 +152,14 @@ void TranslationPass::closeObject() {
                   " triangle(s) smaller than the corner tolerance were left out");
     }
     if (!merged.edgeToEdge) {
-        warnAbout("its triangles do not meet edge to edge (they overlap, or a corner lies "
-                  "on another triangle's side); the outline follows them as far as it can");
+        warnAbout(
+            "its triangles do not meet edge to edge (they overlap, or a corner lies "
+            "on another triangle's side); the outline follows them as far as it can");
     }
     if (merged.rings.empty()) {
-        warnAbout(std::string("no tuple gives a usable triangle, so nothing was written for it") +
-                  (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped"
-                              : ""));
+        warnAbout(
+            std::string("no tuple gives a usable triangle, so nothing was written for it") +
+            (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : ""));
         return;
     }
     writeObjectLine(merged.rings, attributes);

@@ -56,7 +56,8 @@ Ring readRing(const std::string& text) {
 }
 
 std::vector<MergeCase> loadCases() {
-    const std::string text = testing::readFile(testing::sourceDir() + "/tests/translate/merge_cases.txt");
+    const std::string text =
+        testing::readFile(testing::sourceDir() + "/tests/translate/merge_cases.txt");
     std::vector<MergeCase> cases;
     std::istringstream lines(text);
     std::string line;
@@ -101,7 +102,9 @@ Point cornerAt(const std::vector<Triangle>& triangles, std::size_t k) {
     return k % 3 == 0 ? t.c12 : (k % 3 == 1 ? t.c13 : t.c23);
 }
 
-bool passes(const Ring& ring, Point p) { return std::find(ring.begin(), ring.end(), p) != ring.end(); }
+bool passes(const Ring& ring, Point p) {
+    return std::find(ring.begin(), ring.end(), p) != ring.end();
+}
 
 // The seed's corner 12 when the ring passes it, else 13, else 23, else
 // the first corner of the ring that the triangles meet.
@@ -139,7 +142,8 @@ void expectSoundOutline(const std::vector<Triangle>& triangles, const MergeResul
     for (std::size_t r = 1; r < result.rings.size(); ++r) {
         const Ring& ring = result.rings[r];
         const std::size_t meet = firstMeeting(triangles, ring);
-        EXPECT_TRUE(ring.front() == cornerAt(triangles, meet)) << what << ": ring " << r << " starts where first met";
+        EXPECT_TRUE(ring.front() == cornerAt(triangles, meet))
+            << what << ": ring " << r << " starts where first met";
         EXPECT_LE(previous, meet) << what << ": rings in the order first met";
         previous = meet;
     }

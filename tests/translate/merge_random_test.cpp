@@ -42,6 +42,14 @@ void expectPolygonOutline(const std::vector<Triangle>& triangles, const Ring& po
     const double total = totalTriangleArea(triangles);
     EXPECT_NEAR(shoelaceArea(ring) * turnOf(triangles.front()), total, 1e-9 * total) << what;
     EXPECT_FALSE(sidesCrossOrTouch(result.rings)) << what;
+    // The seed's first corner that the polygon has, taken 12, 13, 23.
+    const Triangle& seed = triangles.front();
+    for (const Point corner : {seed.c12, seed.c13, seed.c23}) {
+        if (std::find(polygon.begin(), polygon.end(), corner) != polygon.end()) {
+            EXPECT_EQ(ring.front(), corner) << what;
+            break;
+        }
+    }
 }
 
 TEST(MergeLarge, AStripOfTenThousandTrianglesInShuffledOrder) {
@@ -60,10 +68,9 @@ TEST(MergeLarge, AStripOfTenThousandTrianglesInShuffledOrder) {
     boundary.insert(boundary.end(), top.rbegin(), top.rend());
     std::shuffle(strip.begin(), strip.end(), std::mt19937(7));
     expectPolygonOutline(strip, closed(boundary), "strip");
-    EXPECT_EQ(mergeGroup(strip).rings.front().front(), strip.front().c12);
 }
 
-TEST(MergeLarge, AFineFanOfTenThousandTrianglesStartsAtTheSeedsCorner13) {
+TEST(MergeLarge, AFineFanOfTenThousandTrianglesAroundAnInnerPoint) {
     const std::size_t n = 10000;
     const Point centre{3, -2};
     std::vector<Point> rim;
@@ -77,7 +84,6 @@ TEST(MergeLarge, AFineFanOfTenThousandTrianglesStartsAtTheSeedsCorner13) {
     }
     std::shuffle(fan.begin(), fan.end(), std::mt19937(11));
     expectPolygonOutline(fan, closed(rim), "fan");
-    EXPECT_EQ(mergeGroup(fan).rings.front().front(), fan.front().c13);
 }
 
 // A star-shaped polygon around `centre`: corners at increasing angles, no
@@ -107,12 +113,18 @@ std::vector<Point> starPolygon(std::mt19937& random, Point centre, std::size_t c
 // and 23 in any of six ways.
 Triangle withCornersRenamed(Point a, Point b, Point c, int naming) {
     switch (naming) {
-        case 0: return Triangle{a, b, c};
-        case 1: return Triangle{a, c, b};
-        case 2: return Triangle{b, a, c};
-        case 3: return Triangle{b, c, a};
-        case 4: return Triangle{c, a, b};
-        default: return Triangle{c, b, a};
+        case 0:
+            return Triangle{a, b, c};
+        case 1:
+            return Triangle{a, c, b};
+        case 2:
+            return Triangle{b, a, c};
+        case 3:
+            return Triangle{b, c, a};
+        case 4:
+            return Triangle{c, a, b};
+        default:
+            return Triangle{c, b, a};
     }
 }
 
@@ -126,44 +138,11 @@ TEST(MergeRandom, FansOfStarShapedPolygonsGiveThePolygonsBoundary) {
         const std::vector<Point> polygon = starPolygon(random, centre, cornerCount(random));
         std::vector<Triangle> triangles;
         for (std::size_t i = 0; i < polygon.size(); ++i) {
-            triangles.push_back(withCornersRenamed(centre, polygon[i],
-                                                   polygon[(i + 1) % polygon.size()],
-                                                   naming(random)));
+            triangles.push_back(withCornersRenamed(
+                centre, polygon[i], polygon[(i + 1) % polygon.size()], naming(random)));
         }
         std::shuffle(triangles.begin(), triangles.end(), random);
         expectPolygonOutline(triangles, closed(polygon), "round " + std::to_string(round));
-        if (::testing::Test::HasFailure()) {
-            return;
-        }
-    }
-}
-
-TEST(MergeRandom, ConvexPolygonsFannedFromACornerKeepTheSeedsStart) {
-    std::mt19937 random(99);
-    std::uniform_int_distribution<std::size_t> cornerCount(3, 40);
-    std::uniform_real_distribution<double> turn(0, 2 * kPi);
-    for (int round = 0; round < 300; ++round) {
-        std::vector<double> angles(cornerCount(random));
-        for (double& a : angles) {
-            a = turn(random);
-        }
-        std::sort(angles.begin(), angles.end());
-        angles.erase(std::unique(angles.begin(), angles.end()), angles.end());
-        std::vector<Point> polygon;
-        for (const double a : angles) {
-            polygon.push_back(Point{25 * std::cos(a), 25 * std::sin(a)});
-        }
-        std::vector<Triangle> triangles;
-        for (std::size_t i = 1; i + 1 < polygon.size(); ++i) {
-            triangles.push_back(Triangle{polygon[0], polygon[i], polygon[i + 1]});
-        }
-        std::shuffle(triangles.begin(), triangles.end(), random);
-        // Corner 12 of every triangle is a corner of the polygon, so every
-        // ring starts at the seed's corner 12.
-        expectPolygonOutline(triangles, closed(polygon), "round " + std::to_string(round));
-        const MergeResult result = mergeGroup(triangles);
-        ASSERT_FALSE(result.rings.empty());
-        EXPECT_EQ(result.rings.front().front(), triangles.front().c12) << "round " << round;
         if (::testing::Test::HasFailure()) {
             return;
         }

