@@ -1,0 +1,187 @@
+// The output read by GDAL, the library under most GIS tools: feature counts,
+// fields and values as ogrinfo lists them, every polygon valid, and every
+// polygon covering exactly the union of its object's triangles.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace vorn2shp::testing {
+namespace {
+
+constexpr const char* kOgrinfo = "/usr/bin/ogrinfo";
+constexpr const char* kOgr2ogr = "/usr/bin/ogr2ogr";
+
+struct Point {
+    long x;
+    long y;
+};
+using Triangle = std::vector<Point>;  // three corners
+
+// Runs an SQLite-dialect query over the shapefiles of `dir` and returns
+// ogrinfo's feature listing.
+std::string ogrQuery(const std::string& dir, const std::string& sql) {
+    const RunResult run = runProgram(kOgrinfo, {"-q", "-dialect", "sqlite", "-sql", sql, dir}, dir);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    // ogrinfo reports a failing statement on stderr but still exits 0.
+    EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
+    return run.out;
+}
+
+// Every "  <field> (<type>) = <value>" line of an ogrinfo listing, in order.
+std::vector<std::string> fieldValues(const std::string& listing, const std::string& field) {
+    std::vector<std::string> values;
+    std::istringstream lines(listing);
+    std::string line;
+    const std::string prefix = "  " + field + " (";
+    while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            values.push_back(line.substr(line.find(" = ") + 3));
+        }
+    }
+    return values;
+}
+
+std::string signedTerm(long value, const char* variable) {
+    return (value < 0 ? "- " + std::to_string(-value) : "+ " + std::to_string(value)) + variable;
+}
+
+// The constraint bounded by the line through p and q, with r on its allowed side.
+std::string edge(Point p, Point q, Point r) {
+    const long a = q.y - p.y;
+    const long b = -(q.x - p.x);
+    const long c = a * p.x + b * p.y;
+    const char* op = a * r.x + b * r.y <= c ? "<=" : ">=";
+    return std::to_string(a) + "x " + signedTerm(b, "y") + " " + op + " " + std::to_string(c);
+}
+
+std::string tupleText(long id, const Triangle& t) {
+    return "map(id, x, y) :- id = " + std::to_string(id) + ", " + edge(t[0], t[1], t[2]) + ", " +
+           edge(t[1], t[2], t[0]) + ", " + edge(t[2], t[0], t[1]) + ".\n";
+}
+
+// The output's y axis points the other way.
+std::string wkt(const Triangle& t) {
+    std::string text = "\"POLYGON((";
+    for (int i = 0; i <= 3; ++i) {
+        const Point& p = t[static_cast<std::size_t>(i % 3)];
+        text += std::to_string(p.x) + " " + std::to_string(-p.y) + (i < 3 ? "," : "))\"");
+    }
+    return text;
+}
+
+std::vector<Triangle> squareCells(long x0, long y0, long size, bool skipMiddle) {
+    std::vector<Triangle> triangles;
+    for (long i = 0; i < 3; ++i) {
+        for (long j = 0; j < 3; ++j) {
+            if (skipMiddle && i == 1 && j == 1) {
+                continue;
+            }
+            const Point a{x0 + i * size, y0 + j * size};
+            const Point b{a.x + size, a.y};
+            const Point c{a.x + size, a.y + size};
+            const Point d{a.x, a.y + size};
+            triangles.push_back({a, b, c});
+            triangles.push_back({a, c, d});
+        }
+    }
+    return triangles;
+}
+
+std::map<long, std::vector<Triangle>> islandsAndHoles() {
+    std::map<long, std::vector<Triangle>> objects;
+    objects[1] = squareCells(0, 0, 10, true);  // a square with a square hole
+    objects[2] = {{{100, 0}, {110, 0}, {110, 10}}, {{100, 0}, {110, 10}, {100, 10}},
+                  {{130, 0}, {140, 0}, {140, 10}}, {{130, 0}, {140, 10}, {130, 10}}};  // islands
+    objects[3] = {{{200, 0}, {210, 0}, {210, 10}}, {{200, 0}, {210, 10}, {200, 10}},
+                  {{210, 10}, {220, 10}, {220, 20}}, {{210, 10}, {220, 20}, {210, 20}}};  // corner
+    objects[4] = {{{305, 5}, {300, 0}, {310, 0}}, {{305, 5}, {310, 0}, {310, 10}},
+                  {{305, 5}, {310, 10}, {300, 10}}, {{305, 5}, {300, 10}, {300, 0}}};  // fan
+    return objects;
+}
+
+class GdalReadsTheOutput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fileExists(kOgrinfo) || !fileExists(kOgr2ogr)) {
+            GTEST_SKIP() << "GDAL's ogrinfo is not installed (scripts/setup.sh test installs it)";
+        }
+    }
+};
+
+TEST_F(GdalReadsTheOutput, BundledExample) {
+    TempDir dir;
+    const RunResult run =
+        runProgram(vorn2shpBinary(), {sourceDir() + "/examples/town.txt", "town"}, dir.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+
+    const std::string listing = ogrQuery(
+        dir.path(), "SELECT name, kind, area, ST_IsValid(geometry) AS valid, "
+                    "ST_Area(geometry) AS area_m FROM town");
+    EXPECT_EQ(fieldValues(listing, "name"),
+              (std::vector<std::string>{"Mill Pond", "North Field", "Doña Ana Woods",
+                                        "Old Quarry"}));
+    EXPECT_EQ(fieldValues(listing, "kind"),
+              (std::vector<std::string>{"water", "farmland", "forest", "industrial"}));
+    EXPECT_EQ(fieldValues(listing, "area"),
+              (std::vector<std::string>{"16", "24", "18", "14.875"}));
+    EXPECT_EQ(fieldValues(listing, "valid"), (std::vector<std::string>(4, "1")));
+    EXPECT_EQ(fieldValues(listing, "area_m"),
+              (std::vector<std::string>{"16", "24", "18", "14.875"}));
+}
+
+TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
+    TempDir dir;
+    std::mt19937 random(7);
+    std::string text = "% islands, holes and parts touching at a corner\n";
+    std::string def;
+    std::string csv = "oid,WKT\n";
+    for (auto& [id, triangles] : islandsAndHoles()) {
+        std::shuffle(triangles.begin(), triangles.end(), random);
+        for (const Triangle& t : triangles) {
+            text += tupleText(id, t);
+            csv += std::to_string(id) + "," + wkt(t) + "\n";
+        }
+        def += std::to_string(id) + ",\n";
+    }
+    writeFile(dir.file("map.txt"), text);
+    writeFile(dir.file("map.def"), def);
+    writeFile(dir.file("map.info"), "objects\nMap(oid).\n");
+    writeFile(dir.file("triangles.csv"), csv);
+
+    const RunResult run = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "");
+    const RunResult load = runProgram(
+        kOgr2ogr, {"-f", "ESRI Shapefile", "triangles.shp", "triangles.csv", "-oo",
+                   "GEOM_POSSIBLE_NAMES=WKT", "-oo", "KEEP_GEOM_COLUMNS=NO"},
+        dir.path());
+    ASSERT_EQ(load.exitStatus, 0) << load.err;
+
+    // GDAL's own union of each object's triangles, compared with the polygon written.
+    const std::string listing = ogrQuery(
+        dir.path(),
+        "SELECT oid, ST_IsValid(geometry) AS valid, ST_NumGeometries(geometry) AS parts, "
+        "COALESCE(ST_Area(ST_SymDifference(geometry, (SELECT ST_Union(t.geometry) "
+        "FROM triangles t WHERE CAST(t.oid AS INTEGER) = CAST(out.oid AS INTEGER)))), 0) "
+        "/ ST_Area(geometry) AS mismatch FROM out ORDER BY CAST(oid AS INTEGER)");
+    EXPECT_EQ(fieldValues(listing, "oid"), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(fieldValues(listing, "valid"), (std::vector<std::string>(4, "1")));
+    // The hole stays inside its one polygon; islands and corner-touching parts are two.
+    EXPECT_EQ(fieldValues(listing, "parts"), (std::vector<std::string>{"1", "2", "2", "1"}));
+    const std::vector<std::string> mismatches = fieldValues(listing, "mismatch");
+    ASSERT_EQ(mismatches.size(), 4u) << listing;
+    for (const std::string& mismatch : mismatches) {
+        EXPECT_LT(std::fabs(std::stod(mismatch)), 1e-9) << listing;
+    }
+}
+
+}  // namespace
+}  // namespace vorn2shp::testing
