@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "table_text.h"
 
@@ -35,12 +36,19 @@ void noteValues(const RecordLine& record, EffSummary& summary) {
 }  // namespace
 
 void removeChars(std::string_view text, std::string_view set, std::string& out) {
-    out.clear();
+    out.resize(text.size());
+    char* kept = out.data();
     for (const char c : text) {
-        if (set.find(c) == std::string_view::npos) {
-            out.push_back(c);
+        // The sets hold a few characters; a call per character would cost
+        // more than the comparisons.
+        bool remove = false;
+        for (const char unwanted : set) {
+            remove = remove || c == unwanted;
         }
+        *kept = c;
+        kept += remove ? 0 : 1;
     }
+    out.resize(static_cast<std::size_t>(kept - out.data()));
 }
 
 void clearBuffer(std::string& buffer) { buffer.clear(); }
@@ -50,12 +58,25 @@ void printMessage(const std::string& text) {
     std::fflush(stdout);
 }
 
+void dropCarriageReturns(std::string& line) {
+    // Almost every line has one, the CR of its CR LF line end.
+    const auto* found = static_cast<const char*>(std::memchr(line.data(), '\r', line.size()));
+    if (found == nullptr) {
+        return;
+    }
+    if (found == &line.back()) {
+        line.pop_back();
+        return;
+    }
+    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+}
+
 bool readLine(EffFile& file, std::string& line) {
     clearBuffer(line);
     if (!file.nextLine(line)) {
         return false;
     }
-    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+    dropCarriageReturns(line);
     return true;
 }
 
@@ -73,24 +94,23 @@ bool validateEffFile(EffFile& file, EffSummary& summary) {
     if (!file.rewind()) {
         return false;
     }
-    std::string rawLine;
     std::string line;
     RecordLine record;
     std::size_t lineNumber = 0;
-    while (file.nextLine(rawLine)) {
+    while (file.nextLine(line)) {
         ++lineNumber;
         // A line that holds only a carriage return is not empty: it is
         // checked, and fails.
-        if (rawLine.empty()) {
+        if (line.empty()) {
             continue;
         }
-        removeChars(rawLine, "\r", line);
+        dropCarriageReturns(line);
         if (!checkEffLine(line, record)) {
             printMessage(": line " + std::to_string(lineNumber) + ". ");
             return false;
         }
         noteValues(record, summary);
-        clearBuffer(rawLine);
+        clearBuffer(line);
     }
     return file.error() == 0 && file.rewind();
 }

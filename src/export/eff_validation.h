@@ -33,6 +33,9 @@ bool checkEffLine(std::string_view line, RecordLine& record);
 // dropped. False when no line is left (or a read failed).
 bool readLine(EffFile& file, std::string& line);
 
+// Drops every carriage return of `line`.
+void dropCarriageReturns(std::string& line);
+
 // Stores in `out` a copy of `text` without any character that occurs in `set`.
 void removeChars(std::string_view text, std::string_view set, std::string& out);
 

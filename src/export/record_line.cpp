@@ -8,7 +8,20 @@ namespace vorn2shp {
 
 namespace {
 
-bool holds(std::string_view item, char c) { return item.find(c) != std::string_view::npos; }
+// Which parentheses an item holds, anywhere in it.
+struct Parentheses {
+    bool opening = false;
+    bool closing = false;
+};
+
+Parentheses parenthesesOf(std::string_view item) {
+    Parentheses found;
+    for (const char c : item) {
+        found.opening = found.opening || c == '(';
+        found.closing = found.closing || c == ')';
+    }
+    return found;
+}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -29,8 +42,6 @@ void splitItems(std::string_view line, std::vector<std::string_view>& items) {
     }
 }
 
-// The number an item stands for once its parentheses and blanks are gone,
-// read the way atof reads (0 when there is no number).
 double coordinateValue(std::string_view item, std::string& scratch) {
     removeChars(item, "() ", scratch);
     return std::strtod(scratch.c_str(), nullptr);
@@ -40,7 +51,7 @@ double coordinateValue(std::string_view item, std::string& scratch) {
 // number, nothing else. Anything else there is the first attribute value.
 bool opensAnotherPair(std::string_view item, std::string& scratch) {
     const std::size_t first = item.find_first_not_of(' ');
-    if (first == std::string_view::npos || item[first] != '(' || holds(item, ')')) {
+    if (first == std::string_view::npos || item[first] != '(' || parenthesesOf(item).closing) {
         return false;
     }
     removeChars(item.substr(first + 1), " ", scratch);
@@ -93,34 +104,31 @@ std::string_view withoutTerminator(std::string_view value) {
 }
 
 LineFault parseRecordLine(std::string_view line, RecordLine& record) {
-    record.x.clear();
-    record.y.clear();
+    record.vertexCount = 0;
     record.values.clear();
     splitItems(line, record.items);
     const std::vector<std::string_view>& items = record.items;
-    if (items.empty() || !holds(items.front(), '(')) {
+    if (items.empty() || !parenthesesOf(items.front()).opening) {
         return LineFault::NoCoordinates;
     }
     // The first item must open a pair, whatever its number looks like; later
     // pairs are recognised by their form.
     std::size_t i = 0;
     while (i < items.size() && (i == 0 || opensAnotherPair(items[i], record.scratch))) {
-        const std::string_view opening = items[i];
-        if (holds(opening, ')')) {
+        if (parenthesesOf(items[i]).closing) {
             return LineFault::ImproperCoordinate;
         }
         if (i + 1 == items.size()) {
             return LineFault::UnclosedPair;
         }
-        const std::string_view closing = items[i + 1];
-        if (holds(closing, '(') && holds(closing, ')')) {
+        const Parentheses closing = parenthesesOf(items[i + 1]);
+        if (closing.opening && closing.closing) {
             return LineFault::ImproperCoordinate;
         }
-        if (!holds(closing, ')')) {
+        if (!closing.closing) {
             return LineFault::UnclosedPair;
         }
-        record.x.push_back(coordinateValue(opening, record.scratch));
-        record.y.push_back(coordinateValue(closing, record.scratch));
+        ++record.vertexCount;
         i += 2;
     }
     record.values.assign(items.begin() + static_cast<std::ptrdiff_t>(i), items.end());
@@ -128,6 +136,15 @@ LineFault parseRecordLine(std::string_view line, RecordLine& record) {
         record.values.back() = withoutTerminator(record.values.back());
     }
     return LineFault::None;
+}
+
+void readVertices(RecordLine& record) {
+    record.x.resize(record.vertexCount);
+    record.y.resize(record.vertexCount);
+    for (std::size_t v = 0; v < record.vertexCount; ++v) {
+        record.x[v] = coordinateValue(record.items[2 * v], record.scratch);
+        record.y[v] = coordinateValue(record.items[2 * v + 1], record.scratch);
+    }
 }
 
 }  // namespace vorn2shp

@@ -23,6 +23,8 @@ enum class LineFault {
 
 // One parsed line. Reused from line to line so that its storage is too.
 struct RecordLine {
+    std::size_t vertexCount = 0;
+    // Filled by readVertices.
     std::vector<double> x;
     std::vector<double> y;
     // Views into the parsed line; the last one has lost its record terminator.
@@ -33,9 +35,13 @@ struct RecordLine {
     std::string scratch;
 };
 
-// Fills `record` from `line` (carriage returns already removed). On a fault
-// the record is incomplete and must not be used.
+// Takes `line` (carriage returns already removed) apart into `record`: its
+// vertex count and its values. On a fault the record must not be used.
 LineFault parseRecordLine(std::string_view line, RecordLine& record);
+
+// Converts the coordinates of a parsed record, the way atof reads them once
+// the parentheses and blanks are gone (0 where there is no number).
+void readVertices(RecordLine& record);
 
 // `value` without the record terminator: the "." or ";", and any blanks
 // after it, that ends the line's last value. "3.5" stays "3.5".

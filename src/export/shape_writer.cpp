@@ -177,6 +177,7 @@ int chooseShapeType(EffFile& file) {
         while (readLine(file, line)) {
             if (!line.empty()) {
                 if (parseRecordLine(line, record) == LineFault::None) {
+                    readVertices(record);
                     type = shapeTypeOf(record);
                 }
                 break;
@@ -203,6 +204,10 @@ bool writeRecords(EffFile& file, const ExportTarget& target) {
         return false;
     }
     RecordWriter writer(target, file);
+    // shapelib writes the table's end-of-file mark behind every row, so each
+    // next row would seek back over it and push the buffer out. It is only
+    // needed behind the last row, which is written when the table is closed.
+    DBFSetWriteEndOfFileChar(target.dbf, 0);
     std::string line;
     RecordLine record;
     std::size_t lineNumber = 0;
@@ -215,6 +220,7 @@ bool writeRecords(EffFile& file, const ExportTarget& target) {
             warn(linePlace(file, lineNumber) + ": the file changed after it was validated");
             return false;
         }
+        readVertices(record);
         if (!writer.write(record, lineNumber)) {
             return false;
         }
@@ -223,6 +229,7 @@ bool writeRecords(EffFile& file, const ExportTarget& target) {
         warn(describeFileError(file.path(), file.error()));
         return false;
     }
+    DBFSetWriteEndOfFileChar(target.dbf, 1);
     writer.reportCutValues();
     return true;
 }

@@ -15,6 +15,7 @@ struct HookedFile {
     std::FILE* stream = nullptr;
     std::string path;
     WriteMonitor* monitor = nullptr;
+    long position = 0;  // where the stream stands; -1 when not known
 };
 
 HookedFile* hooked(SAFile file) { return reinterpret_cast<HookedFile*>(file); }
@@ -63,27 +64,45 @@ SAFile openFile(const char* path, const char* access) noexcept {
 
 SAOffset readFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
     errno = 0;
-    const std::size_t got = std::fread(buffer, size, count, hooked(file)->stream);
-    if (got != count && std::ferror(hooked(file)->stream)) {
-        noteFailure(hooked(file), lastError());
+    HookedFile* reading = hooked(file);
+    const std::size_t got = std::fread(buffer, size, count, reading->stream);
+    if (got != count) {
+        reading->position = -1;
+        if (std::ferror(reading->stream)) {
+            noteFailure(reading, lastError());
+        }
+    } else if (reading->position >= 0) {
+        reading->position += static_cast<long>(got * size);
     }
     return got;
 }
 
 SAOffset writeFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
     errno = 0;
-    const std::size_t written = std::fwrite(buffer, size, count, hooked(file)->stream);
+    HookedFile* writing = hooked(file);
+    const std::size_t written = std::fwrite(buffer, size, count, writing->stream);
     if (written != count) {
-        noteFailure(hooked(file), lastError());
+        writing->position = -1;
+        noteFailure(writing, lastError());
+    } else if (writing->position >= 0) {
+        writing->position += static_cast<long>(written * size);
     }
     return written;
 }
 
+// shapelib seeks to every record before writing it, mostly to where the
+// stream already stands; a real seek would push the buffer out each time.
 SAOffset seekFile(SAFile file, SAOffset offset, int whence) {
+    HookedFile* seeking = hooked(file);
+    const auto target = static_cast<long>(offset);
+    if (whence == SEEK_SET && seeking->position == target) {
+        return 0;
+    }
     errno = 0;
-    const int result = std::fseek(hooked(file)->stream, static_cast<long>(offset), whence);
+    const int result = std::fseek(seeking->stream, target, whence);
+    seeking->position = result == 0 && whence == SEEK_SET ? target : -1;
     if (result != 0) {
-        noteFailure(hooked(file), lastError());
+        noteFailure(seeking, lastError());
     }
     return static_cast<SAOffset>(result);
 }
@@ -91,6 +110,7 @@ SAOffset seekFile(SAFile file, SAOffset offset, int whence) {
 SAOffset tellFile(SAFile file) {
     errno = 0;
     const long position = std::ftell(hooked(file)->stream);
+    hooked(file)->position = position;
     if (position < 0) {
         noteFailure(hooked(file), lastError());
     }
