@@ -87,12 +87,13 @@ double snap(double value) { return std::round(value * 4.0) / 4.0; }
 
 // A convex polygon of `triangles` + 2 corners around `centre`, fanned from corner 0.
 long writeFan(MapWriter& out, long id, Point centre, int triangles, std::mt19937_64& random) {
-    std::uniform_real_distribution<double> jitter(0.8, 1.0);
+    // Corners on a circle keep the polygon convex, so the fan never overlaps itself.
+    std::uniform_real_distribution<double> jitter(-0.3, 0.3);
     const int corners = triangles + 2;
     std::vector<Point> ring;
     for (int i = 0; i < corners; ++i) {
-        const double angle = 2.0 * kPi * i / corners;
-        const double radius = 40.0 * jitter(random);
+        const double angle = 2.0 * kPi * (i + jitter(random)) / corners;
+        const double radius = 40.0;
         ring.push_back({snap(centre.x + radius * std::cos(angle)),
                         snap(centre.y + radius * std::sin(angle))});
     }
