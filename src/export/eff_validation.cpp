@@ -28,8 +28,9 @@ void noteValues(const RecordLine& record, EffSummary& summary) {
     ++summary.recordCount;
     summary.largestValueCount = std::max(summary.largestValueCount, record.values.size());
     if (summary.valuesAreUtf8) {
-        summary.valuesAreUtf8 = std::all_of(record.values.begin(), record.values.end(),
-                                            [](std::string_view value) { return isValidUtf8(value); });
+        summary.valuesAreUtf8 =
+            std::all_of(record.values.begin(), record.values.end(),
+                        [](std::string_view value) { return isValidUtf8(value); });
     }
 }
 

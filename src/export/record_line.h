@@ -16,9 +16,9 @@ namespace vorn2shp {
 
 enum class LineFault {
     None,
-    NoCoordinates,          // the line does not start with a coordinate item
-    ImproperCoordinate,     // a coordinate item holds both parentheses
-    UnclosedPair,           // an opening item is not followed by a closing one
+    NoCoordinates,       // the line does not start with a coordinate item
+    ImproperCoordinate,  // a coordinate item holds both parentheses
+    UnclosedPair,        // an opening item is not followed by a closing one
 };
 
 // One parsed line. Reused from line to line so that its storage is too.

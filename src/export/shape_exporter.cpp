@@ -22,8 +22,7 @@ constexpr int kFailed = 1;
 std::vector<std::string> declaredFieldNames() {
     FieldNameList list;
     if (!list.load()) {
-        warn(describeFileError("DBF$$$.fld", list.error()) +
-             "; the columns take generated names");
+        warn(describeFileError("DBF$$$.fld", list.error()) + "; the columns take generated names");
     }
     return list.names();
 }

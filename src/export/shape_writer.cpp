@@ -43,10 +43,18 @@ bool reportFailure(const ExportTarget& target, const std::string& refusal) {
     return false;
 }
 
+// Buffered writes can fail where no result of the library shows it.
+bool noFailureSoFar(const ExportTarget& target) {
+    if (target.monitor->failed()) {
+        warn(target.monitor->failure());
+        return false;
+    }
+    return true;
+}
+
 class RecordWriter {
 public:
-    RecordWriter(const ExportTarget& target, const EffFile& file)
-        : target_(target), file_(file) {
+    RecordWriter(const ExportTarget& target, const EffFile& file) : target_(target), file_(file) {
         SHPGetInfo(target.shp, nullptr, &shapeType_, nullptr, nullptr);
     }
 
@@ -56,17 +64,14 @@ public:
             return false;
         }
         const int shapeId = writeShape(record, lineNumber);
-        if (shapeId < 0 || !writeRow(record, shapeId, lineNumber)) {
-            return false;
-        }
-        // Buffered writes can fail where no result shows it.
-        return !target_.monitor->failed() || reportFailure(target_, "");
+        return shapeId >= 0 && writeRow(record, shapeId, lineNumber) && noFailureSoFar(target_);
     }
 
     void reportCutValues() const {
         if (cutValues_ > 0) {
             warn(file_.path() + ": " + std::to_string(cutValues_) + " value(s) longer than " +
-                 std::to_string(kValueWidth) + " bytes were cut to fit the table (the first on line " +
+                 std::to_string(kValueWidth) +
+                 " bytes were cut to fit the table (the first on line " +
                  std::to_string(firstCutLine_) + ")");
         }
     }
@@ -75,10 +80,10 @@ private:
     ShapePtr makeShape(const RecordLine& record, const std::vector<int>& starts) const {
         const int count = static_cast<int>(record.x.size());
         if (shapeType_ == SHPT_POLYGON) {
-            return ShapePtr(SHPCreateObject(shapeType_, -1, static_cast<int>(starts.size()),
-                                            starts.data(), nullptr, count, record.x.data(),
-                                            record.y.data(), nullptr, nullptr),
-                            &SHPDestroyObject);
+            return ShapePtr(
+                SHPCreateObject(shapeType_, -1, static_cast<int>(starts.size()), starts.data(),
+                                nullptr, count, record.x.data(), record.y.data(), nullptr, nullptr),
+                &SHPDestroyObject);
         }
         return ShapePtr(
             SHPCreateSimpleObject(shapeType_, count, record.x.data(), record.y.data(), nullptr),
@@ -94,7 +99,7 @@ private:
             warn(linePlace(file_, lineNumber) + ": " + std::to_string(count) +
                  " points in a point file; only the first is kept");
         } else if (shapeType_ == SHPT_ARC && count < 2) {
-            warn(linePlace(file_, lineNumber) + ": a line of one point in a line file");
+            warn(linePlace(file_, lineNumber) + ": a single point in a line file");
         } else if (shapeType_ == SHPT_POLYGON && !lastRingCloses(record, starts)) {
             warn(linePlace(file_, lineNumber) + ": the outline is not closed");
         }
@@ -116,9 +121,8 @@ private:
         }
         const int shapeId = SHPWriteObject(target_.shp, -1, shape.get());
         if (shapeId < 0) {
-            reportFailure(target_, WriteMonitor::pathOf(target_.shp->fpSHP) +
-                                       ": the shape of " + lineOf(file_, lineNumber) +
-                                       " could not be written");
+            reportFailure(target_, WriteMonitor::pathOf(target_.shp->fpSHP) + ": the shape of " +
+                                       lineOf(file_, lineNumber) + " could not be written");
         }
         return shapeId;
     }
@@ -191,11 +195,11 @@ int chooseShapeType(EffFile& file) {
 bool addColumns(const ExportTarget& target) {
     for (const std::string& name : target.columns) {
         if (DBFAddField(target.dbf, name.c_str(), FTString, kValueWidth, 0) < 0) {
-            return reportFailure(target, WriteMonitor::pathOf(target.dbf->fp) +
-                                             ": the column " + name + " could not be added");
+            return reportFailure(target, WriteMonitor::pathOf(target.dbf->fp) + ": the column " +
+                                             name + " could not be added");
         }
     }
-    return !target.monitor->failed() || reportFailure(target, "");
+    return noFailureSoFar(target);
 }
 
 bool writeRecords(EffFile& file, const ExportTarget& target) {

@@ -14,7 +14,7 @@ std::size_t sequenceLength(std::string_view text, std::size_t i) {
         return 1;
     }
     std::size_t length = 0;
-    unsigned char low = 0x80;  // the bounds of the second byte that rule out
+    unsigned char low = 0x80;   // the bounds of the second byte that rule out
     unsigned char high = 0xBF;  // overlong forms, surrogates and > U+10FFFF
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;

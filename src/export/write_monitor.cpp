@@ -62,7 +62,12 @@ SAFile openFile(const char* path, const char* access) noexcept {
     }
 }
 
+// shapelib hands over a null buffer for nothing to read or write (the field
+// descriptors of a table without columns), which fread and fwrite must not see.
 SAOffset readFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
+    if (size == 0 || count == 0) {
+        return 0;
+    }
     errno = 0;
     HookedFile* reading = hooked(file);
     const std::size_t got = std::fread(buffer, size, count, reading->stream);
@@ -78,6 +83,9 @@ SAOffset readFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
 }
 
 SAOffset writeFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
+    if (size == 0 || count == 0) {
+        return 0;
+    }
     errno = 0;
     HookedFile* writing = hooked(file);
     const std::size_t written = std::fwrite(buffer, size, count, writing->stream);

@@ -87,8 +87,8 @@ TEST_F(ExportFaultTest, CodePageThatCannotBeWritten) {
 TEST_F(ExportFaultTest, WriteFailureInTheMiddleOfTheRecords) {
     std::ostringstream eff;
     for (int i = 0; i < 2000; ++i) {
-        eff << "(" << i << ",0),(" << i << ",1),(" << i + 1 << ",1),(" << i << ",0),object "
-            << i << "\r\n";
+        eff << "(" << i << ",0),(" << i << ",1),(" << i + 1 << ",1),(" << i << ",0),object " << i
+            << "\r\n";
     }
     writeFile("output.eff.imd", eff.str());
     writeFile("DBF$$$.fld", "name");
@@ -143,7 +143,10 @@ TEST_F(ExportFaultTest, GdalReadsTheWrittenFile) {
     const std::string square = "(0,0),(0,4),(4,4),(4,0),(0,0),";
     const std::string hole = "(1,1),(3,1),(3,3),(1,3),(1,1),";
     const std::string island = "(6,0),(9,0),(9,2),(6,2),(6,0),";
-    ASSERT_EQ(run(square + hole + island + "Do\xC3\xB1" "a Ana,12\r\n" + square + "elm (old),34.")
+    ASSERT_EQ(run(square + hole + island +
+                  "Do\xC3\xB1"
+                  "a Ana,12\r\n" +
+                  square + "elm (old),34.")
                   .status,
               0);
 
@@ -153,7 +156,9 @@ TEST_F(ExportFaultTest, GdalReadsTheWrittenFile) {
     EXPECT_NE(info.out.find("Feature Count: 2"), std::string::npos);
     EXPECT_NE(info.out.find("name: String (50.0)"), std::string::npos);
     EXPECT_NE(info.out.find("count: String (50.0)"), std::string::npos);
-    EXPECT_NE(info.out.find("name (String) = Do\xC3\xB1" "a Ana"), std::string::npos);
+    EXPECT_NE(info.out.find("name (String) = Do\xC3\xB1"
+                            "a Ana"),
+              std::string::npos);
     EXPECT_NE(info.out.find("name (String) = elm (old)"), std::string::npos);
     EXPECT_NE(info.out.find("count (String) = 34"), std::string::npos);
 

@@ -1,4 +1,6 @@
 // Shapes and rows written by the export stage, read back through shapelib.
+#include "export/shape_writer.h"
+
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "export/eff_file.h"
-#include "export/shape_writer.h"
 #include "export_fixture.h"
 
 namespace vorn2shp::testing {
@@ -53,8 +54,8 @@ TEST_F(ExportShapesTest, ShapeTypeComesFromTheFirstRecordLine) {
 }
 
 TEST_F(ExportShapesTest, TwoLineExampleGivesTwoPolygonsAndTwoColumns) {
-    const ExportRun result = run("(1,2),(3,4),(1,2),oak,12\r\n(5,6),(7,8),(5,6),elm,34.",
-                                 "name, count\r\n");
+    const ExportRun result =
+        run("(1,2),(3,4),(1,2),oak,12\r\n(5,6),(7,8),(5,6),elm,34.", "name, count\r\n");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(dumpShapefile("out"),
@@ -90,25 +91,25 @@ TEST_F(ExportShapesTest, PointAndArcFilesKeepTheirVertices) {
 }
 
 TEST_F(ExportShapesTest, EveryShapeGetsOneRowAndEmptyLinesGiveNothing) {
-    const ExportRun result = run(
-        "(0,0),(0,1),(1,1),(0,0)\r\n\n"
-        "(0,0),(0,2),(2,2),(0,0),b,2\r\n"
-        "(0,0),(0,3),(3,3),(0,0),c.\r\n");
+    const ExportRun result =
+        run("(0,0),(0,1),(1,1),(0,0)\r\n\n"
+            "(0,0),(0,2),(2,2),(0,0),b,2\r\n"
+            "(0,0),(0,3),(3,3),(0,0),c.\r\n");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(shapes().size(), 3u);
     EXPECT_EQ(rows(), (Rows{{"", ""}, {"b", "2"}, {"c", ""}}));
 }
 
 TEST_F(ExportShapesTest, OnlyTheRecordTerminatorIsRemovedFromValues) {
-    const ExportRun result = run(
-        "(0,0),3.5, lead,end.\r\n"
-        "(1,1),semi;\r\n"
-        "(2,2),dots..  \r\n"
-        "(3,3),12 . \r\n",
-        "a,b,c\r\n");
+    const ExportRun result =
+        run("(0,0),3.5, lead,end.\r\n"
+            "(1,1),semi;\r\n"
+            "(2,2),dots..  \r\n"
+            "(3,3),12 . \r\n",
+            "a,b,c\r\n");
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(rows(), (Rows{{"3.5", "lead", "end"}, {"semi", "", ""}, {"dots.", "", ""},
-                            {"12", "", ""}}));
+    EXPECT_EQ(rows(),
+              (Rows{{"3.5", "lead", "end"}, {"semi", "", ""}, {"dots.", "", ""}, {"12", "", ""}}));
     EXPECT_EQ(storedValue(0, 1), " lead" + std::string(45, ' '));
 }
 
@@ -138,14 +139,24 @@ TEST_F(ExportShapesTest, LongValuesAreCutToFiftyBytesBetweenCharacters) {
 }
 
 TEST_F(ExportShapesTest, CodePageFileOnlyForUtf8Tables) {
-    ASSERT_EQ(run("(0,0),Do\xC3\xB1" "a Ana,1").status, 0);
+    ASSERT_EQ(run("(0,0),Do\xC3\xB1"
+                  "a Ana,1")
+                  .status,
+              0);
     EXPECT_EQ(readFile("out.cpg"), "UTF-8");
-    EXPECT_EQ(rows(), (Rows{{"Do\xC3\xB1" "a Ana", "1"}}));
+    EXPECT_EQ(rows(), (Rows{{"Do\xC3\xB1"
+                             "a Ana",
+                             "1"}}));
 
     // Latin-1 bytes: no code page, and the one of the earlier run is gone.
-    ASSERT_EQ(run("(0,0),Do\xF1" "a Ana,1").status, 0);
+    ASSERT_EQ(run("(0,0),Do\xF1"
+                  "a Ana,1")
+                  .status,
+              0);
     EXPECT_FALSE(fileExists("out.cpg"));
-    EXPECT_EQ(rows(), (Rows{{"Do\xF1" "a Ana", "1"}}));
+    EXPECT_EQ(rows(), (Rows{{"Do\xF1"
+                             "a Ana",
+                             "1"}}));
 }
 
 TEST_F(ExportShapesTest, EmptyFileGivesAnEmptyPolygonFileWithTheDeclaredColumns) {
@@ -154,6 +165,10 @@ TEST_F(ExportShapesTest, EmptyFileGivesAnEmptyPolygonFileWithTheDeclaredColumns)
     EXPECT_TRUE(shapes().empty());
     EXPECT_EQ(columns(), (Names{"name", "count"}));
     EXPECT_TRUE(rows().empty());
+
+    ASSERT_EQ(run("", "").status, 0);
+    EXPECT_EQ(shapeType(), SHPT_POLYGON);
+    EXPECT_TRUE(columns().empty());
 }
 
 TEST_F(ExportShapesTest, ShapesWithoutAnyColumnStillGetTheirRows) {
