@@ -2,7 +2,6 @@
 // generated names, and kept apart within the ten bytes dBASE stores.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -75,14 +74,6 @@ TEST(ExportFieldListTest, LoadsTheDeclaredNames) {
         EXPECT_TRUE(list.load());
         EXPECT_EQ(list.names(), c.expected);
     }
-}
-
-TEST(ExportFieldListTest, MissingFileIsReported) {
-    ScopedWorkDir dir;
-    FieldNameList list;
-    EXPECT_FALSE(list.load());
-    EXPECT_EQ(list.error(), ENOENT);
-    EXPECT_TRUE(list.names().empty());
 }
 
 class ExportTableColumnsTest : public ExportTest {};

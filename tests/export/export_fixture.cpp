@@ -2,9 +2,44 @@
 
 #include <shapefil.h>
 
+#include <memory>
+
 #include "export/shape_exporter.h"
 
 namespace vorn2shp::testing {
+
+namespace {
+
+using ShapesPtr = std::unique_ptr<SHPInfo, decltype(&SHPClose)>;
+using TablePtr = std::unique_ptr<DBFInfo, decltype(&DBFClose)>;
+
+ShapesPtr openShapes() {
+    ShapesPtr shp(SHPOpen("out", "rb"), &SHPClose);
+    EXPECT_TRUE(shp) << "cannot open out.shp";
+    return shp;
+}
+
+TablePtr openTable() {
+    TablePtr dbf(DBFOpen("out", "rb"), &DBFClose);
+    EXPECT_TRUE(dbf) << "cannot open out.dbf";
+    return dbf;
+}
+
+std::vector<Ring> ringsOf(const SHPObject& object) {
+    std::vector<Ring> rings;
+    const int parts = object.nParts > 0 ? object.nParts : 1;
+    for (int part = 0; part < parts; ++part) {
+        const int first = object.nParts > 0 ? object.panPartStart[part] : 0;
+        const int last = part + 1 < parts ? object.panPartStart[part + 1] : object.nVertices;
+        Ring& ring = rings.emplace_back();
+        for (int v = first; v < last; ++v) {
+            ring.push_back({object.padfX[v], object.padfY[v]});
+        }
+    }
+    return rings;
+}
+
+}  // namespace
 
 ExportRun ExportTest::run(const std::string& eff, const std::string& fieldList,
                           const std::string& base) {
@@ -23,93 +58,60 @@ ExportRun ExportTest::runExport(const std::string& base) {
     return result;
 }
 
-std::vector<std::vector<Ring>> ExportTest::shapes(const std::string& base) const {
-    std::vector<std::vector<Ring>> result;
-    SHPHandle shp = SHPOpen(base.c_str(), "rb");
-    if (shp == nullptr) {
-        ADD_FAILURE() << "cannot open " << base << ".shp";
-        return result;
-    }
-    int count = 0;
-    SHPGetInfo(shp, &count, nullptr, nullptr, nullptr);
-    for (int i = 0; i < count; ++i) {
-        SHPObject* object = SHPReadObject(shp, i);
-        std::vector<Ring> rings;
-        const int parts = object->nParts > 0 ? object->nParts : 1;
-        for (int part = 0; part < parts; ++part) {
-            const int first = object->nParts > 0 ? object->panPartStart[part] : 0;
-            const int last = part + 1 < parts ? object->panPartStart[part + 1] : object->nVertices;
-            Ring ring;
-            for (int v = first; v < last; ++v) {
-                ring.push_back({object->padfX[v], object->padfY[v]});
-            }
-            rings.push_back(ring);
-        }
-        result.push_back(rings);
-        SHPDestroyObject(object);
-    }
-    SHPClose(shp);
-    return result;
-}
-
-int ExportTest::shapeType(const std::string& base) const {
+int ExportTest::shapeType() const {
     int type = -1;
-    SHPHandle shp = SHPOpen(base.c_str(), "rb");
-    if (shp != nullptr) {
-        SHPGetInfo(shp, nullptr, &type, nullptr, nullptr);
-        SHPClose(shp);
+    if (const ShapesPtr shp = openShapes()) {
+        SHPGetInfo(shp.get(), nullptr, &type, nullptr, nullptr);
     }
     return type;
 }
 
-std::vector<std::string> ExportTest::columns(const std::string& base) const {
-    std::vector<std::string> names;
-    DBFHandle dbf = DBFOpen(base.c_str(), "rb");
-    if (dbf == nullptr) {
-        ADD_FAILURE() << "cannot open " << base << ".dbf";
-        return names;
+std::vector<std::vector<Ring>> ExportTest::shapes() const {
+    std::vector<std::vector<Ring>> result;
+    const ShapesPtr shp = openShapes();
+    int count = 0;
+    if (shp) {
+        SHPGetInfo(shp.get(), &count, nullptr, nullptr, nullptr);
     }
-    for (int f = 0; f < DBFGetFieldCount(dbf); ++f) {
+    for (int i = 0; i < count; ++i) {
+        const std::unique_ptr<SHPObject, decltype(&SHPDestroyObject)> object(
+            SHPReadObject(shp.get(), i), &SHPDestroyObject);
+        result.push_back(ringsOf(*object));
+    }
+    return result;
+}
+
+std::vector<std::string> ExportTest::columns() const {
+    std::vector<std::string> names;
+    const TablePtr dbf = openTable();
+    for (int f = 0; dbf && f < DBFGetFieldCount(dbf.get()); ++f) {
         char name[XBASE_FLDNAME_LEN_READ + 1] = {};
         int width = 0;
         int decimals = 0;
-        EXPECT_EQ(DBFGetFieldInfo(dbf, f, name, &width, &decimals), FTString);
+        EXPECT_EQ(DBFGetFieldInfo(dbf.get(), f, name, &width, &decimals), FTString);
         EXPECT_EQ(width, 50);
         EXPECT_EQ(decimals, 0);
         names.emplace_back(name);
     }
-    DBFClose(dbf);
     return names;
 }
 
-std::vector<std::vector<std::string>> ExportTest::rows(const std::string& base) const {
+std::vector<std::vector<std::string>> ExportTest::rows() const {
     std::vector<std::vector<std::string>> table;
-    DBFHandle dbf = DBFOpen(base.c_str(), "rb");
-    if (dbf == nullptr) {
-        ADD_FAILURE() << "cannot open " << base << ".dbf";
-        return table;
-    }
-    for (int r = 0; r < DBFGetRecordCount(dbf); ++r) {
-        std::vector<std::string> row;
-        for (int f = 0; f < DBFGetFieldCount(dbf); ++f) {
-            row.emplace_back(DBFReadStringAttribute(dbf, r, f));
+    const TablePtr dbf = openTable();
+    for (int r = 0; dbf && r < DBFGetRecordCount(dbf.get()); ++r) {
+        std::vector<std::string>& row = table.emplace_back();
+        for (int f = 0; f < DBFGetFieldCount(dbf.get()); ++f) {
+            row.emplace_back(DBFReadStringAttribute(dbf.get(), r, f));
         }
-        table.push_back(row);
     }
-    DBFClose(dbf);
     return table;
 }
 
-std::string ExportTest::storedValue(int row, int field, const std::string& base) const {
-    DBFHandle dbf = DBFOpen(base.c_str(), "rb");
-    if (dbf == nullptr) {
-        ADD_FAILURE() << "cannot open " << base << ".dbf";
-        return {};
-    }
-    const char* record = DBFReadTuple(dbf, row);
-    std::string value = record != nullptr ? std::string(record + 1 + 50 * field, 50) : "";
-    DBFClose(dbf);
-    return value;
+std::string ExportTest::storedValue(int row, int field) const {
+    const TablePtr dbf = openTable();
+    const char* record = dbf ? DBFReadTuple(dbf.get(), row) : nullptr;
+    return record != nullptr ? std::string(record + 1 + 50 * field, 50) : "";
 }
 
 double signedArea(const Ring& ring) {

@@ -1,5 +1,5 @@
 // Runs the export stage in a scratch working directory on a hand-written
-// output.eff.imd and DBF$$$.fld, and reads what it wrote back through
+// output.eff.imd and DBF$$$.fld, and reads out.shp/.dbf back through
 // shapelib's reader.
 #pragma once
 
@@ -26,20 +26,22 @@ using Ring = std::vector<Point>;
 
 class ExportTest : public ::testing::Test {
 protected:
-    // Writes both input files and exports them to the base "out" (or `base`).
+    // Writes both input files and exports them to the base `base`.
     ExportRun run(const std::string& eff, const std::string& fieldList = "name, count\r\n",
                   const std::string& base = "out");
-    // Exports whatever input files the working directory holds.
+    // Exports whatever input files the working directory holds to "out".
     ExportRun runExport(const std::string& base = "out");
 
-    // The shapes, as rings of points (a point or arc shape is one ring).
-    std::vector<std::vector<Ring>> shapes(const std::string& base = "out") const;
-    int shapeType(const std::string& base = "out") const;
-    std::vector<std::string> columns(const std::string& base = "out") const;
-    // Values as the reader gives them (blanks around them trimmed).
-    std::vector<std::vector<std::string>> rows(const std::string& base = "out") const;
-    // The 50 bytes of one field as stored.
-    std::string storedValue(int row, int field, const std::string& base = "out") const;
+    // What out.shp holds: its type, and each shape as rings of points (a
+    // point or arc shape is one ring).
+    int shapeType() const;
+    std::vector<std::vector<Ring>> shapes() const;
+    // The columns of out.dbf (each checked to be text of width 50), its rows
+    // as the reader gives them (blanks around values trimmed), and the 50
+    // bytes of one field as stored.
+    std::vector<std::string> columns() const;
+    std::vector<std::vector<std::string>> rows() const;
+    std::string storedValue(int row, int field) const;
 
     const ScopedWorkDir& dir() const { return dir_; }
 
