@@ -93,11 +93,13 @@ double positionOnSide(Point p, Point a, Point b) {
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
     const double t = ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
-    if (!(t > 0.0 && t < 1.0) || sameCorner(p, a) || sameCorner(p, b)) {
+    if (!(t > 0.0 && t < 1.0)) {
         return -1.0;
     }
+    // Most points asked about lie well off the side; the ends are looked at
+    // only for those that do not.
     const Point foot{a.x + dx * t, a.y + dy * t};
-    return sameCorner(p, foot) ? t : -1.0;
+    return sameCorner(p, foot) && !sameCorner(p, a) && !sameCorner(p, b) ? t : -1.0;
 }
 
 UnionFind::UnionFind(std::size_t count) : parent_(count) {

@@ -48,7 +48,7 @@ struct TilingFaults {
     std::size_t droppedTriangles = 0;  // no area left once corners are joined
     bool overlap = false;              // a side covered twice from one side
     bool cornerOnSide = false;         // a corner inside another side
-    bool openChain = false;            // the boundary did not close
+    bool openChain = false;            // the boundary did not close into rings
 };
 
 // The sides of the group's usable triangles, each triangle turned like the

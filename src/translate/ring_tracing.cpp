@@ -5,6 +5,7 @@
 // in by; a walk that still comes back to a vertex it has passed is cut
 // there into two rings, so no ring visits a vertex twice and rings that
 // meet in a vertex touch without crossing.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -56,6 +57,12 @@ public:
                 walkFrom(static_cast<std::uint32_t>(start), faults);
             }
         }
+        // Overlapping triangles can leave a side that runs out and back; such
+        // a spike bounds nothing and is no ring.
+        const auto spike = [](const TracedRing& r) { return r.vertices.size() < 3; };
+        const auto kept = std::remove_if(rings_.begin(), rings_.end(), spike);
+        faults.openChain = faults.openChain || kept != rings_.end();
+        rings_.erase(kept, rings_.end());
         return std::move(rings_);
     }
 

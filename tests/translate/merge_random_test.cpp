@@ -86,10 +86,12 @@ TEST(MergeLarge, AFineFanOfTenThousandTrianglesAroundAnInnerPoint) {
     expectPolygonOutline(fan, closed(rim), "fan");
 }
 
-// A star-shaped polygon around `centre`: corners at increasing angles, no
-// gap of half a turn or more, at random distances.
+// A star-shaped polygon around `centre`: at least four corners at
+// increasing angles, at random distances. No gap between two corners takes
+// up half a turn (each gap is at most twice any other), so the fan around
+// the centre tiles the polygon.
 std::vector<Point> starPolygon(std::mt19937& random, Point centre, std::size_t corners) {
-    std::uniform_real_distribution<double> share(0.2, 1.0);
+    std::uniform_real_distribution<double> share(0.5, 1.0);
     std::uniform_real_distribution<double> radius(0.5, 40.0);
     std::vector<double> gaps(corners);
     for (double& g : gaps) {
@@ -130,7 +132,7 @@ Triangle withCornersRenamed(Point a, Point b, Point c, int naming) {
 
 TEST(MergeRandom, FansOfStarShapedPolygonsGiveThePolygonsBoundary) {
     std::mt19937 random(424242);
-    std::uniform_int_distribution<std::size_t> cornerCount(3, 60);
+    std::uniform_int_distribution<std::size_t> cornerCount(4, 60);
     std::uniform_int_distribution<int> naming(0, 5);
     std::uniform_real_distribution<double> offset(-1000, 1000);
     for (int round = 0; round < 300; ++round) {
@@ -147,6 +149,79 @@ TEST(MergeRandom, FansOfStarShapedPolygonsGiveThePolygonsBoundary) {
             return;
         }
     }
+}
+
+// Each tuple computes its own copy of a shared corner, a little off from
+// its neighbours' copies: the copies join and the outline stays one ring
+// with one point per corner.
+TEST(MergeRandom, CornersOffByLessThanTheToleranceStillJoin) {
+    std::mt19937 random(77);
+    std::uniform_int_distribution<std::size_t> cornerCount(4, 40);
+    std::uniform_real_distribution<double> jitter(-2e-5, 2e-5);
+    auto off = [&](Point p) { return Point{p.x + jitter(random), p.y + jitter(random)}; };
+    for (int round = 0; round < 200; ++round) {
+        const Point centre{0, 0};
+        const std::vector<Point> polygon = starPolygon(random, centre, cornerCount(random));
+        std::vector<Triangle> triangles;
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            triangles.push_back(
+                Triangle{off(centre), off(polygon[i]), off(polygon[(i + 1) % polygon.size()])});
+        }
+        std::shuffle(triangles.begin(), triangles.end(), random);
+        const MergeResult result = mergeGroup(triangles);
+        const std::string what = "round " + std::to_string(round);
+        EXPECT_TRUE(result.edgeToEdge) << what;
+        ASSERT_EQ(result.rings.size(), 1u) << what;
+        EXPECT_EQ(result.rings.front().size(), polygon.size() + 1) << what;
+        EXPECT_FALSE(sidesCrossOrTouch(result.rings)) << what;
+        const double total = totalTriangleArea(triangles);
+        EXPECT_NEAR(shoelaceArea(result.rings.front()) * turnOf(triangles.front()), total,
+                    1e-3 * total)
+            << what;
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+}
+
+// Triangles thrown at random onto a small grid overlap, share corners, and
+// put corners on each other's sides. The merge never fails on them, and
+// whenever it calls them edge to edge, their outline is sound.
+TEST(MergeRandom, ArbitraryTrianglesGiveClosedRingsAndAnHonestTilingFlag) {
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<int> coordinate(0, 4);
+    std::uniform_int_distribution<std::size_t> count(1, 8);
+    int claimedTilings = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<Triangle> triangles;
+        for (std::size_t n = count(random); triangles.size() < n;) {
+            auto corner = [&] { return Point{1.0 * coordinate(random), 1.0 * coordinate(random)}; };
+            const Triangle t{corner(), corner(), corner()};
+            if (testing::totalTriangleArea({t}) > 0) {
+                triangles.push_back(t);
+            }
+        }
+        const MergeResult result = mergeGroup(triangles);
+        const std::string what = "round " + std::to_string(round);
+        ASSERT_FALSE(result.rings.empty()) << what;
+        for (const Ring& ring : result.rings) {
+            ASSERT_TRUE(isClosed(ring)) << what;
+            EXPECT_FALSE(repeatsACorner(ring)) << what;
+        }
+        if (result.edgeToEdge) {
+            ++claimedTilings;
+            double area = 0;
+            for (const Ring& ring : result.rings) {
+                area += shoelaceArea(ring) * turnOf(triangles.front());
+            }
+            EXPECT_NEAR(area, totalTriangleArea(triangles), 1e-9) << what;
+            EXPECT_FALSE(sidesCrossOrTouch(result.rings)) << what;
+        }
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+    EXPECT_GT(claimedTilings, 300);
 }
 
 }  // namespace

@@ -5,10 +5,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "outline_checks.h"
 #include "support/test_support.h"
 
 namespace vorn2shp {
@@ -309,6 +315,79 @@ TEST(Translator, WritesAnEmptyFileWhenThereIsNoTuple) {
     EXPECT_EQ(t.eff, "");
     EXPECT_EQ(t.out, kTranscript);
     EXPECT_EQ(t.err, "");
+}
+
+// The line through u and v, as a constraint "ax + by <= c" with whole numbers.
+std::string constraintThrough(Point u, Point v) {
+    const long a = std::lround(v.y - u.y);
+    const long b = std::lround(u.x - v.x);
+    const long c = a * std::lround(u.x) + b * std::lround(u.y);
+    return std::to_string(a) + "x " + (b < 0 ? "- " : "+ ") + std::to_string(std::labs(b)) +
+           "y <= " + std::to_string(c);
+}
+
+Ring ringOf(const std::string& line) {
+    Ring ring;
+    for (std::size_t at = line.find('('); at != std::string::npos; at = line.find('(', at + 1)) {
+        Point p;
+        std::sscanf(line.c_str() + at, "(%lf,%lf)", &p.x, &p.y);
+        ring.push_back(Point{p.x, -p.y});
+    }
+    return ring;
+}
+
+// Star-shaped polygons with whole-number corners, fanned around a centre:
+// every tuple computes its corners on its own, yet the written outline is
+// one ring through each corner once, with the polygon's area.
+TEST(Translator, WritesRandomStarTilingsAsOneRing) {
+    std::mt19937 random(31337);
+    std::uniform_int_distribution<int> cornerCount(4, 30);
+    std::uniform_real_distribution<double> share(0.5, 1.0);
+    std::uniform_real_distribution<double> radius(100, 1000);
+    for (int round = 0; round < 40; ++round) {
+        const Point centre{std::round(radius(random)), -std::round(radius(random))};
+        std::vector<double> gaps(static_cast<std::size_t>(cornerCount(random)));
+        double sum = 0;
+        for (double& g : gaps) {
+            g = share(random);
+            sum += g;
+        }
+        std::vector<Point> polygon;
+        double angle = 0;
+        for (const double g : gaps) {
+            const double r = radius(random);
+            polygon.push_back(Point{std::round(centre.x + r * std::cos(angle)),
+                                    std::round(centre.y + r * std::sin(angle))});
+            angle += 2 * 3.14159265358979323846 * g / sum;
+        }
+        std::vector<std::string> rules;
+        std::vector<Triangle> triangles;
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            const Point p = polygon[i];
+            const Point q = polygon[(i + 1) % polygon.size()];
+            triangles.push_back(Triangle{centre, p, q});
+            rules.push_back("r(id, x, y) :- id = 1, " + constraintThrough(centre, p) + ", " +
+                            constraintThrough(p, q) + ", " + constraintThrough(q, centre) + ";\n");
+        }
+        std::shuffle(rules.begin(), rules.end(), random);
+        std::string text;
+        for (const std::string& rule : rules) {
+            text += rule;
+        }
+        const Translation t = translate(tokenLines(text), "star");
+        const std::string what = "round " + std::to_string(round);
+        EXPECT_EQ(t.err, "") << what;
+        const Ring ring = ringOf(t.eff);
+        EXPECT_EQ(ring.size(), polygon.size() + 1) << what;
+        EXPECT_TRUE(testing::isClosed(ring)) << what;
+        EXPECT_FALSE(testing::repeatsACorner(ring)) << what;
+        EXPECT_FALSE(testing::sidesCrossOrTouch({ring})) << what;
+        const double area = testing::totalTriangleArea(triangles);
+        EXPECT_NEAR(std::fabs(testing::shoelaceArea(ring)), area, 1e-6 * area) << what;
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
 }
 
 TEST(Translator, ReportsFilesItCannotUse) {
