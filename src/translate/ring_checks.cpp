@@ -47,10 +47,21 @@ bool properlyCross(Point p1, Point p2, Point q1, Point q2) {
 
 bool endsOn(const Edge& e, VertexId v) { return e.from == v || e.to == v; }
 
+// True when p lies in the box around a and b widened by `margin`: a cheap
+// first test, since most points asked about lie well away from the side.
+bool nearBox(Point p, Point a, Point b, double margin) {
+    return std::min(a.x, b.x) - margin <= p.x && p.x <= std::max(a.x, b.x) + margin &&
+           std::min(a.y, b.y) - margin <= p.y && p.y <= std::max(a.y, b.y) + margin;
+}
+
 // The vertices of `f` that `e` does not end in, lying on `e`.
-bool hasCornerOn(const Edge& e, const Edge& f, const std::vector<Point>& vertices) {
+bool hasCornerOn(const Edge& e, const Edge& f, const std::vector<Point>& vertices,
+                 double tolerance) {
+    const Point a = vertices[e.from];
+    const Point b = vertices[e.to];
     for (const VertexId v : {f.from, f.to}) {
-        if (!endsOn(e, v) && positionOnSide(vertices[v], vertices[e.from], vertices[e.to]) > 0.0) {
+        if (!endsOn(e, v) && nearBox(vertices[v], a, b, tolerance) &&
+            positionOnSide(vertices[v], a, b) > 0.0) {
             return true;
         }
     }
@@ -99,7 +110,8 @@ RingContacts edgeContacts(const std::vector<Edge>& edges, const std::vector<Poin
                 }
                 lastPairedWith[j] = i;
                 const Edge& f = edges[j];
-                if (hasCornerOn(e, f, vertices) || hasCornerOn(f, e, vertices)) {
+                if (hasCornerOn(e, f, vertices, scale.tolerance) ||
+                    hasCornerOn(f, e, vertices, scale.tolerance)) {
                     contacts.cornerOnSide = true;
                 } else if (!endsOn(e, f.from) && !endsOn(e, f.to) &&
                            properlyCross(vertices[e.from], vertices[e.to], vertices[f.from],

@@ -1,5 +1,7 @@
 #include "translate/tuple_reader.h"
 
+#include <string_view>
+
 #include "common/diagnostics.h"
 #include "translate/term_values.h"
 
@@ -19,7 +21,11 @@ bool isIdentifier(const std::string& token) {
     return !token.empty() && (isLetterOrDigit(token[0]) || token[0] == '+' || token[0] == '-');
 }
 
-bool isComparison(const std::string& token) { return token == ">=" || token == "<="; }
+// Tokens are compared by length first: most lines are terms of another
+// length, so this is the cheap test on the hot path.
+bool is(const std::string& token, std::string_view text) { return std::string_view(token) == text; }
+
+bool isComparison(const std::string& token) { return is(token, ">=") || is(token, "<="); }
 
 }  // namespace
 
@@ -37,19 +43,19 @@ bool TupleReader::nextToken() {
 bool TupleReader::next(Tuple& tuple) {
     previous_.clear();
     while (nextToken()) {
-        if (token_ == ":-") {
+        if (is(token_, ":-")) {
             ++rules_;
-        } else if (token_ == "=" && previous_ == "id") {
+        } else if (is(token_, "=") && is(previous_, "id")) {
             if (readTuple(tuple)) {
                 return true;
             }
             previous_.clear();
             continue;
-        } else if (token_ == "=" && isIdentifier(previous_)) {
+        } else if (is(token_, "=") && isIdentifier(previous_)) {
             warn("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
                  previous_ + "\", not \"id\"");
         }
-        previous_ = token_;
+        previous_.swap(token_);  // token_ is read anew; no copy needed
     }
     return false;
 }
@@ -70,11 +76,11 @@ bool TupleReader::readTuple(Tuple& tuple) {
             tuple.cutOff = true;
             return true;
         }
-        if (token_ == ";") {
+        if (is(token_, ";")) {
             return true;
         }
         ConstraintLine line;
-        if (token_ != "," || !readConstraint(line)) {
+        if (!is(token_, ",") || !readConstraint(line)) {
             // Whatever broke the rule off is read again as the start of
             // the next one.
             tuple.cutOff = true;
