@@ -52,6 +52,7 @@ private:
     void addTriangle(const Tuple& tuple);
     void closeObject();
     bool nextAttributeText(std::string& text);
+    bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
     void warnAbout(const std::string& message) const {
         warn(objectName(objectId_) + ": " + message);
@@ -61,6 +62,8 @@ private:
     LineReader attributes_;
     bool attributesLeft_ = false;
     bool attributesWarned_ = false;
+    std::string attributeLookahead_;
+    bool hasAttributeLookahead_ = false;
     OutputFile eff_;
 
     bool inObject_ = false;
@@ -169,7 +172,7 @@ void TranslationPass::closeObject() {
 // a final line end leaves behind is not a line of its own: running out
 // gives an empty text.
 bool TranslationPass::nextAttributeText(std::string& text) {
-    if (attributesLeft_ && attributes_.readLine(text) && !(text.empty() && attributes_.atEnd())) {
+    if (attributesLeft_ && readAttributeLine(text)) {
         return true;
     }
     text.clear();
@@ -183,6 +186,29 @@ bool TranslationPass::nextAttributeText(std::string& text) {
              objectName(objectId_) + " and every later object get an empty attribute text");
     }
     return false;
+}
+
+// The next line of def.imd that can belong to an object. A .def file that
+// ends with a line end is copied with one empty line more, and the end of
+// def.imd leaves one more empty piece: neither belongs to an object.
+bool TranslationPass::readAttributeLine(std::string& text) {
+    if (hasAttributeLookahead_) {
+        text.swap(attributeLookahead_);
+        hasAttributeLookahead_ = false;
+    } else if (!attributes_.readLine(text)) {
+        return false;
+    }
+    if (!text.empty()) {
+        return true;
+    }
+    if (attributes_.atEnd() || !attributes_.readLine(attributeLookahead_)) {
+        return false;
+    }
+    if (attributeLookahead_.empty() && attributes_.atEnd()) {
+        return false;
+    }
+    hasAttributeLookahead_ = true;
+    return true;
 }
 
 // Lines are separated, not ended, by CR LF: the last line has no line end,

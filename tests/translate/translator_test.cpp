@@ -228,6 +228,13 @@ TEST(Translator, GivesEmptyAttributesWithOneWarningWhenDefRunsOut) {
     const Translation exact = translate(tokenLines(text), "a\r\n\r\nc");
     EXPECT_EQ(exact.eff, kRoadOutline + "a\r\n" + kRoadOutline + "\r\n" + kRoadOutline + "c");
     EXPECT_EQ(exact.err, "") << "an empty line of def.imd is a line of its own";
+
+    // The copy of a .def file "a\nb\n" carries one empty line more; it is no
+    // object's line, so the third object is the first to go without.
+    const Translation copied = translate(tokenLines(text), "a\r\nb\r\n\r\n");
+    EXPECT_EQ(copied.eff, kRoadOutline + "a\r\n" + kRoadOutline + "b\r\n" + kRoadOutline);
+    EXPECT_EQ(count(copied.err, "\n"), 1u) << copied.err;
+    EXPECT_NE(copied.err.find("object 3"), std::string::npos) << copied.err;
 }
 
 TEST(Translator, KeepsALongAttributeLineWithItsOwnObject) {
