@@ -6,15 +6,15 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" build
 
-cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release \
       -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build/release" -j 2 >/dev/null
+cmake --build "$root/build/demo" -j 2 --target vorn2shp >/dev/null
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-demo-XXXXXX")"
 cd "$scratch"
 echo "\$ vorn2shp $root/examples/town.txt town   (in $scratch)"
 status=0
-"$root/build/release/src/driver/vorn2shp" "$root/examples/town.txt" town || status=$?
+"$root/build/demo/src/driver/vorn2shp" "$root/examples/town.txt" town || status=$?
 echo "exit status: $status"
 echo "files in $scratch:"
 ls -l "$scratch"

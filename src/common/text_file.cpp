@@ -20,9 +20,23 @@ bool LineReader::open(const std::string& path) {
         return false;
     }
     buffer_.assign(kReadChunk, '\0');
+    error_ = 0;
+    return rewind();
+}
+
+bool LineReader::rewind() {
+    if (!file_) {
+        return false;
+    }
+    errno = 0;
+    if (std::fseek(file_.get(), 0, SEEK_SET) != 0) {
+        error_ = errno != 0 ? errno : EIO;
+        finished_ = true;
+        return false;
+    }
+    std::clearerr(file_.get());
     begin_ = end_ = 0;
     endOfFile_ = finished_ = false;
-    error_ = 0;
     return true;
 }
 
@@ -40,6 +54,7 @@ bool LineReader::fill() {
     if (buffer_.size() - end_ < kReadChunk / 2) {
         buffer_.resize(buffer_.size() * 2);
     }
+    errno = 0;
     const std::size_t got =
         std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
     end_ += got;
@@ -64,7 +79,8 @@ bool LineReader::readLine(std::string& line) {
             const auto newline = static_cast<std::size_t>(
                 static_cast<const char*>(found) - buffer_.data());
             std::size_t lineEnd = newline;
-            if (lineEnd > begin_ && buffer_[lineEnd - 1] == '\r') {
+            if (carriageReturns_ == CarriageReturns::PartOfLineEnd && lineEnd > begin_ &&
+                buffer_[lineEnd - 1] == '\r') {
                 --lineEnd;
             }
             line.assign(buffer_.data() + begin_, lineEnd - begin_);

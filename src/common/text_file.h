@@ -24,13 +24,22 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 //
 // A file yields one line more than it has line feeds: a file that ends with a
 // line feed yields a last empty line, and an empty file yields one empty line.
-// The line end (LF, or CR LF) is not part of the line.
+// The line feed is not part of the line; nor is a carriage return in front of
+// it, unless the reader is asked to keep every byte but the line feed.
 class LineReader {
 public:
-    LineReader() = default;
+    enum class CarriageReturns { PartOfLineEnd, Kept };
+
+    explicit LineReader(CarriageReturns carriageReturns = CarriageReturns::PartOfLineEnd)
+        : carriageReturns_(carriageReturns) {}
 
     // Opens `path` for reading. False when it cannot be opened; error() tells why.
     bool open(const std::string& path);
+
+    // Goes back to the first line. False (and error() set) when that fails.
+    bool rewind();
+
+    void close() { file_.reset(); }
 
     // Stores the next line in `line`. False when every line has been read or a
     // read failed (error() is then non-zero).
@@ -47,6 +56,7 @@ public:
 private:
     bool fill();
 
+    CarriageReturns carriageReturns_;
     FilePtr file_;
     std::string path_;
     std::vector<char> buffer_;

@@ -72,9 +72,9 @@ void dropCarriageReturns(std::string& line) {
     line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
 }
 
-bool readLine(EffFile& file, std::string& line) {
+bool readLine(LineReader& file, std::string& line) {
     clearBuffer(line);
-    if (!file.nextLine(line)) {
+    if (!file.readLine(line)) {
         return false;
     }
     dropCarriageReturns(line);
@@ -90,7 +90,7 @@ bool checkEffLine(std::string_view line, RecordLine& record) {
     return true;
 }
 
-bool validateEffFile(EffFile& file, EffSummary& summary) {
+bool validateEffFile(LineReader& file, EffSummary& summary) {
     summary = EffSummary{};
     if (!file.rewind()) {
         return false;
@@ -98,7 +98,7 @@ bool validateEffFile(EffFile& file, EffSummary& summary) {
     std::string line;
     RecordLine record;
     std::size_t lineNumber = 0;
-    while (file.nextLine(line)) {
+    while (file.readLine(line)) {
         ++lineNumber;
         // A line that holds only a carriage return is not empty: it is
         // checked, and fails.

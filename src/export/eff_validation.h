@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "eff_file.h"
+#include "common/text_file.h"
 #include "record_line.h"
 
 namespace vorn2shp {
@@ -23,7 +23,7 @@ struct EffSummary {
 // True when all lines pass; the file is then back at its start. False after
 // the fault of the first failing line and ": line <n>. " have been printed,
 // or when a read failed (file.error() is then set and nothing is printed).
-bool validateEffFile(EffFile& file, EffSummary& summary);
+bool validateEffFile(LineReader& file, EffSummary& summary);
 
 // Checks one line (carriage returns removed) and fills `record` from it. On
 // a fault, prints the fault's message (and nothing else) and returns false.
@@ -31,7 +31,7 @@ bool checkEffLine(std::string_view line, RecordLine& record);
 
 // Reads the next line of `file` into `line` with every carriage return
 // dropped. False when no line is left (or a read failed).
-bool readLine(EffFile& file, std::string& line);
+bool readLine(LineReader& file, std::string& line);
 
 // Drops every carriage return of `line`.
 void dropCarriageReturns(std::string& line);

@@ -62,7 +62,7 @@ bool writeCodePage(const std::string& tablePath) {
 
 // Closes the text file and then both outputs, in that order; a failed write
 // or close of an output is reported here.
-bool closeAll(EffFile& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMonitor& monitor) {
+bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMonitor& monitor) {
     eff.close();
     shp.reset();
     dbf.reset();
@@ -76,7 +76,7 @@ bool closeAll(EffFile& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMonitor
 }  // namespace
 
 int exportShapefile(const std::string& effPath, const std::string& outputBase) {
-    EffFile eff;
+    LineReader eff(LineReader::CarriageReturns::Kept);
     if (!eff.open(effPath)) {
         warn(describeFileError(effPath, eff.error()));
         return kFailed;

@@ -28,11 +28,11 @@ int shapeTypeOf(const RecordLine& record) {
     return lastRingCloses(record, ringStarts(record)) ? SHPT_POLYGON : SHPT_ARC;
 }
 
-std::string linePlace(const EffFile& file, std::size_t lineNumber) {
+std::string linePlace(const LineReader& file, std::size_t lineNumber) {
     return file.path() + ": line " + std::to_string(lineNumber);
 }
 
-std::string lineOf(const EffFile& file, std::size_t lineNumber) {
+std::string lineOf(const LineReader& file, std::size_t lineNumber) {
     return "line " + std::to_string(lineNumber) + " of " + file.path();
 }
 
@@ -54,7 +54,7 @@ bool noFailureSoFar(const ExportTarget& target) {
 
 class RecordWriter {
 public:
-    RecordWriter(const ExportTarget& target, const EffFile& file) : target_(target), file_(file) {
+    RecordWriter(const ExportTarget& target, const LineReader& file) : target_(target), file_(file) {
         SHPGetInfo(target.shp, nullptr, &shapeType_, nullptr, nullptr);
     }
 
@@ -147,7 +147,7 @@ private:
     }
 
     const ExportTarget& target_;
-    const EffFile& file_;
+    const LineReader& file_;
     int shapeType_ = SHPT_NULL;
     std::string value_;
     std::size_t cutValues_ = 0;
@@ -173,7 +173,7 @@ std::vector<int> ringStarts(const RecordLine& record) {
     return starts;
 }
 
-int chooseShapeType(EffFile& file) {
+int chooseShapeType(LineReader& file) {
     int type = SHPT_POLYGON;
     std::string line;
     RecordLine record;
@@ -202,7 +202,7 @@ bool addColumns(const ExportTarget& target) {
     return noFailureSoFar(target);
 }
 
-bool writeRecords(EffFile& file, const ExportTarget& target) {
+bool writeRecords(LineReader& file, const ExportTarget& target) {
     if (!file.rewind()) {
         warn(describeFileError(file.path(), file.error()));
         return false;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "eff_file.h"
+#include "common/text_file.h"
 #include "record_line.h"
 #include "write_monitor.h"
 
@@ -19,7 +19,7 @@ constexpr int kValueWidth = 50;
 // SHPT_POINT when the first record line holds one vertex, SHPT_POLYGON when
 // its last ring closes, SHPT_ARC otherwise. A file without any record line
 // gives SHPT_POLYGON. Leaves the file at its start.
-int chooseShapeType(EffFile& file);
+int chooseShapeType(LineReader& file);
 
 // Exact comparison, so 0.0 and -0.0 are the same coordinate.
 bool sameVertex(double x1, double y1, double x2, double y2);
@@ -46,6 +46,6 @@ bool addColumns(const ExportTarget& target);
 // holding the line's values (blank where the line has fewer values than the
 // table has columns). Leaves the file at its start. False after a failure
 // has been reported on stderr.
-bool writeRecords(EffFile& file, const ExportTarget& target);
+bool writeRecords(LineReader& file, const ExportTarget& target);
 
 }  // namespace vorn2shp

@@ -49,6 +49,22 @@ TEST(LineReader, SplitsLikeATextStreamReadToItsEnd) {
     }
 }
 
+TEST(LineReader, CanKeepCarriageReturnsAndStartAgain) {
+    ScopedWorkDir dir;
+    writeFile("in.txt", "a\r\n\r\nb");
+    LineReader reader(LineReader::CarriageReturns::Kept);
+    ASSERT_TRUE(reader.open("in.txt"));
+    std::vector<std::string> lines;
+    std::string line;
+    for (int pass = 0; pass < 2; ++pass) {
+        while (reader.readLine(line)) {
+            lines.push_back(line);
+        }
+        ASSERT_TRUE(reader.rewind());
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"a\r", "\r", "b", "a\r", "\r", "b"}));
+}
+
 TEST(LineReader, ReadsLinesOfMegabytesWhole) {
     ScopedWorkDir dir;
     const std::string longLine(3'000'000, 'x');

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "export/eff_file.h"
+#include "common/text_file.h"
 #include "export_fixture.h"
 
 namespace vorn2shp::testing {
@@ -43,11 +43,11 @@ TEST_F(ExportShapesTest, ShapeTypeComesFromTheFirstRecordLine) {
     for (const TypeCase& c : kTypeCases) {
         SCOPED_TRACE(c.caption);
         writeFile("output.eff.imd", c.eff);
-        EffFile file;
+        LineReader file(LineReader::CarriageReturns::Kept);
         ASSERT_TRUE(file.open("output.eff.imd"));
         EXPECT_EQ(chooseShapeType(file), c.type);
         std::string first;
-        ASSERT_TRUE(file.nextLine(first));  // left at the start
+        ASSERT_TRUE(file.readLine(first));  // left at the start
         const std::string eff = c.eff;
         EXPECT_EQ(first, eff.substr(0, eff.find('\n')));
     }
