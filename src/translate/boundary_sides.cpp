@@ -195,8 +195,10 @@ bool splitSidesAtCorners(std::vector<Side>& sides, const std::vector<Point>& ver
     if (sides.size() < 3) {
         return false;
     }
-    const auto [cell, reach] = cellAndReachForSides(sides, vertices);
-    const SpatialGrid grid = gridOfEnds(sides, vertices, cell);
+    // Named copies, not structured bindings: lambdas below capture them.
+    const auto cellAndReach = cellAndReachForSides(sides, vertices);
+    const double reach = cellAndReach.second;
+    const SpatialGrid grid = gridOfEnds(sides, vertices, cellAndReach.first);
     std::vector<Side> result;
     result.reserve(sides.size());
     std::vector<std::pair<double, VertexId>> onSide;
