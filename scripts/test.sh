@@ -18,6 +18,9 @@ build_and_test() {
   (cd "$dir" && ctest --output-on-failure --no-tests=error -j 2)
 }
 
+echo "== fuzzing: every harness for ${VORN2SHP_FUZZ_SECONDS:-60} seconds"
+"$root/fuzz/run.sh" "${VORN2SHP_FUZZ_SECONDS:-60}"
+
 echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

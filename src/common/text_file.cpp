@@ -6,8 +6,8 @@
 namespace vorn2shp {
 
 namespace {
-constexpr std::size_t kReadChunk = 1 << 20;
-constexpr std::size_t kWriteBuffer = 1 << 20;
+constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t kWriteBuffer = 1 << 16;
 }  // namespace
 
 bool LineReader::open(const std::string& path) {
