@@ -18,4 +18,9 @@ status=0
 echo "exit status: $status"
 echo "files in $scratch:"
 ls -l "$scratch"
+if [ -f "$scratch/output.eff.imd" ]; then
+  echo "output.eff.imd (one outline per object, y negated, then its attributes):"
+  tr -d '\r' <"$scratch/output.eff.imd"
+  echo
+fi
 exit "$status"
