@@ -1,27 +1,42 @@
 #!/usr/bin/env bash
 # Benchmarks vorn2shp end to end on generated maps (Release build).
 #
-#   bench/run.sh [runs]        default 5 runs per size, the median is reported
+#   bench/run.sh [runs] [build-dir]   default 5 runs per size (the median is
+#                                     reported) and build/bench
 #
 # For 100,000 and 1,000,000 tuples it prints wall seconds, tuples per second,
 # peak resident memory, the time of a plain copy of the input as the floor,
 # the time of each stage (taken from the transcript lines as they appear) and
 # a checksum of every output file. It then times the merge of one object of
 # 10,000 and of 100,000 triangles.
+#
+# Every case's outputs are compared with bench/expected-checksums.txt, the
+# bytes the converter wrote before any speed work: MATCH or DIFFER per case,
+# and the exit status is 1 when any case differs.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 runs="${1:-5}"
+build="${2:-$root/build/bench}"
+expected="$root/bench/expected-checksums.txt"
 "$root/scripts/setup.sh" bench
 
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 >/dev/null
+# A build directory that exists keeps its settings; it has to be a Release one.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
+fi
+if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
+  echo "run.sh: $build is not a Release build" >&2
+  exit 2
+fi
+cmake --build "$build" -j 2 --target vorn2shp generate_map >/dev/null
 binary="$build/src/driver/vorn2shp"
 generator="$build/bench/generate_map"
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-bench-XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
+
+differing=0
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
@@ -74,7 +89,24 @@ bench_size() {
     printf "wall %.2f s, %.0f tuples/s, peak RSS %.1f MiB, cp %.3f s, ratio to cp %.1f\n",
            w, n / (w > 0 ? w : 0.001), m / 1024, c, w / (c > 0 ? c : 0.001) }'
   echo "stages (last run): $(stage_times "$scratch/stages-$((runs - 1)).txt")"
-  (cd "$scratch/run" && sha256sum output.eff.imd out.shp out.shx out.dbf | sed 's/^/  /')
+  check_outputs "tuples-$tuples"
+}
+
+# Compares the outputs of the last run with the recorded checksums of `case`.
+check_outputs() {
+  local case="$1" file sum want verdict="MATCH"
+  for file in output.eff.imd out.shp out.shx out.dbf; do
+    sum=$(sha256sum "$scratch/run/$file" | cut -d' ' -f1)
+    want=$(awk -v c="$case" -v f="$file" '$1 == c && $2 == f {print $3}' "$expected")
+    if [ "$sum" != "$want" ]; then
+      verdict="DIFFER"
+      echo "  $file: $sum, expected ${want:-(none recorded)}"
+    fi
+  done
+  echo "checksums $case: $verdict"
+  if [ "$verdict" = DIFFER ]; then
+    differing=1
+  fi
 }
 
 bench_merge() {
@@ -87,14 +119,18 @@ bench_merge() {
     convert_once "$dir/map.txt" "$scratch/stages.txt"
     times+=("$(awk '/Parsing Done/ {p=$1} /Conversion Process Done/ {t=$1} END {printf "%.3f", t-p}' "$scratch/stages.txt")")
   done
-  printf '%s\n' "${times[@]}" | median
+  printf '%s\n' "${times[@]}" | median >"$scratch/merge-$triangles.txt"
+  check_outputs "object-$triangles"
 }
 
 bench_size 100000
 bench_size 1000000
-small=$(bench_merge 10000)
-large=$(bench_merge 100000)
+bench_merge 10000
+bench_merge 100000
+small=$(cat "$scratch/merge-10000.txt")
+large=$(cat "$scratch/merge-100000.txt")
 echo "== one object: translation with merge, median of $runs runs"
 awk -v s="$small" -v l="$large" 'BEGIN {
   printf "10,000 triangles %.3f s, 100,000 triangles %.3f s, ratio %.1f (10 is linear)\n",
          s, l, l / (s > 0 ? s : 0.001) }'
+exit "$differing"
