@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/decimal_text.h"
 #include "eff_validation.h"
 
 namespace vorn2shp {
@@ -42,7 +43,34 @@ void splitItems(std::string_view line, std::vector<std::string_view>& items) {
     }
 }
 
+// The form the translation writes, "(12.5000" or "-3.2500)": one
+// parenthesis at most, a sign, a short decimal and nothing else. Read in
+// place, it needs neither the copy without parentheses nor strtod.
+bool readWrittenCoordinate(std::string_view item, double& value) {
+    if (!item.empty() && item.front() == '(') {
+        item.remove_prefix(1);
+    }
+    if (!item.empty() && item.back() == ')') {
+        item.remove_suffix(1);
+    }
+    const bool negative = !item.empty() && item.front() == '-';
+    if (!item.empty() && (item.front() == '-' || item.front() == '+')) {
+        item.remove_prefix(1);
+    }
+    double magnitude = 0.0;
+    std::size_t length = 0;
+    if (!readShortDecimal(item, magnitude, length) || length != item.size()) {
+        return false;
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 double coordinateValue(std::string_view item, std::string& scratch) {
+    double value = 0.0;
+    if (readWrittenCoordinate(item, value)) {
+        return value;
+    }
     removeChars(item, "() ", scratch);
     return std::strtod(scratch.c_str(), nullptr);
 }

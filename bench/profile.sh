@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Counts the instructions each stage of vorn2shp executes on a generated map,
+# under valgrind's callgrind: a measure that the other work on the machine
+# does not disturb, for comparing one build with another.
+#
+#   bench/profile.sh [tuples] [build-dir]   default 100000 and build/bench
+#
+# Prints the instructions of each stage and of the whole run, and leaves the
+# callgrind profile behind for callgrind_annotate.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+tuples="${1:-100000}"
+build="${2:-$root/build/bench}"
+if ! command -v valgrind >/dev/null; then
+  echo "profile.sh: valgrind is needed (Debian package valgrind)" >&2
+  exit 2
+fi
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" -j 2 --target vorn2shp generate_map >/dev/null
+
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-profile-XXXXXX")"
+trap 'rm -rf "$scratch"' EXIT
+"$build/bench/generate_map" "$scratch/map" "$tuples" 42 2>/dev/null
+profile="$PWD/callgrind.vorn2shp.$tuples.out"
+(cd "$scratch" && valgrind --tool=callgrind --callgrind-out-file="$profile" \
+  "$build/src/driver/vorn2shp" map.txt out >/dev/null 2>"$scratch/valgrind.txt")
+
+callgrind_annotate --inclusive=yes "$profile" 2>/dev/null | awk -v n="$tuples" '
+  function count(text) { gsub(",", "", text); return text + 0 }
+  /PROGRAM TOTALS/ { total = count($1) }
+  /InputPreparer::prepare\(/ { prepare = count($1) }
+  /Parser::initialize\(/ { initialize = count($1) }
+  /Parser::parse\(/ { parse = count($1) }
+  /Translator::translate\(/ { translate = count($1) }
+  /exportShapefile\(/ { export = count($1) }
+  END {
+    printf "%d tuples, instructions (millions) per stage:\n", n
+    printf "  prepare %.0f  parse %.0f  translate %.0f  export %.0f  whole run %.0f\n",
+           prepare / 1e6, (initialize + parse) / 1e6, translate / 1e6, export / 1e6, total / 1e6
+  }'
+echo "profile: $profile"
