@@ -28,14 +28,17 @@ profile="$PWD/callgrind.vorn2shp.$tuples.out"
 (cd "$scratch" && valgrind --tool=callgrind --callgrind-out-file="$profile" \
   "$build/src/driver/vorn2shp" map.txt out >/dev/null 2>"$scratch/valgrind.txt")
 
+# Only the summary lines, which name the binary, and not the annotated
+# source lines further down that mention the same functions.
 callgrind_annotate --inclusive=yes "$profile" 2>/dev/null | awk -v n="$tuples" '
   function count(text) { gsub(",", "", text); return text + 0 }
   /PROGRAM TOTALS/ { total = count($1) }
-  /InputPreparer::prepare\(/ { prepare = count($1) }
-  /Parser::initialize\(/ { initialize = count($1) }
-  /Parser::parse\(/ { parse = count($1) }
-  /Translator::translate\(/ { translate = count($1) }
-  /exportShapefile\(/ { export = count($1) }
+  !/ \[/ { next }
+  /InputPreparer::prepare\(/ && !prepare { prepare = count($1) }
+  /Parser::initialize\(/ && !initialize { initialize = count($1) }
+  /Parser::parse\(/ && !parse { parse = count($1) }
+  /Translator::translate\(/ && !translate { translate = count($1) }
+  /exportShapefile\(/ && !export { export = count($1) }
   END {
     printf "%d tuples, instructions (millions) per stage:\n", n
     printf "  prepare %.0f  parse %.0f  translate %.0f  export %.0f  whole run %.0f\n",

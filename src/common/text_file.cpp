@@ -68,6 +68,18 @@ bool LineReader::fill() {
 }
 
 bool LineReader::readLine(std::string& line) {
+    std::string_view view;
+    if (!readLine(view)) {
+        if (error_ != 0) {
+            line.clear();
+        }
+        return false;
+    }
+    line.assign(view.data(), view.size());
+    return true;
+}
+
+bool LineReader::readLine(std::string_view& line) {
     if (finished_) {
         return false;
     }
@@ -83,7 +95,7 @@ bool LineReader::readLine(std::string& line) {
                 buffer_[lineEnd - 1] == '\r') {
                 --lineEnd;
             }
-            line.assign(buffer_.data() + begin_, lineEnd - begin_);
+            line = std::string_view(buffer_.data() + begin_, lineEnd - begin_);
             begin_ = newline + 1;
             return true;
         }
@@ -95,10 +107,10 @@ bool LineReader::readLine(std::string& line) {
     }
     finished_ = true;
     if (error_ != 0) {
-        line.clear();
+        line = std::string_view();
         return false;
     }
-    line.assign(buffer_.data() + begin_, end_ - begin_);
+    line = std::string_view(buffer_.data() + begin_, end_ - begin_);
     begin_ = end_;
     return true;
 }

@@ -45,6 +45,10 @@ public:
     // read failed (error() is then non-zero).
     bool readLine(std::string& line);
 
+    // The same, without copying: `line` views the reader's own buffer and
+    // stays valid only until the next read, rewind or close.
+    bool readLine(std::string_view& line);
+
     // True once the last line of the file has been returned (or a read failed).
     bool atEnd() const { return finished_; }
 

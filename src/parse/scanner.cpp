@@ -204,6 +204,20 @@ void Scanner::take() {
     advance();
 }
 
+// Echoes and consumes the characters that continue an identifier straight
+// from the input block, up to the first one that does not: nearly all of
+// the text is names and numbers, and the characters that need a closer look
+// (white space, line feeds, NUL, the end of the block) all stop the run.
+void Scanner::takeIdentifierRun() {
+    const char* const block = inputBuffer_.data();
+    std::size_t end = inputPos_;
+    while (end < inputEnd_ && continuesIdentifier(block[end])) {
+        ++end;
+    }
+    echo_.append(block + inputPos_, end - inputPos_);
+    inputPos_ = end;
+}
+
 void Scanner::endEchoLine() {
     echo_.push_back('\r');
     echo_.push_back('\n');
@@ -342,7 +356,9 @@ Scanner::State Scanner::stringState(TokenKind& result) {
 // text ends with the ';' of its last rule.
 Scanner::State Scanner::identifierState(TokenKind& result) {
     while (continuesIdentifier(current_)) {
-        take();
+        echo_.push_back(current_);
+        takeIdentifierRun();
+        advance();
     }
     if (current_ == '\0') {
         return State::Failure;

@@ -91,6 +91,7 @@ private:
     State stringState(TokenKind& result);
     State identifierState(TokenKind& result);
     void take();
+    void takeIdentifierRun();
     void endEchoLine();
     void handOverEcho();
     void noteOutputFailure();

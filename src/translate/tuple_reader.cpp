@@ -17,15 +17,15 @@ bool isLetterOrDigit(char c) {
 // digit or a sign. Anything else in their place (";" of a rule that stops
 // early, or the NUL lines the parser writes at the end of the text) means
 // the rule was cut off.
-bool isIdentifier(const std::string& token) {
+bool isIdentifier(std::string_view token) {
     return !token.empty() && (isLetterOrDigit(token[0]) || token[0] == '+' || token[0] == '-');
 }
 
 // Tokens are compared by length first: most lines are terms of another
 // length, so this is the cheap test on the hot path.
-bool is(const std::string& token, std::string_view text) { return std::string_view(token) == text; }
+bool is(std::string_view token, std::string_view text) { return token == text; }
 
-bool isComparison(const std::string& token) { return is(token, ">=") || is(token, "<="); }
+bool isComparison(std::string_view token) { return is(token, ">=") || is(token, "<="); }
 
 }  // namespace
 
@@ -55,7 +55,8 @@ bool TupleReader::next(Tuple& tuple) {
             warn("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
                  previous_ + "\", not \"id\"");
         }
-        previous_.swap(token_);  // token_ is read anew; no copy needed
+        // token_ views the reader's buffer, which the next read reuses.
+        previous_.assign(token_.data(), token_.size());
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "common/text_file.h"
 #include "translate/triangle_corners.h"
@@ -43,7 +44,7 @@ private:
     long ruleNumber() const { return rules_ > 0 ? rules_ : 1; }
 
     LineReader lines_;
-    std::string token_;
+    std::string_view token_;  // the line just read, in the reader's buffer
     std::string previous_;
     bool putBack_ = false;
     bool exhausted_ = false;
