@@ -15,15 +15,19 @@ constexpr const char* kTokenFile = "second.imd";
 // the echo is handed to second.imd in large blocks, never a character at a time.
 constexpr std::size_t kInputBlock = 1 << 18;
 constexpr std::size_t kEchoBlock = 1 << 16;
+// The echo buffer holds a block and room for one more piece of an
+// identifier, which never reaches beyond an input block.
+constexpr std::size_t kEchoRoom = kEchoBlock + kInputBlock;
 
 // Character classes, looked up by byte value: every character of first.imd
 // passes through here, so a table beats a chain of comparisons. Plain ASCII
 // ranges only: bytes 0x80 to 0xFF are never letters or digits, whatever the
 // locale and whatever the signedness of char.
 enum CharacterClass : unsigned char {
-    kWhiteSpace = 1,          // space, tab, line feed, vertical tab, form feed, CR
-    kBeginsIdentifier = 2,    // letters, digits, '-' and '+'
-    kContinuesIdentifier = 4  // letters, digits, '_' and '.'
+    kWhiteSpace = 1,           // space, tab, line feed, vertical tab, form feed, CR
+    kBeginsIdentifier = 2,     // letters, digits, '-' and '+'
+    kContinuesIdentifier = 4,  // letters, digits, '_' and '.'
+    kSkippedOrEnd = 8          // white space and NUL: what readChar() must look at
 };
 
 struct CharacterClasses {
@@ -31,8 +35,9 @@ struct CharacterClasses {
 
     constexpr CharacterClasses() {
         for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
-            of[static_cast<unsigned char>(c)] = kWhiteSpace;
+            of[static_cast<unsigned char>(c)] = kWhiteSpace | kSkippedOrEnd;
         }
+        of[0] = kSkippedOrEnd;
         for (int c = 0; c < 256; ++c) {
             const bool letterOrDigit =
                 (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -126,7 +131,7 @@ const char* tokenKindName(TokenKind kind) {
     return "UNKNOWN";
 }
 
-Scanner::Scanner() = default;
+Scanner::Scanner() : echo_(kEchoRoom) {}
 
 // Whatever has been echoed reaches second.imd even when nobody asked for it.
 Scanner::~Scanner() { flushEcho(); }
@@ -145,7 +150,6 @@ bool Scanner::openFiles() {
         return false;
     }
     inputBuffer_.resize(kInputBlock);
-    echo_.reserve(kEchoBlock + 256);
     advance();
     return true;
 }
@@ -171,8 +175,21 @@ bool Scanner::refill() {
 }
 
 // The next character that is not white space; 0 at the end of the text,
-// which a NUL byte marks just as the end of the file does.
-char Scanner::readChar() {
+// which a NUL byte marks just as the end of the file does. Every character
+// of the text comes through here, so the usual case, a plain character
+// within the block, is kept apart from the rest and small enough to inline.
+inline char Scanner::readChar() {
+    if (inputPos_ < inputEnd_) {
+        const char c = inputBuffer_[inputPos_];
+        if (!hasClass(c, kSkippedOrEnd)) {
+            ++inputPos_;
+            return c;
+        }
+    }
+    return readCharAfterSkipping();
+}
+
+char Scanner::readCharAfterSkipping() {
     for (;;) {
         if (inputPos_ == inputEnd_ && !refill()) {
             return '\0';
@@ -192,36 +209,51 @@ char Scanner::readChar() {
     }
 }
 
-char Scanner::advance() {
+inline void Scanner::advance() {
     current_ = readChar();
     currentLine_ = line_;
-    return current_;
+}
+
+inline void Scanner::echoChar(char c) {
+    if (echoUsed_ == echo_.size()) {
+        handOverEcho();
+    }
+    echo_[echoUsed_++] = c;
 }
 
 // Consumes the current character as part of the token being recognised.
-void Scanner::take() {
-    echo_.push_back(current_);
+inline void Scanner::take() {
+    echoChar(current_);
     advance();
 }
 
-// Echoes and consumes the characters that continue an identifier straight
-// from the input block, up to the first one that does not: nearly all of
-// the text is names and numbers, and the characters that need a closer look
-// (white space, line feeds, NUL, the end of the block) all stop the run.
-void Scanner::takeIdentifierRun() {
-    const char* const block = inputBuffer_.data();
-    std::size_t end = inputPos_;
-    while (end < inputEnd_ && continuesIdentifier(block[end])) {
-        ++end;
+// Consumes the current character, which continues an identifier, together
+// with the characters right behind it that continue it too, and echoes them
+// in one piece: nearly all of the text is names and numbers, and what needs
+// a closer look (white space, line feeds, NUL, the end of the block) ends
+// the piece. The current character is the one just before inputPos_.
+// The characters are copied as they are tested, into room made beforehand
+// for the rest of the block.
+void Scanner::takeIdentifierPiece() {
+    const char* in = inputBuffer_.data() + inputPos_ - 1;
+    const char* const blockEnd = inputBuffer_.data() + inputEnd_;
+    if (echo_.size() - echoUsed_ < static_cast<std::size_t>(blockEnd - in)) {
+        handOverEcho();
     }
-    echo_.append(block + inputPos_, end - inputPos_);
-    inputPos_ = end;
+    char* out = echo_.data() + echoUsed_;
+    *out++ = *in++;
+    while (in < blockEnd && continuesIdentifier(*in)) {
+        *out++ = *in++;
+    }
+    echoUsed_ = static_cast<std::size_t>(out - echo_.data());
+    inputPos_ = static_cast<std::size_t>(in - inputBuffer_.data());
+    advance();
 }
 
 void Scanner::endEchoLine() {
-    echo_.push_back('\r');
-    echo_.push_back('\n');
-    if (echo_.size() >= kEchoBlock) {
+    echoChar('\r');
+    echoChar('\n');
+    if (echoUsed_ >= kEchoBlock) {
         handOverEcho();
     }
 }
@@ -229,10 +261,10 @@ void Scanner::endEchoLine() {
 // Moves the echoed text into the output file's own buffer.
 void Scanner::handOverEcho() {
     if (output_.isOpen()) {
-        output_.write(echo_);
+        output_.write(std::string_view(echo_.data(), echoUsed_));
         noteOutputFailure();
     }
-    echo_.clear();
+    echoUsed_ = 0;
 }
 
 void Scanner::noteOutputFailure() {
@@ -291,14 +323,14 @@ Scanner::State Scanner::step(State state, TokenKind& result) {
 Scanner::State Scanner::startState(TokenKind& result) {
     // Tested first, so '-' and '+' always begin an identifier.
     if (beginsIdentifier(current_)) {
-        take();
+        takeIdentifierPiece();
         return State::Identifier;
     }
     if (current_ == '\0') {
         if (inputFailed_) {
             return State::Failure;
         }
-        echo_.push_back('\0');
+        echoChar('\0');
         result = TokenKind::END_OF_FILE;
         return State::Accept;
     }
@@ -356,9 +388,7 @@ Scanner::State Scanner::stringState(TokenKind& result) {
 // text ends with the ';' of its last rule.
 Scanner::State Scanner::identifierState(TokenKind& result) {
     while (continuesIdentifier(current_)) {
-        echo_.push_back(current_);
-        takeIdentifierRun();
-        advance();
+        takeIdentifierPiece();
     }
     if (current_ == '\0') {
         return State::Failure;

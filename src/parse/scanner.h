@@ -82,7 +82,8 @@ private:
     };
 
     char readChar();
-    char advance();
+    char readCharAfterSkipping();
+    void advance();
     bool refill();
 
     State step(State state, TokenKind& result);
@@ -90,8 +91,9 @@ private:
     State secondCharacterState(char second, TokenKind pair, TokenKind single, TokenKind& result);
     State stringState(TokenKind& result);
     State identifierState(TokenKind& result);
+    void echoChar(char c);
     void take();
-    void takeIdentifierRun();
+    void takeIdentifierPiece();
     void endEchoLine();
     void handOverEcho();
     void noteOutputFailure();
@@ -104,7 +106,8 @@ private:
     bool inputEnded_ = false;  // end of file, or a NUL byte, has been read
     bool inputFailed_ = false;
     bool outputFailed_ = false;
-    std::string echo_;      // echoed text not yet handed to output_
+    std::vector<char> echo_;  // echoed text not yet handed to output_
+    std::size_t echoUsed_ = 0;
     char current_ = '\0';   // the next unconsumed character; 0 at the end
     std::size_t line_ = 1;  // line of first.imd that reading has reached
     std::size_t currentLine_ = 1;
