@@ -27,37 +27,40 @@ bool continuesBeyondDecimal(std::string_view text, std::size_t at) {
     return c == 'e' || c == 'E' || hexPrefix;
 }
 
+// Appends the digits from `at` on to `significand`; returns where they end.
+// Past 19 digits the sum wraps, which the caller sees in the count.
+const char* readDigits(const char* at, const char* end, std::uint64_t& significand) {
+    for (; at < end && isDigit(*at); ++at) {
+        significand = significand * 10 + static_cast<std::uint64_t>(*at - '0');
+    }
+    return at;
+}
+
 }  // namespace
 
 // When the digits, read as an integer, and the power of ten that scales them
 // are both doubles exactly, one division rounds the quotient correctly, which
 // is the correctly rounded value of the decimal text: the result of strtod.
 bool readShortDecimal(std::string_view text, double& value, std::size_t& length) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
     std::uint64_t significand = 0;
-    std::size_t digits = 0;
+    const char* at = readDigits(begin, end, significand);
+    std::size_t digits = static_cast<std::size_t>(at - begin);
     std::size_t decimals = 0;
-    std::size_t i = 0;
-    for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
-        significand = significand * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        if (digits == kMaxDigits) {
-            return false;
-        }
+    if (at < end && *at == '.') {
+        const char* const fraction = at + 1;
+        at = readDigits(fraction, end, significand);
+        decimals = static_cast<std::size_t>(at - fraction);
+        digits += decimals;
     }
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        for (; i < text.size() && isDigit(text[i]); ++i, ++digits, ++decimals) {
-            significand = significand * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            if (digits == kMaxDigits) {
-                return false;
-            }
-        }
-    }
-    if (digits == 0 || decimals > kMaxDecimals || significand > kExactLimit ||
-        continuesBeyondDecimal(text, i)) {
+    const auto used = static_cast<std::size_t>(at - begin);
+    if (digits == 0 || digits > kMaxDigits || decimals > kMaxDecimals ||
+        significand > kExactLimit || continuesBeyondDecimal(text, used)) {
         return false;
     }
     value = static_cast<double>(significand) / kPowersOfTen[decimals];
-    length = i;
+    length = used;
     return true;
 }
 

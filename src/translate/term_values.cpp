@@ -1,6 +1,5 @@
 #include "translate/term_values.h"
 
-#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -14,6 +13,10 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// What std::isspace calls white space in the "C" locale, the only one the
+// program runs in, without a call into the library for every term.
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 struct SignedText {
     bool negative = false;
     std::string_view rest;
@@ -22,7 +25,7 @@ struct SignedText {
 // Splits off the blanks and the one sign that atof and atoi accept in front.
 SignedText splitSign(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) {
+    while (i < text.size() && isSpace(text[i])) {
         ++i;
     }
     SignedText out;

@@ -114,15 +114,16 @@ void TranslationPass::take(const Tuple& tuple) {
         inObject_ = true;
         objectId_ = tuple.id;
     }
-    const std::string rule = "rule " + std::to_string(tuple.rule);
+    // Named only when there is something to say: most tuples pass in silence.
+    const auto rule = [&tuple] { return "rule " + std::to_string(tuple.rule); };
     if (tuple.cutOff) {
-        warnAbout(rule + " breaks off before its end; the tuple was left out");
+        warnAbout(rule() + " breaks off before its end; the tuple was left out");
     } else if (tuple.constraintCount < 3) {
-        warnAbout(rule + " gives " + std::to_string(tuple.constraintCount) +
+        warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
                   " constraint(s), a triangle needs 3; the tuple was left out");
     } else {
         if (tuple.constraintCount > 3) {
-            warnAbout(rule + " gives " + std::to_string(tuple.constraintCount) +
+            warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
                       " constraints; only the first 3 were used");
         }
         addTriangle(tuple);
