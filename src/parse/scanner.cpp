@@ -251,8 +251,12 @@ void Scanner::takeIdentifierPiece() {
 }
 
 void Scanner::endEchoLine() {
-    echoChar('\r');
-    echoChar('\n');
+    if (echo_.size() - echoUsed_ < 2) {
+        handOverEcho();
+    }
+    echo_[echoUsed_] = '\r';
+    echo_[echoUsed_ + 1] = '\n';
+    echoUsed_ += 2;
     if (echoUsed_ >= kEchoBlock) {
         handOverEcho();
     }
@@ -286,7 +290,7 @@ bool Scanner::flushEcho() {
 TokenKind Scanner::nextToken() {
     tokenLine_ = currentLine_;
     TokenKind result = TokenKind::FAILED;
-    State state = State::Start;
+    State state = startState(result);
     while (state != State::Accept && state != State::Failure) {
         state = step(state, result);
     }
