@@ -7,7 +7,9 @@ namespace vorn2shp {
 
 namespace {
 constexpr std::size_t kReadChunk = 1 << 16;
-constexpr std::size_t kWriteBuffer = 1 << 16;
+// The intermediate files run to hundreds of megabytes: a large buffer keeps
+// the number of write calls low (the C library's own would be 4 KiB).
+constexpr std::size_t kWriteBuffer = 1 << 18;
 }  // namespace
 
 bool LineReader::open(const std::string& path) {
@@ -125,7 +127,9 @@ bool OutputFile::open(const std::string& path) {
         error_ = errno != 0 ? errno : EIO;
         return false;
     }
-    std::setvbuf(file_.get(), nullptr, _IOFBF, kWriteBuffer);
+    // Given no buffer of its own, the C library would ignore the size.
+    buffer_.resize(kWriteBuffer);
+    std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
     error_ = 0;
     return true;
 }

@@ -99,6 +99,7 @@ public:
 private:
     void noteWriteFailure();
 
+    std::vector<char> buffer_;  // the stream's buffer, so it outlives the stream
     FilePtr file_;
     std::string path_;
     int error_ = 0;

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "common/diagnostics.h"
 
@@ -16,7 +18,13 @@ struct HookedFile {
     std::string path;
     WriteMonitor* monitor = nullptr;
     long position = 0;  // where the stream stands; -1 when not known
+    std::vector<char> buffer;  // the stream's buffer; freed after the stream is closed
 };
+
+// The shapes and rows reach the files in records of a few hundred bytes: a
+// large buffer turns them into few large writes (the C library's own buffer
+// is 4 KiB, and it ignores a size given without a buffer).
+constexpr std::size_t kStreamBuffer = 1 << 18;
 
 HookedFile* hooked(SAFile file) { return reinterpret_cast<HookedFile*>(file); }
 
@@ -47,13 +55,19 @@ SAFile openFile(const char* path, const char* access) noexcept {
             warn(describeFileError(path, lastError()));
             return nullptr;
         }
-        // A file opened for writing is being created, and only its header is
-        // written through this stream: unbuffered, a failure shows in the
-        // result of the write, which SHPCreateLL checks.
+        auto file = std::make_unique<HookedFile>();
+        file->stream = stream;
+        file->path = path;
         if (access[0] == 'w') {
+            // A file opened for writing is being created, and only its header
+            // is written through this stream: unbuffered, a failure shows in
+            // the result of the write, which SHPCreateLL checks.
             std::setvbuf(stream, nullptr, _IONBF, 0);
+        } else {
+            file->buffer.resize(kStreamBuffer);
+            std::setvbuf(stream, file->buffer.data(), _IOFBF, file->buffer.size());
         }
-        return reinterpret_cast<SAFile>(new HookedFile{stream, path, nullptr});
+        return reinterpret_cast<SAFile>(file.release());
     } catch (...) {
         if (stream != nullptr) {
             std::fclose(stream);
