@@ -41,24 +41,37 @@ bool TupleReader::nextToken() {
 }
 
 bool TupleReader::next(Tuple& tuple) {
-    previous_.clear();
+    previous_ = Previous::Other;
     while (nextToken()) {
         if (is(token_, ":-")) {
             ++rules_;
-        } else if (is(token_, "=") && is(previous_, "id")) {
+        } else if (is(token_, "=") && previous_ == Previous::Id) {
             if (readTuple(tuple)) {
                 return true;
             }
-            previous_.clear();
+            previous_ = Previous::Other;
             continue;
-        } else if (is(token_, "=") && isIdentifier(previous_)) {
+        } else if (is(token_, "=") && previous_ == Previous::OtherName) {
             warn("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
-                 previous_ + "\", not \"id\"");
+                 previousName_ + "\", not \"id\"");
         }
-        // token_ views the reader's buffer, which the next read reuses.
-        previous_.assign(token_.data(), token_.size());
+        notePrevious();
     }
     return false;
+}
+
+// Keeps what an "=" next would need of the token just read. token_ views the
+// reader's buffer, which the next read reuses, so a name is copied; "id" and
+// the punctuation around it need no copy.
+void TupleReader::notePrevious() {
+    if (is(token_, "id")) {
+        previous_ = Previous::Id;
+    } else if (isIdentifier(token_)) {
+        previous_ = Previous::OtherName;
+        previousName_.assign(token_.data(), token_.size());
+    } else {
+        previous_ = Previous::Other;
+    }
 }
 
 // Reads the id and the constraints behind an "id" "=" pair. False when the

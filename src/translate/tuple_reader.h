@@ -36,7 +36,11 @@ public:
     const std::string& path() const { return lines_.path(); }
 
 private:
+    // What the token before an "=" was: "id", another name, or neither.
+    enum class Previous { Other, Id, OtherName };
+
     bool nextToken();
+    void notePrevious();
     // The token just read is read again by the next nextToken().
     void putBack() { putBack_ = !exhausted_; }
     bool readTuple(Tuple& tuple);
@@ -45,7 +49,8 @@ private:
 
     LineReader lines_;
     std::string_view token_;  // the line just read, in the reader's buffer
-    std::string previous_;
+    Previous previous_ = Previous::Other;
+    std::string previousName_;  // the name, when previous_ is OtherName
     bool putBack_ = false;
     bool exhausted_ = false;
     long rules_ = 0;
