@@ -74,7 +74,8 @@ double anyDouble(std::mt19937_64& random, long i) {
         case 3:
             return std::ldexp(static_cast<double>(bits >> 11), -static_cast<int>(random() % 90));
         default:
-            return std::ldexp(static_cast<double>(bits >> 11), static_cast<int>(random() % 200) - 60);
+            return std::ldexp(static_cast<double>(bits >> 11),
+                              static_cast<int>(random() % 200) - 60);
     }
 }
 

@@ -87,11 +87,10 @@ bool LineReader::readLine(std::string_view& line) {
     }
     std::size_t searchFrom = begin_;
     for (;;) {
-        const void* found =
-            std::memchr(buffer_.data() + searchFrom, '\n', end_ - searchFrom);
+        const void* found = std::memchr(buffer_.data() + searchFrom, '\n', end_ - searchFrom);
         if (found != nullptr) {
-            const auto newline = static_cast<std::size_t>(
-                static_cast<const char*>(found) - buffer_.data());
+            const auto newline =
+                static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
             std::size_t lineEnd = newline;
             if (carriageReturns_ == CarriageReturns::PartOfLineEnd && lineEnd > begin_ &&
                 buffer_[lineEnd - 1] == '\r') {
@@ -117,9 +116,12 @@ bool LineReader::readLine(std::string_view& line) {
     return true;
 }
 
-OutputFile::~OutputFile() = default;
+// Whatever is still buffered reaches the file; a failure then can no
+// longer be reported, which is why writers call close().
+OutputFile::~OutputFile() { pushBuffer(); }
 
 bool OutputFile::open(const std::string& path) {
+    pushBuffer();
     path_ = path;
     errno = 0;
     file_.reset(std::fopen(path.c_str(), "wb"));
@@ -127,9 +129,11 @@ bool OutputFile::open(const std::string& path) {
         error_ = errno != 0 ? errno : EIO;
         return false;
     }
-    // Given no buffer of its own, the C library would ignore the size.
+    // The text is gathered in buffer_, so the stream needs no buffer of its
+    // own: each push is one write of the whole buffer.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     buffer_.resize(kWriteBuffer);
-    std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
+    used_ = 0;
     error_ = 0;
     return true;
 }
@@ -140,20 +144,40 @@ void OutputFile::noteWriteFailure() {
     }
 }
 
-void OutputFile::write(std::string_view text) {
-    if (!file_ || text.empty()) {
+void OutputFile::pushBuffer() {
+    if (used_ == 0 || !file_) {
+        used_ = 0;
         return;
     }
+    writeThrough(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+}
+
+void OutputFile::writeThrough(std::string_view text) {
+    errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
         noteWriteFailure();
     }
 }
 
-void OutputFile::write(char c) {
-    if (file_ && std::fputc(static_cast<unsigned char>(c), file_.get()) == EOF) {
-        noteWriteFailure();
+// Lines are appended to the buffer by memcpy: a call of fwrite for every
+// line of a file of millions of lines would cost more than the copy.
+void OutputFile::write(std::string_view text) {
+    if (!file_ || text.empty()) {
+        return;
     }
+    if (buffer_.size() - used_ < text.size()) {
+        pushBuffer();
+        if (text.size() >= buffer_.size()) {
+            writeThrough(text);
+            return;
+        }
+    }
+    std::memcpy(buffer_.data() + used_, text.data(), text.size());
+    used_ += text.size();
 }
+
+void OutputFile::write(char c) { write(std::string_view(&c, 1)); }
 
 void OutputFile::writeLine(std::string_view text) {
     write(text);
@@ -164,6 +188,7 @@ bool OutputFile::flush() {
     if (!file_) {
         return error_ == 0;
     }
+    pushBuffer();
     errno = 0;
     if (std::fflush(file_.get()) != 0) {
         noteWriteFailure();

@@ -98,8 +98,11 @@ public:
 
 private:
     void noteWriteFailure();
+    void pushBuffer();
+    void writeThrough(std::string_view text);
 
-    std::vector<char> buffer_;  // the stream's buffer, so it outlives the stream
+    std::vector<char> buffer_;  // text written but not yet handed to the stream
+    std::size_t used_ = 0;
     FilePtr file_;
     std::string path_;
     int error_ = 0;

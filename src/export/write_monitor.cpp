@@ -17,7 +17,7 @@ struct HookedFile {
     std::FILE* stream = nullptr;
     std::string path;
     WriteMonitor* monitor = nullptr;
-    long position = 0;  // where the stream stands; -1 when not known
+    long position = 0;         // where the stream stands; -1 when not known
     std::vector<char> buffer;  // the stream's buffer; freed after the stream is closed
 };
 

@@ -1,6 +1,6 @@
 #include "input_preparer.h"
 
-#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -93,12 +93,33 @@ bool copyDefinitions(SourceFile& definitions) {
     if (!createOutput(out, kDefinitions)) {
         return false;
     }
-    std::string line;
+    std::string_view line;
     while (definitions.readLine(line)) {
         out.writeLine(line);
     }
     return readToTheEnd(definitions) && finishOutput(out);
 }
+
+// memchr searches a line many bytes at a time; the lines of a constraint
+// file are long, and every one is searched three times.
+bool holds(std::string_view line, char c) {
+    return std::memchr(line.data(), c, line.size()) != nullptr;
+}
+
+// Whether a line holds two '(' or more: the search stops at the second.
+bool holdsTwoOpenParentheses(std::string_view line) {
+    const auto* first = static_cast<const char*>(std::memchr(line.data(), '(', line.size()));
+    return first != nullptr &&
+           holds(line.substr(static_cast<std::size_t>(first - line.data()) + 1), '(');
+}
+
+// A line is dropped when it holds a '%', or two or more '('.
+bool keepsConstraintLine(std::string_view line) {
+    return !holds(line, '%') && !holdsTwoOpenParentheses(line);
+}
+
+// Its final '.' becomes the ';' that ends a rule; no other position counts.
+bool endsWithPeriod(std::string_view line) { return !line.empty() && line.back() == '.'; }
 
 // The scanner takes a NUL byte for the end of the text, so everything after
 // the first one is silently lost; the user is told where it stands.
@@ -111,19 +132,24 @@ bool writePreparedText(SourceFile& constraints) {
     if (!createOutput(out, kPreparedText)) {
         return false;
     }
-    std::string line;
+    std::string_view line;
     std::size_t lineNumber = 0;
     bool nulReported = false;
     while (constraints.readLine(line)) {
         ++lineNumber;
-        if (!filterConstraintLine(line)) {
+        if (!keepsConstraintLine(line)) {
             continue;
         }
-        if (!nulReported && line.find('\0') != std::string::npos) {
+        if (!nulReported && holds(line, '\0')) {
             reportNulByte(constraints.path(), lineNumber);
             nulReported = true;
         }
-        out.writeLine(line);
+        if (endsWithPeriod(line)) {
+            out.write(line.substr(0, line.size() - 1));
+            out.writeLine(";");
+        } else {
+            out.writeLine(line);
+        }
     }
     return readToTheEnd(constraints) && finishOutput(out);
 }
@@ -166,13 +192,10 @@ std::string sideFileName(const std::string& inputPath, const std::string& extens
 }
 
 bool filterConstraintLine(std::string& line) {
-    if (line.find('%') != std::string::npos) {
+    if (!keepsConstraintLine(line)) {
         return false;
     }
-    if (std::count(line.begin(), line.end(), '(') >= 2) {
-        return false;
-    }
-    if (!line.empty() && line.back() == '.') {
+    if (endsWithPeriod(line)) {
         line.back() = ';';
     }
     return true;

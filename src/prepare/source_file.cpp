@@ -27,9 +27,18 @@ SourceFile::Status SourceFile::open(const std::string& path) {
 }
 
 bool SourceFile::readLine(std::string& line) {
+    std::string_view view;
+    if (!readLine(view)) {
+        return false;
+    }
+    line.assign(view.data(), view.size());
+    return true;
+}
+
+bool SourceFile::readLine(std::string_view& line) {
     if (firstLinePending_) {
         firstLinePending_ = false;
-        line.swap(firstLine_);
+        line = firstLine_;
         return true;
     }
     if (missing_ || error_ != 0) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "common/text_file.h"
 
@@ -23,6 +24,8 @@ public:
     // The next whole line, without its line end. False when every line has
     // been returned, or when a read failed (error() is then non-zero).
     bool readLine(std::string& line);
+    // The same as a view, valid until the next read: no copy.
+    bool readLine(std::string_view& line);
 
     // The errno of the failed open or read (ENOENT for a missing file), 0
     // when nothing failed.
