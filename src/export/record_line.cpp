@@ -15,13 +15,15 @@ struct Parentheses {
     bool closing = false;
 };
 
+// Every character is looked at, without a branch for each: items are short.
 Parentheses parenthesesOf(std::string_view item) {
-    Parentheses found;
+    bool opening = false;
+    bool closing = false;
     for (const char c : item) {
-        found.opening = found.opening || c == '(';
-        found.closing = found.closing || c == ')';
+        opening |= c == '(';
+        closing |= c == ')';
     }
-    return found;
+    return Parentheses{opening, closing};
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -77,12 +79,18 @@ double coordinateValue(std::string_view item, std::string& scratch) {
 
 // Whether an item after the first pair starts another pair: "(" and a
 // number, nothing else. Anything else there is the first attribute value.
-bool opensAnotherPair(std::string_view item, std::string& scratch) {
+// `parentheses` are the item's own. The blanks are taken out only when
+// there are any, which in what the translation writes there never are.
+bool opensAnotherPair(std::string_view item, Parentheses parentheses, std::string& scratch) {
     const std::size_t first = item.find_first_not_of(' ');
-    if (first == std::string_view::npos || item[first] != '(' || parenthesesOf(item).closing) {
+    if (first == std::string_view::npos || item[first] != '(' || parentheses.closing) {
         return false;
     }
-    removeChars(item.substr(first + 1), " ", scratch);
+    const std::string_view number = item.substr(first + 1);
+    if (number.find(' ') == std::string_view::npos) {
+        return isDecimalNumber(number);
+    }
+    removeChars(number, " ", scratch);
     return isDecimalNumber(scratch);
 }
 
@@ -142,8 +150,12 @@ LineFault parseRecordLine(std::string_view line, RecordLine& record) {
     // The first item must open a pair, whatever its number looks like; later
     // pairs are recognised by their form.
     std::size_t i = 0;
-    while (i < items.size() && (i == 0 || opensAnotherPair(items[i], record.scratch))) {
-        if (parenthesesOf(items[i]).closing) {
+    while (i < items.size()) {
+        const Parentheses opening = parenthesesOf(items[i]);
+        if (i > 0 && !opensAnotherPair(items[i], opening, record.scratch)) {
+            break;
+        }
+        if (opening.closing) {
             return LineFault::ImproperCoordinate;
         }
         if (i + 1 == items.size()) {
