@@ -175,6 +175,7 @@ std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vert
         return hl != hr ? hl < hr : sides[l].triangle < sides[r].triangle;
     };
     std::vector<Side> boundary;
+    boundary.reserve(sides.size());  // at most every side, and one allocation
     for (std::size_t v = 0; v < vertexCount; ++v) {
         const auto first = order.begin() + runStart[v];
         const auto last = order.begin() + runStart[v + 1];

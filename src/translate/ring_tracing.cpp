@@ -49,6 +49,9 @@ public:
         for (std::size_t i = 0; i < sides_.size(); ++i) {
             outgoing_[cursor[sides_[i].from]++] = static_cast<std::uint32_t>(i);
         }
+        // A walk takes every side at most once: no growing on the way.
+        path_.reserve(sides_.size() + 1);
+        pathSides_.reserve(sides_.size() + 1);
     }
 
     std::vector<TracedRing> run(TilingFaults& faults) {
@@ -102,6 +105,7 @@ private:
     void closeLoopAt(std::size_t position) {
         TracedRing ring;
         ring.vertices.assign(path_.begin() + static_cast<std::ptrdiff_t>(position), path_.end());
+        ring.triangles.reserve(pathSides_.size() - position);
         for (std::size_t i = position; i < pathSides_.size(); ++i) {
             ring.triangles.push_back(sides_[pathSides_[i]].triangle);
         }
