@@ -73,23 +73,63 @@ struct GridScale {
     double tolerance;
 };
 
+// The corner tolerance at the size of the rings' coordinates.
+double toleranceForEdges(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
+    double largest = 0.0;
+    for (const Edge& e : edges) {
+        const Point a = vertices[e.from];
+        largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
+    }
+    return toleranceNear(largest);
+}
+
 // A cell about one edge long and at least twice the corner tolerance.
 GridScale scaleForEdges(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
-    double largest = 0.0;
     double total = 0.0;
     for (const Edge& e : edges) {
         const Point a = vertices[e.from];
         const Point b = vertices[e.to];
         total += std::hypot(b.x - a.x, b.y - a.y);
-        largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
     }
-    const double tolerance = toleranceNear(largest);
+    const double tolerance = toleranceForEdges(edges, vertices);
     const double cell = std::max(2.0 * tolerance, total / static_cast<double>(edges.size()));
     return GridScale{std::isfinite(cell) ? cell : 2.0 * tolerance, tolerance};
 }
 
+// What one pair of edges shows: a corner of one on the other, or else a
+// proper crossing.
+void inspectPair(const Edge& e, const Edge& f, const std::vector<Point>& vertices, double tolerance,
+                 RingContacts& contacts) {
+    if (hasCornerOn(e, f, vertices, tolerance) || hasCornerOn(f, e, vertices, tolerance)) {
+        contacts.cornerOnSide = true;
+    } else if (!endsOn(e, f.from) && !endsOn(e, f.to) &&
+               properlyCross(vertices[e.from], vertices[e.to], vertices[f.from], vertices[f.to])) {
+        contacts.overlap = true;
+    }
+}
+
+// Up to this many edges the grid would keep all of them in one list (three
+// samples an edge, up to 48) and hand every edge to every other anyway;
+// most objects are that small, and for them the pairs are looked at
+// directly, in the same order, without building the grid.
+constexpr std::size_t kFewEdges = 16;
+
+RingContacts contactsAmongFew(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
+    const double tolerance = toleranceForEdges(edges, vertices);
+    RingContacts contacts;
+    for (std::size_t i = 0; i < edges.size() && !contacts.cornerOnSide; ++i) {
+        for (std::size_t j = i + 1; j < edges.size() && !contacts.cornerOnSide; ++j) {
+            inspectPair(edges[i], edges[j], vertices, tolerance, contacts);
+        }
+    }
+    return contacts;
+}
+
 // Looks at every pair of edges that come within a cell of each other.
 RingContacts edgeContacts(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
+    if (edges.size() <= kFewEdges) {
+        return contactsAmongFew(edges, vertices);
+    }
     const GridScale scale = scaleForEdges(edges, vertices);
     SpatialGrid grid(scale.cell, 3 * edges.size());
     // Samples of two edges that come within the tolerance of each other lie
@@ -109,15 +149,7 @@ RingContacts edgeContacts(const std::vector<Edge>& edges, const std::vector<Poin
                     return;
                 }
                 lastPairedWith[j] = i;
-                const Edge& f = edges[j];
-                if (hasCornerOn(e, f, vertices, scale.tolerance) ||
-                    hasCornerOn(f, e, vertices, scale.tolerance)) {
-                    contacts.cornerOnSide = true;
-                } else if (!endsOn(e, f.from) && !endsOn(e, f.to) &&
-                           properlyCross(vertices[e.from], vertices[e.to], vertices[f.from],
-                                         vertices[f.to])) {
-                    contacts.overlap = true;
-                }
+                inspectPair(e, edges[j], vertices, scale.tolerance, contacts);
             });
         });
     }
