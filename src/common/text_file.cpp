@@ -10,6 +10,7 @@ constexpr std::size_t kReadChunk = 1 << 16;
 // The intermediate files run to hundreds of megabytes: a large buffer keeps
 // the number of write calls low (the C library's own would be 4 KiB).
 constexpr std::size_t kWriteBuffer = 1 << 18;
+constexpr std::size_t kWriteThrough = 1 << 16;
 }  // namespace
 
 bool LineReader::open(const std::string& path) {
@@ -166,12 +167,15 @@ void OutputFile::write(std::string_view text) {
     if (!file_ || text.empty()) {
         return;
     }
+    // A block gathered by the writer itself (the scanner's echo) goes out
+    // as it is: copying it first would gain nothing.
+    if (text.size() >= kWriteThrough) {
+        pushBuffer();
+        writeThrough(text);
+        return;
+    }
     if (buffer_.size() - used_ < text.size()) {
         pushBuffer();
-        if (text.size() >= buffer_.size()) {
-            writeThrough(text);
-            return;
-        }
     }
     std::memcpy(buffer_.data() + used_, text.data(), text.size());
     used_ += text.size();
