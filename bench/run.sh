@@ -5,7 +5,9 @@
 #                                     reported) and build/bench
 #
 # For 100,000 and 1,000,000 tuples it prints wall seconds, tuples per second,
-# peak resident memory, the time of a plain copy of the input as the floor,
+# CPU seconds (user + system, steadier than wall on a shared machine), peak
+# resident memory, the time of a plain copy of the input as the floor (the
+# fastest of the runs' copies),
 # the time of each stage (taken from the transcript lines as they appear) and
 # a checksum of every output file. It then times the merge of one object of
 # 10,000 and of 100,000 triangles.
@@ -44,7 +46,7 @@ trap 'rm -rf "$scratch"' EXIT
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
-# Runs the converter once in $scratch/run, writing "<wall> <rss-kb>" and the
+# Runs the converter once in $scratch/run, writing "<wall> <rss-kb> <user> <sys>" and the
 # stage boundaries (seconds since start, one "<time> <line>" per transcript line).
 convert_once() {
   local input="$1" stages="$2"
@@ -52,7 +54,7 @@ convert_once() {
   (
     cd "$scratch/run"
     local start=$EPOCHREALTIME
-    /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$binary" "$input" out |
+    /usr/bin/time -f "%e %M %U %S" -o "$scratch/time.txt" "$binary" "$input" out |
       while IFS= read -r line; do
         echo "$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.3f", b-a}') $line"
       done >"$stages"
@@ -74,24 +76,25 @@ bench_size() {
   local dir="$scratch/map-$tuples"
   mkdir -p "$dir"
   "$generator" "$dir/map" "$tuples" 42 2>/dev/null
-  local walls=() rss=() copies=()
+  local walls=() rss=() copies=() cpus=()
   for ((i = 0; i < runs; i++)); do
     local start=$EPOCHREALTIME
     cp "$dir/map.txt" "$scratch/copy.txt"
     copies+=("$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.3f", b-a}')")
     rm -f "$scratch/copy.txt"
     convert_once "$dir/map.txt" "$scratch/stages-$i.txt"
-    read -r wall kb <"$scratch/time.txt"
-    walls+=("$wall"); rss+=("$kb")
+    read -r wall kb user system <"$scratch/time.txt"
+    walls+=("$wall"); rss+=("$kb"); cpus+=("$(awk -v u="$user" -v s="$system" 'BEGIN{print u + s}')")
   done
-  local wall copy peak
+  local wall copy peak cpu
   wall=$(printf '%s\n' "${walls[@]}" | median)
-  copy=$(printf '%s\n' "${copies[@]}" | median)
+  cpu=$(printf '%s\n' "${cpus[@]}" | median)
+  copy=$(printf '%s\n' "${copies[@]}" | sort -g | head -1)
   peak=$(printf '%s\n' "${rss[@]}" | sort -g | tail -1)
   echo "== $tuples tuples ($(du -m "$dir/map.txt" | cut -f1) MB input), median of $runs runs"
-  awk -v w="$wall" -v n="$tuples" -v c="$copy" -v m="$peak" 'BEGIN {
-    printf "wall %.2f s, %.0f tuples/s, peak RSS %.1f MiB, cp %.3f s, ratio to cp %.1f\n",
-           w, n / (w > 0 ? w : 0.001), m / 1024, c, w / (c > 0 ? c : 0.001) }'
+  awk -v w="$wall" -v n="$tuples" -v c="$copy" -v m="$peak" -v u="$cpu" 'BEGIN {
+    printf "wall %.2f s, %.0f tuples/s, cpu %.2f s, peak RSS %.1f MiB, cp %.3f s, ratio to cp %.1f\n",
+           w, n / (w > 0 ? w : 0.001), u, m / 1024, c, w / (c > 0 ? c : 0.001) }'
   echo "stages (last run): $(stage_times "$scratch/stages-$((runs - 1)).txt")"
   check_outputs "tuples-$tuples"
 }
