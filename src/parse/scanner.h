@@ -81,9 +81,11 @@ private:
         Identifier = 10
     };
 
-    char readChar();
+    // Inline, and defined in scanner.cpp where alone they are used: every
+    // character of the text passes through them.
+    inline char readChar();
     char readCharAfterSkipping();
-    void advance();
+    inline void advance();
     bool refill();
 
     State step(State state, TokenKind& result);
@@ -91,8 +93,8 @@ private:
     State secondCharacterState(char second, TokenKind pair, TokenKind single, TokenKind& result);
     State stringState(TokenKind& result);
     State identifierState(TokenKind& result);
-    void echoChar(char c);
-    void take();
+    inline void echoChar(char c);
+    inline void take();
     void takeIdentifierPiece();
     void endEchoLine();
     void handOverEcho();
