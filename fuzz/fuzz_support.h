@@ -46,6 +46,14 @@ inline void writeWholeFile(const char* path, const std::string& bytes) {
     std::fclose(file);
 }
 
+// Writes map.txt, map.def and map.info from one fuzz input.
+inline void writeMapFiles(const std::uint8_t* data, std::size_t size) {
+    const auto files = splitFiles(data, size, 3);
+    writeWholeFile("map.txt", files[0]);
+    writeWholeFile("map.def", files[1]);
+    writeWholeFile("map.info", files[2]);
+}
+
 // Moves the process into a fresh scratch directory, once.
 inline void enterScratchDirectory() {
     static const bool entered = [] {
