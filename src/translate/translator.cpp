@@ -4,11 +4,20 @@
 // one object, whose triangles are merged into its outline when the next id
 // (or the end) comes. Only one object's triangles are ever held, so memory
 // follows the largest object, not the file.
+//
+// Reading second.imd and merging outlines each take about half of the pass,
+// so the reading runs on a thread of its own and hands the tuples over in
+// batches; everything else, every warning included, happens on the calling
+// thread in the order the tuples come, as if there were only one.
 #include "translate/translator.h"
 
+#include <exception>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "common/batch_queue.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "translate/eff_format.h"
@@ -22,6 +31,85 @@ namespace {
 const char* const kTokenFile = "second.imd";
 const char* const kAttributeFile = "def.imd";
 const char* const kOutputFile = "output.eff.imd";
+
+// Items per batch and batches in flight: enough to keep both threads busy,
+// few enough that the tuples in flight stay a fixed, small amount of memory.
+constexpr std::size_t kBatchItems = 4096;
+constexpr std::size_t kBatchesInFlight = 4;
+
+// Tuples in reading order, with the reader's warnings, each to be given
+// just before the tuple at its index (or after the last one).
+struct TupleBatch {
+    std::vector<Tuple> tuples;
+    std::vector<std::pair<std::size_t, std::string>> notes;
+
+    std::size_t items() const { return tuples.size() + notes.size(); }
+};
+
+// Reads every tuple of `reader` into `queue` on a thread of its own. The
+// thread is joined when the feed goes out of scope; a consumer that leaves
+// early abandons the queue first, so a reader waiting for room stops.
+class TupleFeed {
+public:
+    TupleFeed(TupleReader& reader, BatchQueue<TupleBatch>& queue)
+        : reader_(reader), queue_(queue), thread_([this] { feed(); }) {}
+    TupleFeed(const TupleFeed&) = delete;
+    TupleFeed& operator=(const TupleFeed&) = delete;
+    ~TupleFeed() {
+        if (thread_.joinable()) {
+            queue_.abandon();
+            thread_.join();
+        }
+    }
+
+    // Waits for the reader to end and passes on anything it threw.
+    void finish() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (failure_) {
+            std::rethrow_exception(failure_);
+        }
+    }
+
+private:
+    void feed() noexcept {
+        try {
+            readAll();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+        // The notes went into a batch that no longer exists.
+        reader_.reportNotesTo(nullptr);
+        queue_.finish();
+    }
+
+    void readAll() {
+        TupleBatch batch;
+        reader_.reportNotesTo([&batch](std::string note) {
+            batch.notes.emplace_back(batch.tuples.size(), std::move(note));
+        });
+        Tuple tuple;
+        while (reader_.next(tuple)) {
+            batch.tuples.push_back(tuple);
+            if (batch.items() >= kBatchItems) {
+                if (!queue_.push(std::move(batch))) {
+                    return;
+                }
+                batch = TupleBatch{};
+            }
+        }
+        // A last note may come with the end of the file.
+        if (batch.items() > 0) {
+            queue_.push(std::move(batch));
+        }
+    }
+
+    TupleReader& reader_;
+    BatchQueue<TupleBatch>& queue_;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: started once everything it uses is ready
+};
 
 std::string objectName(int id) { return "object " + std::to_string(id); }
 
@@ -48,6 +136,7 @@ public:
     bool run();
 
 private:
+    void takeBatch(const TupleBatch& batch);
     void take(const Tuple& tuple);
     void addTriangle(const Tuple& tuple);
     void closeObject();
@@ -92,10 +181,16 @@ bool TranslationPass::open() {
 }
 
 bool TranslationPass::run() {
-    Tuple tuple;
-    while (tuples_.next(tuple)) {
-        take(tuple);
+    {
+        BatchQueue<TupleBatch> queue(kBatchesInFlight);
+        TupleFeed feed(tuples_, queue);
+        TupleBatch batch;
+        while (queue.pop(batch)) {
+            takeBatch(batch);
+        }
+        feed.finish();
     }
+    // The reader thread has ended: its error is safe to look at.
     if (tuples_.error() != 0) {
         warn(describeFileError(kTokenFile, tuples_.error()));
         return false;
@@ -106,6 +201,19 @@ bool TranslationPass::run() {
         return false;
     }
     return true;
+}
+
+void TranslationPass::takeBatch(const TupleBatch& batch) {
+    auto note = batch.notes.begin();
+    for (std::size_t i = 0; i < batch.tuples.size(); ++i) {
+        for (; note != batch.notes.end() && note->first == i; ++note) {
+            warn(note->second);
+        }
+        take(batch.tuples[i]);
+    }
+    for (; note != batch.notes.end(); ++note) {
+        warn(note->second);
+    }
 }
 
 void TranslationPass::take(const Tuple& tuple) {

@@ -31,6 +31,14 @@ bool isComparison(std::string_view token) { return is(token, ">=") || is(token, 
 
 bool TupleReader::open(const std::string& path) { return lines_.open(path); }
 
+void TupleReader::note(std::string message) const {
+    if (noteSink_) {
+        noteSink_(std::move(message));
+    } else {
+        warn(message);
+    }
+}
+
 bool TupleReader::nextToken() {
     if (putBack_) {
         putBack_ = false;
@@ -52,7 +60,7 @@ bool TupleReader::next(Tuple& tuple) {
             previous_ = Previous::Other;
             continue;
         } else if (is(token_, "=") && previous_ == Previous::OtherName) {
-            warn("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
+            note("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
                  previousName_ + "\", not \"id\"");
         }
         notePrevious();
@@ -80,7 +88,7 @@ bool TupleReader::readTuple(Tuple& tuple) {
     tuple = Tuple{};
     tuple.rule = ruleNumber();
     if (!nextToken() || !isIdentifier(token_)) {
-        warn("rule " + std::to_string(tuple.rule) + " is passed over: it ends before its id");
+        note("rule " + std::to_string(tuple.rule) + " is passed over: it ends before its id");
         putBack();
         return false;
     }

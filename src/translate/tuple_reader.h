@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,12 @@ struct Tuple {
 // passed over with a warning.
 class TupleReader {
 public:
+    using NoteSink = std::function<void(std::string)>;
+
+    // Where the warnings about passed-over rules go instead of stderr: a
+    // reader on a thread of its own hands them on in order with its tuples.
+    void reportNotesTo(NoteSink sink) { noteSink_ = std::move(sink); }
+
     // False when second.imd cannot be opened; error() tells why.
     bool open(const std::string& path);
 
@@ -46,6 +53,7 @@ private:
     bool readTuple(Tuple& tuple);
     bool readConstraint(ConstraintLine& line);
     long ruleNumber() const { return rules_ > 0 ? rules_ : 1; }
+    void note(std::string message) const;
 
     LineReader lines_;
     std::string_view token_;  // the line just read, in the reader's buffer
@@ -54,6 +62,7 @@ private:
     bool putBack_ = false;
     bool exhausted_ = false;
     long rules_ = 0;
+    NoteSink noteSink_;
 };
 
 }  // namespace vorn2shp

@@ -281,6 +281,49 @@ TEST(Translator, PassesOverRulesThatBindAnotherName) {
     EXPECT_EQ(t.err, "vorn2shp: rule 2 is passed over: its binding names \"ID\", not \"id\"\n");
 }
 
+// Tuples are read on a thread of their own and handed over in batches; the
+// warnings of reading and those of merging must still come in the order of
+// the text, across many batches. A passed-over rule is reported while it is
+// read, so before the object in front of it is closed.
+TEST(Translator, KeepsWarningsInTheOrderOfTheTextAcrossManyBatches) {
+    constexpr int kGroups = 6000;
+    std::string text;
+    std::string def;
+    std::string expectedErr;
+    std::string expectedEff;
+    long rule = 0;
+    for (int g = 0; g < kGroups; ++g) {
+        const std::string id = std::to_string(g + 1);
+        const bool writesOutline = g % 2 == 0;
+        text += "a(ID, x, y) :- ID = 9, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n";
+        expectedErr += "vorn2shp: rule " + std::to_string(++rule) +
+                       " is passed over: its binding names \"ID\", not \"id\"\n";
+        const bool previousWroteNothing = g > 0 && (g - 1) % 2 == 1;
+        if (previousWroteNothing) {
+            expectedErr += "vorn2shp: object " + std::to_string(g) +
+                           ": no tuple gives a usable triangle, so nothing was written for it; "
+                           "its line of def.imd was skipped\n";
+        }
+        text += "r(id,x,y) :- id = " + id + ", 0x + 1y >= 1, 0x + 2y <= 8, 1x + 1y <= 6;\n";
+        expectedErr += "vorn2shp: object " + id + ": rule " + std::to_string(++rule) +
+                       " has two parallel lines, which bound no triangle; the tuple was left out\n";
+        if (writesOutline) {
+            text += "r(id,x,y) :- id = " + id + ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n";
+            ++rule;
+            expectedEff += (expectedEff.empty() ? "" : "\r\n") + kRoadOutline + "d" + id;
+        }
+        def += "d" + id + "\r\n";
+    }
+    expectedErr += "vorn2shp: object " + std::to_string(kGroups) +
+                   ": no tuple gives a usable triangle, so nothing was written for it; "
+                   "its line of def.imd was skipped\n";
+
+    const Translation t = translate(tokenLines(text), def);
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.eff, expectedEff);
+    EXPECT_EQ(t.err, expectedErr);
+}
+
 TEST(Translator, TreatsIdZeroAndUnreadableIdsAsOrdinaryIds) {
     const std::string text =
         "r(id,x,y) :- id = 0, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
