@@ -10,7 +10,6 @@ constexpr std::size_t kReadChunk = 1 << 16;
 // The intermediate files run to hundreds of megabytes: a large buffer keeps
 // the number of write calls low (the C library's own would be 4 KiB).
 constexpr std::size_t kWriteBuffer = 1 << 18;
-constexpr std::size_t kWriteThrough = 1 << 16;
 }  // namespace
 
 bool LineReader::open(const std::string& path) {
@@ -82,7 +81,7 @@ bool LineReader::readLine(std::string& line) {
     return true;
 }
 
-bool LineReader::readLine(std::string_view& line) {
+bool LineReader::readAnyLine(std::string_view& line) {
     if (finished_) {
         return false;
     }
@@ -92,12 +91,7 @@ bool LineReader::readLine(std::string_view& line) {
         if (found != nullptr) {
             const auto newline =
                 static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
-            std::size_t lineEnd = newline;
-            if (carriageReturns_ == CarriageReturns::PartOfLineEnd && lineEnd > begin_ &&
-                buffer_[lineEnd - 1] == '\r') {
-                --lineEnd;
-            }
-            line = std::string_view(buffer_.data() + begin_, lineEnd - begin_);
+            line = lineBefore(buffer_.data() + begin_, newline - begin_);
             begin_ = newline + 1;
             return true;
         }
@@ -119,10 +113,14 @@ bool LineReader::readLine(std::string_view& line) {
 
 // Whatever is still buffered reaches the file; a failure then can no
 // longer be reported, which is why writers call close().
-OutputFile::~OutputFile() { pushBuffer(); }
+OutputFile::~OutputFile() {
+    pushBuffer();
+    stopWriter();
+}
 
 bool OutputFile::open(const std::string& path) {
     pushBuffer();
+    stopWriter();
     path_ = path;
     errno = 0;
     file_.reset(std::fopen(path.c_str(), "wb"));
@@ -139,46 +137,64 @@ bool OutputFile::open(const std::string& path) {
     return true;
 }
 
-void OutputFile::noteWriteFailure() {
+void OutputFile::noteWriteFailure() { noteWriteFailure(errno != 0 ? errno : EIO); }
+
+void OutputFile::noteWriteFailure(int error) {
     if (error_ == 0) {
-        error_ = errno != 0 ? errno : EIO;
+        error_ = error;
     }
 }
 
+// A full buffer means a large file: from then on the buffers go to the
+// background writer, and the one it gives back is filled next.
 void OutputFile::pushBuffer() {
     if (used_ == 0 || !file_) {
         used_ = 0;
         return;
     }
-    writeThrough(std::string_view(buffer_.data(), used_));
+    if (!writer_ && used_ == buffer_.size()) {
+        writer_ = std::make_unique<BackgroundWriter>(file_.get());
+    }
+    if (writer_) {
+        if (const int error = writer_->submit(buffer_, used_); error != 0) {
+            noteWriteFailure(error);
+        }
+        buffer_.resize(kWriteBuffer);
+    } else {
+        errno = 0;
+        if (std::fwrite(buffer_.data(), 1, used_, file_.get()) != used_) {
+            noteWriteFailure();
+        }
+    }
     used_ = 0;
 }
 
-void OutputFile::writeThrough(std::string_view text) {
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) {
-        noteWriteFailure();
+// Waits for everything handed to the writer and ends its thread.
+void OutputFile::stopWriter() {
+    if (writer_) {
+        if (const int error = writer_->drain(); error != 0) {
+            noteWriteFailure(error);
+        }
+        writer_.reset();
     }
 }
 
 // Lines are appended to the buffer by memcpy: a call of fwrite for every
 // line of a file of millions of lines would cost more than the copy.
 void OutputFile::write(std::string_view text) {
-    if (!file_ || text.empty()) {
+    if (!file_) {
         return;
     }
-    // A block gathered by the writer itself (the scanner's echo) goes out
-    // as it is: copying it first would gain nothing.
-    if (text.size() >= kWriteThrough) {
-        pushBuffer();
-        writeThrough(text);
-        return;
+    while (!text.empty()) {
+        if (used_ == buffer_.size()) {
+            pushBuffer();
+        }
+        const std::size_t room = buffer_.size() - used_;
+        const std::size_t piece = text.size() < room ? text.size() : room;
+        std::memcpy(buffer_.data() + used_, text.data(), piece);
+        used_ += piece;
+        text.remove_prefix(piece);
     }
-    if (buffer_.size() - used_ < text.size()) {
-        pushBuffer();
-    }
-    std::memcpy(buffer_.data() + used_, text.data(), text.size());
-    used_ += text.size();
 }
 
 void OutputFile::write(char c) { write(std::string_view(&c, 1)); }
@@ -193,6 +209,11 @@ bool OutputFile::flush() {
         return error_ == 0;
     }
     pushBuffer();
+    if (writer_) {
+        if (const int error = writer_->drain(); error != 0) {
+            noteWriteFailure(error);
+        }
+    }
     errno = 0;
     if (std::fflush(file_.get()) != 0) {
         noteWriteFailure();
@@ -205,6 +226,7 @@ bool OutputFile::close() {
         return error_ == 0;
     }
     flush();
+    stopWriter();
     errno = 0;
     if (std::ferror(file_.get())) {
         noteWriteFailure();

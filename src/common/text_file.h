@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/background_writer.h"
+
 namespace vorn2shp {
 
 struct FileCloser {
@@ -47,7 +49,9 @@ public:
 
     // The same, without copying: `line` views the reader's own buffer and
     // stays valid only until the next read, rewind or close.
-    bool readLine(std::string_view& line);
+    bool readLine(std::string_view& line) {
+        return readShortLine(line) || readAnyLine(line);
+    }
 
     // True once the last line of the file has been returned (or a read failed).
     bool atEnd() const { return finished_; }
@@ -58,6 +62,39 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    // second.imd holds tens of millions of lines of a few bytes each: for
+    // them a look at each byte costs less than a call of memchr.
+    static constexpr std::size_t kShortLine = 16;
+
+    // Takes the next line when it ends within a few bytes in the buffer.
+    bool readShortLine(std::string_view& line) {
+        if (finished_) {
+            return false;
+        }
+        const std::size_t available = end_ - begin_;
+        const std::size_t limit = available < kShortLine ? available : kShortLine;
+        const char* const start = buffer_.data() + begin_;
+        for (std::size_t n = 0; n < limit; ++n) {
+            if (start[n] == '\n') {
+                line = lineBefore(start, n);
+                begin_ += n + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The `length` bytes at `start`, without a CR in front of the line feed
+    // when that belongs to the line end.
+    std::string_view lineBefore(const char* start, std::size_t length) const {
+        if (carriageReturns_ == CarriageReturns::PartOfLineEnd && length > 0 &&
+            start[length - 1] == '\r') {
+            --length;
+        }
+        return std::string_view(start, length);
+    }
+
+    bool readAnyLine(std::string_view& line);
     bool fill();
 
     CarriageReturns carriageReturns_;
@@ -71,7 +108,9 @@ private:
     int error_ = 0;
 };
 
-// A buffered output file whose every failure is kept and reported by close().
+// A buffered output file whose every failure is kept and reported by
+// flush() and close(). A file larger than its buffer is written on a thread
+// of its own while the caller goes on producing text.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -98,12 +137,15 @@ public:
 
 private:
     void noteWriteFailure();
+    void noteWriteFailure(int error);
     void pushBuffer();
-    void writeThrough(std::string_view text);
+    void stopWriter();
 
     std::vector<char> buffer_;  // text written but not yet handed to the stream
     std::size_t used_ = 0;
     FilePtr file_;
+    // Started once a file outgrows one buffer; small files never need it.
+    std::unique_ptr<BackgroundWriter> writer_;
     std::string path_;
     int error_ = 0;
 };

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/test_support.h"
@@ -72,6 +74,38 @@ TEST(LineReader, ReadsLinesOfMegabytesWhole) {
     EXPECT_EQ(readAllLines("in.txt"), (std::vector<std::string>{"a", longLine, "b"}));
 }
 
+// Lines of every short length, some ended by CR LF, across many buffer
+// fills: each line comes back whole wherever a fill cuts it.
+TEST(LineReader, SplitsMillionsOfShortLinesAcrossBufferFills) {
+    ScopedWorkDir dir;
+    std::string bytes;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 200'000; ++i) {
+        std::string line(static_cast<std::size_t>(i % 37), static_cast<char>('a' + i % 26));
+        if (i % 11 == 0) {
+            line += '\r';  // a CR inside the line, not in front of the line feed
+            line += 'z';
+        }
+        expected.push_back(line);
+        bytes += line + (i % 3 == 0 ? "\r\n" : "\n");
+    }
+    expected.push_back("");
+    writeFile("in.txt", bytes);
+    EXPECT_EQ(readAllLines("in.txt"), expected);
+
+    LineReader reader(LineReader::CarriageReturns::Kept);
+    ASSERT_TRUE(reader.open("in.txt"));
+    std::string_view view;
+    std::size_t n = 0;
+    std::size_t withCr = 0;
+    while (reader.readLine(view)) {
+        withCr += !view.empty() && view.back() == '\r' ? 1 : 0;
+        ++n;
+    }
+    EXPECT_EQ(n, expected.size());
+    EXPECT_EQ(withCr, 200'000u / 3 + 1);
+}
+
 TEST(LineReader, ReportsWhatCannotBeRead) {
     ScopedWorkDir dir;
     LineReader missing;
@@ -99,6 +133,46 @@ TEST(OutputFile, WritesCrLfLinesAndReportsAFullDisk) {
     full.writeLine("lost");
     EXPECT_FALSE(full.close());
     EXPECT_NE(full.error(), 0);
+}
+
+// Files larger than the buffer are written behind the caller's back: the
+// bytes must still arrive whole and in order, a flush must put everything
+// on disk before it returns, and a failure must still reach the caller.
+TEST(OutputFile, WritesLargeFilesInOrderAndCompleteAtEveryFlush) {
+    ScopedWorkDir dir;
+    OutputFile out;
+    ASSERT_TRUE(out.open("big.imd"));
+    std::string expected;
+    const std::string block(1'000'003, 'B');
+    for (int i = 0; i < 200'000; ++i) {
+        const std::string line = std::to_string(i);
+        out.writeLine(line);
+        expected += line + "\r\n";
+        if (i % 50'000 == 0) {
+            out.write(block);
+            expected += block;
+            ASSERT_TRUE(out.flush());
+            EXPECT_EQ(readFile("big.imd"), expected) << "after line " << i;
+        }
+    }
+    EXPECT_TRUE(out.close());
+    EXPECT_EQ(readFile("big.imd"), expected);
+
+    OutputFile full;
+    ASSERT_TRUE(full.open("/dev/full"));
+    for (int i = 0; i < 5; ++i) {
+        full.write(block);
+    }
+    EXPECT_FALSE(full.flush());
+    EXPECT_EQ(full.error(), ENOSPC);
+    full.write(block);
+    EXPECT_FALSE(full.close());
+    EXPECT_EQ(full.error(), ENOSPC);
+
+    // Left without close(), a failing file still ends without hanging.
+    OutputFile abandoned;
+    ASSERT_TRUE(abandoned.open("/dev/full"));
+    abandoned.write(block);
 }
 
 }  // namespace
