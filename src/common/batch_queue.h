@@ -33,11 +33,11 @@ public:
     }
 
     // Waits for the next batch. False once the producer has finished and
-    // every batch has been taken.
+    // every batch has been taken, or once the queue has been abandoned.
     bool pop(Batch& batch) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return finished_ || !batches_.empty(); });
-        if (batches_.empty()) {
+        changed_.wait(lock, [this] { return finished_ || abandoned_ || !batches_.empty(); });
+        if (abandoned_ || batches_.empty()) {
             return false;
         }
         batch = std::move(batches_.front());
@@ -53,8 +53,8 @@ public:
         changed_.notify_all();
     }
 
-    // The consumer takes no more batches; a producer waiting for room is
-    // released and told to stop.
+    // No more batches are taken or given: a thread waiting for room or for
+    // a batch is released and told to stop.
     void abandon() {
         const std::lock_guard<std::mutex> lock(mutex_);
         abandoned_ = true;

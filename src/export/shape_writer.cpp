@@ -3,9 +3,11 @@
 #include <climits>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "common/diagnostics.h"
 #include "eff_validation.h"
+#include "record_feed.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -154,6 +156,29 @@ private:
     std::size_t firstCutLine_ = 0;
 };
 
+// Writes the records that the feed parses ahead, in file order. False
+// after a failure has been reported.
+bool writeParsedRecords(LineReader& file, RecordWriter& writer) {
+    RecordFeed feed(file);
+    RecordBatch batch;
+    while (feed.next(batch)) {
+        for (std::size_t i = 0; i < batch.count; ++i) {
+            const ParsedRecord& record = batch.records[i];
+            if (!writer.write(record.fields, record.lineNumber)) {
+                return false;
+            }
+        }
+        if (batch.faultLine != 0) {
+            warn(linePlace(file, batch.faultLine) + ": the file changed after it was validated");
+            return false;
+        }
+        feed.recycle(std::move(batch));
+    }
+    // The feed's thread has ended: the file's state is safe to look at.
+    feed.finish();
+    return true;
+}
+
 }  // namespace
 
 bool sameVertex(double x1, double y1, double x2, double y2) { return x1 == x2 && y1 == y2; }
@@ -212,22 +237,8 @@ bool writeRecords(LineReader& file, const ExportTarget& target) {
     // next row would seek back over it and push the buffer out. It is only
     // needed behind the last row, which is written when the table is closed.
     DBFSetWriteEndOfFileChar(target.dbf, 0);
-    std::string line;
-    RecordLine record;
-    std::size_t lineNumber = 0;
-    while (readLine(file, line)) {
-        ++lineNumber;
-        if (line.empty()) {
-            continue;
-        }
-        if (parseRecordLine(line, record) != LineFault::None) {
-            warn(linePlace(file, lineNumber) + ": the file changed after it was validated");
-            return false;
-        }
-        readVertices(record);
-        if (!writer.write(record, lineNumber)) {
-            return false;
-        }
+    if (!writeParsedRecords(file, writer)) {
+        return false;
     }
     if (file.error() != 0 || !file.rewind()) {
         warn(describeFileError(file.path(), file.error()));
