@@ -39,9 +39,16 @@ callgrind_annotate --inclusive=yes "$profile" 2>/dev/null | awk -v n="$tuples" '
   /Parser::parse\(/ && !parse { parse = count($1) }
   /Translator::translate\(/ && !translate { translate = count($1) }
   /exportShapefile\(/ && !export { export = count($1) }
+  # The threads of the stages, by the function each one runs.
+  /_M_run\(/ && /TupleFeed::TupleFeed\(/ && !tupleFeed { tupleFeed = count($1) }
+  /_M_run\(/ && /RecordFeed::RecordFeed\(/ && !recordFeed { recordFeed = count($1) }
   END {
     printf "%d tuples, instructions (millions) per stage:\n", n
-    printf "  prepare %.0f  parse %.0f  translate %.0f  export %.0f  whole run %.0f\n",
-           prepare / 1e6, (initialize + parse) / 1e6, translate / 1e6, export / 1e6, total / 1e6
+    printf "  prepare %.0f  parse %.0f  translate %.0f (+%.0f reading on its own thread)" \
+           "  export %.0f (+%.0f parsing on its own thread)\n",
+           prepare / 1e6, (initialize + parse) / 1e6, translate / 1e6, tupleFeed / 1e6,
+           export / 1e6, recordFeed / 1e6
+    printf "  whole run %.0f (the writer threads of the intermediate files spend their\n" \
+           "  time in the kernel, which callgrind does not count)\n", total / 1e6
   }'
 echo "profile: $profile"
