@@ -169,14 +169,18 @@ void OutputFile::pushBuffer() {
     used_ = 0;
 }
 
-// Waits for everything handed to the writer and ends its thread.
-void OutputFile::stopWriter() {
+// Waits until everything handed to the writer has been written.
+void OutputFile::waitForWriter() {
     if (writer_) {
         if (const int error = writer_->drain(); error != 0) {
             noteWriteFailure(error);
         }
-        writer_.reset();
     }
+}
+
+void OutputFile::stopWriter() {
+    waitForWriter();
+    writer_.reset();
 }
 
 // Lines are appended to the buffer by memcpy: a call of fwrite for every
@@ -209,11 +213,7 @@ bool OutputFile::flush() {
         return error_ == 0;
     }
     pushBuffer();
-    if (writer_) {
-        if (const int error = writer_->drain(); error != 0) {
-            noteWriteFailure(error);
-        }
-    }
+    waitForWriter();
     errno = 0;
     if (std::fflush(file_.get()) != 0) {
         noteWriteFailure();

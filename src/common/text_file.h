@@ -139,6 +139,8 @@ private:
     void noteWriteFailure();
     void noteWriteFailure(int error);
     void pushBuffer();
+    void waitForWriter();
+    // Waits for the writer and ends its thread.
     void stopWriter();
 
     std::vector<char> buffer_;  // text written but not yet handed to the stream

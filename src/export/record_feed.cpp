@@ -1,16 +1,13 @@
 #include "record_feed.h"
 
-#include <exception>
-#include <utility>
-
 #include "eff_validation.h"
 
 namespace vorn2shp {
 
 namespace {
 
-// A fixed number of batches circulates between the two threads, so memory
-// stays bounded: a batch is handed on after this many records or bytes.
+// Batches in circulation, and when a batch is handed on: after this many
+// records or bytes.
 constexpr std::size_t kBatches = 6;
 constexpr std::size_t kRecordsPerBatch = 256;
 constexpr std::size_t kBytesPerBatch = 1 << 20;
@@ -25,69 +22,19 @@ void releaseLargeStorage(ParsedRecord& record) {
     }
 }
 
-}  // namespace
-
-RecordFeed::RecordFeed(LineReader& file)
-    : file_(file), filled_(kBatches), spare_(kBatches) {
-    for (std::size_t i = 0; i < kBatches; ++i) {
-        RecordBatch batch;
-        batch.records.resize(kRecordsPerBatch);
-        spare_.push(std::move(batch));
-    }
-    thread_ = std::thread([this] { read(); });
-}
-
-RecordFeed::~RecordFeed() { stop(); }
-
-bool RecordFeed::next(RecordBatch& batch) { return filled_.pop(batch); }
-
-void RecordFeed::recycle(RecordBatch&& batch) {
+// Fills `batch` with the next records. False when the file has ended, a
+// read failed or a line no longer parses.
+bool fillRecords(LineReader& file, RecordBatch& batch, std::size_t& lineNumber) {
     for (std::size_t i = 0; i < batch.count; ++i) {
         releaseLargeStorage(batch.records[i]);
     }
+    batch.records.resize(kRecordsPerBatch);
     batch.count = 0;
     batch.faultLine = 0;
-    spare_.push(std::move(batch));
-}
-
-void RecordFeed::stop() {
-    if (thread_.joinable()) {
-        filled_.abandon();
-        spare_.abandon();
-        thread_.join();
-    }
-}
-
-void RecordFeed::finish() {
-    stop();
-    if (failure_) {
-        std::rethrow_exception(failure_);
-    }
-}
-
-void RecordFeed::read() noexcept {
-    try {
-        std::size_t lineNumber = 0;
-        RecordBatch batch;
-        while (spare_.pop(batch)) {
-            const bool more = fill(batch, lineNumber);
-            if (!filled_.push(std::move(batch)) || !more) {
-                break;
-            }
-        }
-    } catch (...) {
-        failure_ = std::current_exception();
-    }
-    filled_.finish();
-}
-
-// Fills `batch` with the next records. False when the file has ended, a
-// read failed or a line no longer parses.
-bool RecordFeed::fill(RecordBatch& batch, std::size_t& lineNumber) {
     std::size_t bytes = 0;
     while (batch.count < batch.records.size() && bytes < kBytesPerBatch) {
         ParsedRecord& record = batch.records[batch.count];
-        if (!readLine(file_, record.text)) {
+        if (!readLine(file, record.text)) {
             return false;
         }
         ++lineNumber;
@@ -105,5 +52,12 @@ bool RecordFeed::fill(RecordBatch& batch, std::size_t& lineNumber) {
     }
     return true;
 }
+
+}  // namespace
+
+RecordFeed::RecordFeed(LineReader& file)
+    : BatchFeed(kBatches, [&file, lineNumber = std::size_t{0}](RecordBatch& batch) mutable {
+          return fillRecords(file, batch, lineNumber);
+      }) {}
 
 }  // namespace vorn2shp

@@ -4,12 +4,10 @@
 #pragma once
 
 #include <cstddef>
-#include <exception>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "common/batch_queue.h"
+#include "common/batch_feed.h"
 #include "common/text_file.h"
 #include "record_line.h"
 
@@ -33,33 +31,11 @@ struct RecordBatch {
     std::size_t faultLine = 0;
 };
 
-class RecordFeed {
+// Reads `file` from where it stands. `file` belongs to the feed's thread
+// until finish() returns or the feed is destroyed.
+class RecordFeed : public BatchFeed<RecordBatch> {
 public:
-    // Starts reading `file` from where it stands. `file` belongs to the
-    // feed's thread until finish() returns or the feed is destroyed.
     explicit RecordFeed(LineReader& file);
-    RecordFeed(const RecordFeed&) = delete;
-    RecordFeed& operator=(const RecordFeed&) = delete;
-    ~RecordFeed();
-
-    // The next batch in file order; false when there are no more.
-    bool next(RecordBatch& batch);
-    // Gives a batch back for the reader to fill again.
-    void recycle(RecordBatch&& batch);
-    // Stops the reading, even half way, waits for the thread to end and
-    // passes on anything the reading threw (running out of memory).
-    void finish();
-
-private:
-    void stop();
-    void read() noexcept;
-    bool fill(RecordBatch& batch, std::size_t& lineNumber);
-
-    LineReader& file_;
-    BatchQueue<RecordBatch> filled_;
-    BatchQueue<RecordBatch> spare_;
-    std::exception_ptr failure_;
-    std::thread thread_;  // last: started once everything it uses is ready
 };
 
 }  // namespace vorn2shp

@@ -174,8 +174,8 @@ bool writeParsedRecords(LineReader& file, RecordWriter& writer) {
         }
         feed.recycle(std::move(batch));
     }
-    // The feed's thread has ended: the file's state is safe to look at.
     feed.finish();
+    // The feed's thread has ended: the file is the caller's again.
     return true;
 }
 

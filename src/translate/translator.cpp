@@ -11,13 +11,11 @@
 // thread in the order the tuples come, as if there were only one.
 #include "translate/translator.h"
 
-#include <exception>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "common/batch_queue.h"
+#include "common/batch_feed.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "translate/eff_format.h"
@@ -32,10 +30,11 @@ const char* const kTokenFile = "second.imd";
 const char* const kAttributeFile = "def.imd";
 const char* const kOutputFile = "output.eff.imd";
 
-// Items per batch and batches in flight: enough to keep both threads busy,
-// few enough that the tuples in flight stay a fixed, small amount of memory.
+// Items per batch and batches in circulation: enough to keep both threads
+// busy, few enough that the tuples in flight stay a small, fixed amount of
+// memory.
 constexpr std::size_t kBatchItems = 4096;
-constexpr std::size_t kBatchesInFlight = 4;
+constexpr std::size_t kBatches = 6;
 
 // Tuples in reading order, with the reader's warnings, each to be given
 // just before the tuple at its index (or after the last one).
@@ -46,70 +45,28 @@ struct TupleBatch {
     std::size_t items() const { return tuples.size() + notes.size(); }
 };
 
-// Reads every tuple of `reader` into `queue` on a thread of its own. The
-// thread is joined when the feed goes out of scope; a consumer that leaves
-// early abandons the queue first, so a reader waiting for room stops.
-class TupleFeed {
-public:
-    TupleFeed(TupleReader& reader, BatchQueue<TupleBatch>& queue)
-        : reader_(reader), queue_(queue), thread_([this] { feed(); }) {}
-    TupleFeed(const TupleFeed&) = delete;
-    TupleFeed& operator=(const TupleFeed&) = delete;
-    ~TupleFeed() {
-        if (thread_.joinable()) {
-            queue_.abandon();
-            thread_.join();
+// Fills `batch` with the next tuples of `reader` and the warnings that come
+// with them; false at the end of the file (a last warning may come with it).
+bool fillTuples(TupleReader& reader, TupleBatch& batch) {
+    batch.tuples.clear();
+    batch.notes.clear();
+    // The notes go into this batch, and nowhere once it is handed on.
+    struct NotesIntoBatch {
+        TupleReader& reader;
+        ~NotesIntoBatch() { reader.reportNotesTo(nullptr); }
+    } const notesIntoBatch{reader};
+    reader.reportNotesTo([&batch](std::string note) {
+        batch.notes.emplace_back(batch.tuples.size(), std::move(note));
+    });
+    Tuple tuple;
+    while (batch.items() < kBatchItems) {
+        if (!reader.next(tuple)) {
+            return false;
         }
+        batch.tuples.push_back(tuple);
     }
-
-    // Waits for the reader to end and passes on anything it threw.
-    void finish() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        if (failure_) {
-            std::rethrow_exception(failure_);
-        }
-    }
-
-private:
-    void feed() noexcept {
-        try {
-            readAll();
-        } catch (...) {
-            failure_ = std::current_exception();
-        }
-        // The notes went into a batch that no longer exists.
-        reader_.reportNotesTo(nullptr);
-        queue_.finish();
-    }
-
-    void readAll() {
-        TupleBatch batch;
-        reader_.reportNotesTo([&batch](std::string note) {
-            batch.notes.emplace_back(batch.tuples.size(), std::move(note));
-        });
-        Tuple tuple;
-        while (reader_.next(tuple)) {
-            batch.tuples.push_back(tuple);
-            if (batch.items() >= kBatchItems) {
-                if (!queue_.push(std::move(batch))) {
-                    return;
-                }
-                batch = TupleBatch{};
-            }
-        }
-        // A last note may come with the end of the file.
-        if (batch.items() > 0) {
-            queue_.push(std::move(batch));
-        }
-    }
-
-    TupleReader& reader_;
-    BatchQueue<TupleBatch>& queue_;
-    std::exception_ptr failure_;
-    std::thread thread_;  // last: started once everything it uses is ready
-};
+    return true;
+}
 
 std::string objectName(int id) { return "object " + std::to_string(id); }
 
@@ -182,11 +139,12 @@ bool TranslationPass::open() {
 
 bool TranslationPass::run() {
     {
-        BatchQueue<TupleBatch> queue(kBatchesInFlight);
-        TupleFeed feed(tuples_, queue);
+        BatchFeed<TupleBatch> feed(
+            kBatches, [this](TupleBatch& batch) { return fillTuples(tuples_, batch); });
         TupleBatch batch;
-        while (queue.pop(batch)) {
+        while (feed.next(batch)) {
             takeBatch(batch);
+            feed.recycle(std::move(batch));
         }
         feed.finish();
     }
