@@ -12,6 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto files = splitFiles(data, size, 2);
     writeWholeFile("output.eff.imd", files[0]);
     writeWholeFile("DBF$$$.fld", files[1]);
-    vorn2shp::exportShapefile("output.eff.imd", "out");
+    // The options follow the input's length, so the corpus runs through all
+    // four pairings of a spatial index and a single-byte code page.
+    vorn2shp::ExportOptions options;
+    options.spatialIndex = size % 2 == 1;
+    options.codePage = size % 4 >= 2 ? "ISO-8859-1" : "";
+    vorn2shp::Console console;
+    vorn2shp::exportShapefile("output.eff.imd", "out", options, console);
     return 0;
 }

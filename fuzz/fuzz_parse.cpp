@@ -10,9 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vorn2shp::fuzz::enterScratchDirectory();
     vorn2shp::fuzz::writeWholeFile("first.imd",
                                    std::string(reinterpret_cast<const char*>(data), size));
+    vorn2shp::Console console;
     vorn2shp::Parser parser;
     if (parser.initialize()) {
-        parser.parse();
+        parser.parse(console);
     }
     return 0;
 }

@@ -9,6 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace vorn2shp::fuzz;
     enterScratchDirectory();
     writeMapFiles(data, size);
-    vorn2shp::runConversion("map.txt", "out");
+    vorn2shp::runConversion({"map.txt", "out"});
     return 0;
 }

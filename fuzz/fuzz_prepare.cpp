@@ -10,6 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     enterScratchDirectory();
     writeMapFiles(data, size);
     vorn2shp::InputPreparer preparer;
-    preparer.prepare("map.txt", "out");
+    vorn2shp::Console console;
+    preparer.prepare("map.txt", "out", console);
     return 0;
 }

@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeWholeFile("second.imd", files[0]);
     writeWholeFile("def.imd", files[1]);
     vorn2shp::Translator translator;
-    translator.translate();
+    vorn2shp::Console console;
+    translator.translate(console);
     return 0;
 }

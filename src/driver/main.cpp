@@ -2,23 +2,12 @@
 // shapefile. See usageText() for the command line.
 #include <cstdio>
 #include <string>
-#include <string_view>
-#include <vector>
 
+#include "command_line.h"
+#include "common/diagnostics.h"
 #include "pipeline.h"
 
 namespace {
-
-std::string usageText() {
-    return "usage: vorn2shp <constraint-file> <output-base>\n"
-           "\n"
-           "Converts the VORN constraint relation in <constraint-file> (with its\n"
-           "side files <base>.def and <base>.info) into <output-base>.shp, .shx\n"
-           "and .dbf. Intermediate files are left in the current directory.\n"
-           "\n"
-           "  -h, --help     show this text and exit\n"
-           "      --version  show the version and exit\n";
-}
 
 void print(std::FILE* stream, const std::string& text) {
     std::fputs(text.c_str(), stream);
@@ -28,23 +17,28 @@ void print(std::FILE* stream, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    using vorn2shp::CommandLine;
     using vorn2shp::ExitStatus;
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const CommandLine command = vorn2shp::readCommandLine(argc, argv);
 
-    if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
-        print(stdout, usageText());
-        return static_cast<int>(ExitStatus::Ok);
+    switch (command.action) {
+        case CommandLine::Action::ShowHelp:
+            print(stdout, vorn2shp::usageText());
+            return static_cast<int>(ExitStatus::Ok);
+        case CommandLine::Action::ShowVersion:
+            print(stdout, std::string("vorn2shp ") + VORN2SHP_VERSION + "\n");
+            return static_cast<int>(ExitStatus::Ok);
+        case CommandLine::Action::Misuse:
+            if (!command.misuse.empty()) {
+                vorn2shp::warn(command.misuse);
+            }
+            print(stderr, vorn2shp::usageText());
+            return static_cast<int>(ExitStatus::Usage);
+        case CommandLine::Action::Convert:
+            break;
     }
-    if (args.size() == 1 && args[0] == "--version") {
-        print(stdout, std::string("vorn2shp ") + VORN2SHP_VERSION + "\n");
-        return static_cast<int>(ExitStatus::Ok);
+    for (const std::string& ignored : command.ignored) {
+        vorn2shp::warn("the argument '" + ignored + "' after the output base name is ignored");
     }
-    if (args.size() < 2) {
-        print(stderr, usageText());
-        return static_cast<int>(ExitStatus::Usage);
-    }
-    // Arguments after the second are ignored.
-    const ExitStatus status =
-        vorn2shp::runConversion(std::string(args[0]), std::string(args[1]));
-    return static_cast<int>(status);
+    return static_cast<int>(vorn2shp::runConversion(command.settings));
 }

@@ -1,35 +1,75 @@
 #include "pipeline.h"
 
+#include <cerrno>
+#include <cstdio>
+
+#include "common/console.h"
 #include "common/diagnostics.h"
-#include "export/shape_exporter.h"
+#include "common/text_file.h"
 #include "parse/parser.h"
 #include "prepare/input_preparer.h"
 #include "translate/translator.h"
 
 namespace vorn2shp {
 
-ExitStatus runConversion(const std::string& inputPath, const std::string& outputBase) {
+namespace {
+
+// A .prj holds one line of text; it is read whole, and copied as it stands.
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    errno = 0;
+    const FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (file) {
+        std::string chunk(1 << 16, '\0');
+        while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) {
+            bytes.append(chunk, 0, got);
+        }
+        if (!std::ferror(file.get())) {
+            return true;
+        }
+    }
+    warn("cannot read " + describeFileError(path, errno != 0 ? errno : EIO));
+    return false;
+}
+
+ExportOptions exportOptionsOf(const ConversionSettings& settings) {
+    ExportOptions options;
+    options.codePage = settings.codePage;
+    options.spatialIndex = settings.spatialIndex;
+    return options;
+}
+
+}  // namespace
+
+ExitStatus runConversion(const ConversionSettings& settings) {
+    ExportOptions exportOptions = exportOptionsOf(settings);
+    if (!settings.projectionPath.empty() &&
+        !readWholeFile(settings.projectionPath, exportOptions.projection.emplace())) {
+        return ExitStatus::Failure;
+    }
+    // The console outlives the stages, so a failure text that a stage leaves
+    // without a line end is still given when the stages are gone.
+    Console console(settings.quiet ? Console::Mode::Quiet : Console::Mode::Transcript);
     // All three stage objects exist before any stage runs and are destroyed
     // in reverse order on every way out, which closes what they hold open.
     InputPreparer preparer;
     Parser parser;
     Translator translator;
 
-    if (!preparer.prepare(inputPath, outputBase)) {
+    if (!preparer.prepare(settings.inputPath, settings.outputBase, console)) {
         return ExitStatus::Failure;
     }
-    if (!parser.initialize() || !parser.parse()) {
+    if (!parser.initialize() || !parser.parse(console)) {
         return ExitStatus::Failure;
     }
-    if (!translator.translate()) {
+    if (!translator.translate(console)) {
         return ExitStatus::Failure;
     }
-    if (exportShapefile("output.eff.imd", outputBase) != 0) {
+    if (exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console) != 0) {
         return ExitStatus::Failure;
     }
-    printLine("");
-    printLine("Final output in .eff format : output.eff");
-    printLine("");
+    console.progress("");
+    console.progress("Final output in .eff format : output.eff");
+    console.progress("");
     return ExitStatus::Ok;
 }
 

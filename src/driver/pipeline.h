@@ -4,12 +4,25 @@
 
 #include <string>
 
+#include "export/shape_exporter.h"
+
 namespace vorn2shp {
 
 enum class ExitStatus { Ok = 0, Failure = 1, Usage = 2 };
 
+// One run as the command line asks for it.
+struct ConversionSettings {
+    std::string inputPath;
+    std::string outputBase;
+    bool quiet = false;          // no progress transcript on stdout
+    std::string projectionPath;  // the .prj to copy beside the shapefile; empty: none
+    std::string codePage;        // the code page of the .def text; empty: found from the text
+    bool spatialIndex = false;   // write <base>.qix
+};
+
 // Runs every stage once, in order, in the current working directory, and
-// prints the closing lines when all of them succeeded.
-ExitStatus runConversion(const std::string& inputPath, const std::string& outputBase);
+// prints the closing lines when all of them succeeded. A .prj to copy is read
+// first, so one that cannot be read stops the run before anything is written.
+ExitStatus runConversion(const ConversionSettings& settings);
 
 }  // namespace vorn2shp

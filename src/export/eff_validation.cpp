@@ -1,7 +1,6 @@
 #include "eff_validation.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "table_text.h"
@@ -54,11 +53,6 @@ void removeChars(std::string_view text, std::string_view set, std::string& out) 
 
 void clearBuffer(std::string& buffer) { buffer.clear(); }
 
-void printMessage(const std::string& text) {
-    std::printf("%s", text.c_str());
-    std::fflush(stdout);
-}
-
 void dropCarriageReturns(std::string& line) {
     // Almost every line has one, the CR of its CR LF line end.
     const auto* found = static_cast<const char*>(std::memchr(line.data(), '\r', line.size()));
@@ -81,16 +75,16 @@ bool readLine(LineReader& file, std::string& line) {
     return true;
 }
 
-bool checkEffLine(std::string_view line, RecordLine& record) {
+bool checkEffLine(std::string_view line, RecordLine& record, Console& console) {
     const LineFault fault = parseRecordLine(line, record);
     if (fault != LineFault::None) {
-        printMessage(faultMessage(fault));
+        console.failureText(faultMessage(fault));
         return false;
     }
     return true;
 }
 
-bool validateEffFile(LineReader& file, EffSummary& summary) {
+bool validateEffFile(LineReader& file, EffSummary& summary, Console& console) {
     summary = EffSummary{};
     if (!file.rewind()) {
         return false;
@@ -106,8 +100,8 @@ bool validateEffFile(LineReader& file, EffSummary& summary) {
             continue;
         }
         dropCarriageReturns(line);
-        if (!checkEffLine(line, record)) {
-            printMessage(": line " + std::to_string(lineNumber) + ". ");
+        if (!checkEffLine(line, record, console)) {
+            console.failureText(": line " + std::to_string(lineNumber) + ". ");
             return false;
         }
         noteValues(record, summary);

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/console.h"
 #include "common/text_file.h"
 #include "record_line.h"
 
@@ -21,13 +22,15 @@ struct EffSummary {
 
 // Checks every line of `file`, counting empty lines but not checking them.
 // True when all lines pass; the file is then back at its start. False after
-// the fault of the first failing line and ": line <n>. " have been printed,
-// or when a read failed (file.error() is then set and nothing is printed).
-bool validateEffFile(LineReader& file, EffSummary& summary);
+// the fault of the first failing line and ": line <n>. " have been printed
+// on `console`, or when a read failed (file.error() is then set and nothing
+// is printed).
+bool validateEffFile(LineReader& file, EffSummary& summary, Console& console);
 
 // Checks one line (carriage returns removed) and fills `record` from it. On
-// a fault, prints the fault's message (and nothing else) and returns false.
-bool checkEffLine(std::string_view line, RecordLine& record);
+// a fault, prints the fault's message (and nothing else) on `console` and
+// returns false.
+bool checkEffLine(std::string_view line, RecordLine& record, Console& console);
 
 // Reads the next line of `file` into `line` with every carriage return
 // dropped. False when no line is left (or a read failed).
@@ -41,8 +44,5 @@ void removeChars(std::string_view text, std::string_view set, std::string& out);
 
 // Empties `buffer` for the next line.
 void clearBuffer(std::string& buffer);
-
-// Writes `text` to stdout as it stands, with no line end.
-void printMessage(const std::string& text);
 
 }  // namespace vorn2shp

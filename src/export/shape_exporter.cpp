@@ -8,6 +8,7 @@
 #include "eff_validation.h"
 #include "field_name_list.h"
 #include "shape_writer.h"
+#include "side_files.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -44,20 +45,16 @@ bool namesAreUtf8(const std::vector<std::string>& names) {
                        [](const std::string& name) { return isValidUtf8(name); });
 }
 
-// GDAL and the other readers learn the table's encoding from <base>.cpg.
-// The table is created without a code page, which also removes the .cpg of
-// an earlier run, and the .cpg is written here, where its write is checked.
-bool writeCodePage(const std::string& tablePath) {
-    OutputFile codePage;
-    const std::string path = tablePath.substr(0, tablePath.size() - 4) + ".cpg";
-    if (codePage.open(path)) {
-        codePage.write("UTF-8");
-        if (codePage.close()) {
-            return true;
-        }
-    }
-    warn(describeFileError(path, codePage.error()));
-    return false;
+// GDAL and the other readers learn the table's encoding from <base>.cpg and
+// the coordinate system from <base>.prj. The table is created without a code
+// page, which also removes the .cpg of an earlier run, and the side files are
+// written here, where their writes are checked.
+bool writeDescriptions(const std::string& shapesPath, const TableEncoding& encoding,
+                       const ExportOptions& options) {
+    return (encoding.codePage.empty() ||
+            writeSideFile(besidePath(shapesPath, "cpg"), encoding.codePage)) &&
+           (!options.projection ||
+            writeSideFile(besidePath(shapesPath, "prj"), *options.projection));
 }
 
 // Closes the text file and then both outputs, in that order; a failed write
@@ -75,48 +72,52 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
 
 }  // namespace
 
-int exportShapefile(const std::string& effPath, const std::string& outputBase) {
+int exportShapefile(const std::string& effPath, const std::string& outputBase,
+                    const ExportOptions& options, Console& console) {
     LineReader eff(LineReader::CarriageReturns::Kept);
     if (!eff.open(effPath)) {
         warn(describeFileError(effPath, eff.error()));
         return kFailed;
     }
     EffSummary summary;
-    if (!validateEffFile(eff, summary)) {
+    if (!validateEffFile(eff, summary, console)) {
         if (eff.error() != 0) {
             warn(describeFileError(effPath, eff.error()));
         } else {
-            printMessage("Input file is not valid");
+            console.failureText("Input file is not valid");
         }
         return kFailed;
     }
     const int shapeType = chooseShapeType(eff);
     const std::vector<std::string> declared = declaredFieldNames();
-    const bool utf8 = summary.valuesAreUtf8 && namesAreUtf8(declared);
 
     // The monitor outlives both handles: closing them reports to it.
     WriteMonitor monitor;
     ShapefilePtr shp(SHPCreateLL(outputBase.c_str(), shapeType, monitor.hooks()), &SHPClose);
     if (!shp) {
-        printMessage("Unable to create shapefile");
+        console.failureText("Unable to create shapefile");
         return kFailed;
     }
     monitor.watch(shp->fpSHP);
     monitor.watch(shp->fpSHX);
     TablePtr dbf(DBFCreateLL(outputBase.c_str(), nullptr, monitor.hooks()), &DBFClose);
     if (!dbf) {
-        printMessage("Unable to create DBF file");
+        console.failureText("Unable to create DBF file");
         return kFailed;
     }
     monitor.watch(dbf->fp);
 
-    const ExportTarget target{shp.get(), dbf.get(), planColumns(declared, summary, utf8), utf8,
-                              &monitor};
-    if ((utf8 && !writeCodePage(WriteMonitor::pathOf(dbf->fp))) || !addColumns(target) ||
-        !writeRecords(eff, target)) {
+    const std::string shapesPath = WriteMonitor::pathOf(shp->fpSHP);
+    const TableEncoding encoding =
+        chooseTableEncoding(options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared),
+                            WriteMonitor::pathOf(dbf->fp));
+    const ExportTarget target{shp.get(), dbf.get(), planColumns(declared, summary, encoding.utf8),
+                              encoding.utf8, &monitor};
+    if (!writeDescriptions(shapesPath, encoding, options) || !addColumns(target) ||
+        !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return kFailed;
     }
-    return closeAll(eff, shp, dbf, monitor) ? 0 : kFailed;
+    return !options.spatialIndex || writeSpatialIndex(shapesPath) ? 0 : kFailed;
 }
 
 }  // namespace vorn2shp

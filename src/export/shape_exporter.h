@@ -2,12 +2,27 @@
 // shapefile (.shp, .shx) with its attribute table (.dbf).
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "common/console.h"
 
 namespace vorn2shp {
 
+// What the user asked for beyond the shapefile itself.
+struct ExportOptions {
+    // The code page of the attribute text, written to <base>.cpg. Empty: UTF-8
+    // when the text is valid UTF-8, and no .cpg otherwise.
+    std::string codePage;
+    // The bytes of <base>.prj, the coordinate system; none: no .prj.
+    std::optional<std::string> projection;
+    // Whether to write <base>.qix, a spatial index of the shapes.
+    bool spatialIndex = false;
+};
+
 // Returns 0 when every output file has been written and closed, 1 after a
-// fault whose messages have been printed.
-int exportShapefile(const std::string& effPath, const std::string& outputBase);
+// fault whose messages have been printed (the fixed ones on `console`).
+int exportShapefile(const std::string& effPath, const std::string& outputBase,
+                    const ExportOptions& options, Console& console);
 
 }  // namespace vorn2shp

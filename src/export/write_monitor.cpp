@@ -19,6 +19,7 @@ struct HookedFile {
     WriteMonitor* monitor = nullptr;
     long position = 0;         // where the stream stands; -1 when not known
     std::vector<char> buffer;  // the stream's buffer; freed after the stream is closed
+    bool reported = false;     // a failure has been reported at once
 };
 
 // The shapes and rows reach the files in records of a few hundred bytes: a
@@ -34,12 +35,18 @@ int lastError() { return errno != 0 ? errno : EIO; }
 // it and open it again for the handle that they return; only that handle can
 // be watched. A failure before it is reported at once: SHPCreateLL then
 // fails, and DBFCreateLL goes on with a file whose later writes fail as well
-// (so a full disk met right there is reported twice).
-void noteFailure(const HookedFile* file, int errorNumber) {
+// (so a full disk met right there is reported twice). Of a file that is
+// never watched (the spatial index, which shapelib writes node by node), only
+// the first failure is reported.
+void noteFailure(HookedFile* file, int errorNumber) {
     if (file->monitor != nullptr) {
         file->monitor->noteFailure(file->path, errorNumber);
         return;
     }
+    if (file->reported) {
+        return;
+    }
+    file->reported = true;
     try {
         warn(describeFileError(file->path, errorNumber));
     } catch (...) {

@@ -14,8 +14,8 @@ bool Parser::initialize() {
     return true;
 }
 
-bool Parser::parse() {
-    printLine("Parsing the VORN Format File ....");
+bool Parser::parse(Console& console) {
+    console.progress("Parsing the VORN Format File ....");
     const bool valid = program();
     // The verdict means nothing when first.imd could not be read, and the
     // run cannot go on when second.imd could not be written.
@@ -23,11 +23,11 @@ bool Parser::parse() {
         return false;
     }
     if (!valid) {
-        printLine("Invaild VORN File ");
+        console.failureLine("Invaild VORN File ");
         reportRejection();
         return false;
     }
-    printLine("Parsing Done : Valid VORN File ...");
+    console.progress("Parsing Done : Valid VORN File ...");
     if (lastRuleCutOff_) {
         warn("the last rule is incomplete and was ignored");
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/console.h"
 #include "scanner.h"
 
 namespace vorn2shp {
@@ -19,10 +20,10 @@ public:
     // file cannot be used; the reason has been reported on stderr.
     bool initialize();
 
-    // Prints the parsing lines. True for an accepted text; false after
+    // Prints the parsing lines on `console`. True for an accepted text; false after
     // "Invaild VORN File " (or a read or write failure reported on stderr).
     // second.imd is complete on disk when it returns, either way.
-    bool parse();
+    bool parse(Console& console);
 
 private:
     TokenKind fetchToken();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/console.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "field_list.h"
@@ -155,7 +156,7 @@ bool writePreparedText(SourceFile& constraints) {
 }
 
 // Only the second line of the .info file counts; nothing after it is read.
-bool writeFieldList(SourceFile& info) {
+bool writeFieldList(SourceFile& info, Console& console) {
     std::string line;
     int linesRead = 0;
     while (linesRead < 2 && info.readLine(line)) {
@@ -164,7 +165,7 @@ bool writeFieldList(SourceFile& info) {
     if (!readToTheEnd(info)) {
         return false;
     }
-    printLine(info.path());
+    console.progress(info.path());
 
     const FieldList list =
         linesRead < 2 ? FieldList{"", FieldListFault::NoSecondLine} : extractFieldList(line);
@@ -202,7 +203,8 @@ bool filterConstraintLine(std::string& line) {
 }
 
 // The output base name plays no part in this pass.
-bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*outputBase*/) {
+bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*outputBase*/,
+                            Console& console) {
     SourceFile constraints;
     SourceFile definitions;
     SourceFile info;
@@ -218,8 +220,8 @@ bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*o
     if (!copyDefinitions(definitions) || !writePreparedText(constraints)) {
         return false;
     }
-    printLine("Initial File Processing Done...");
-    return writeFieldList(info);
+    console.progress("Initial File Processing Done...");
+    return writeFieldList(info, console);
 }
 
 }  // namespace vorn2shp

@@ -5,17 +5,19 @@
 
 #include <string>
 
+#include "common/console.h"
+
 namespace vorn2shp {
 
 class InputPreparer {
 public:
     InputPreparer() = default;
 
-    // Runs the whole pass and prints its two console lines. False when the
+    // Runs the whole pass and prints its two console lines on `console`. False when the
     // run cannot go on; the reason has been reported on stderr. The user's
     // files are all checked before anything is written, and none of them is
     // ever created or changed.
-    bool prepare(const std::string& inputPath, const std::string& outputBase);
+    bool prepare(const std::string& inputPath, const std::string& outputBase, Console& console);
 };
 
 // The name of a side file ("def" or "info") that belongs to `inputPath`: the

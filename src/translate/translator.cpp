@@ -298,15 +298,15 @@ void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
 
 }  // namespace
 
-bool Translator::translate() {
-    printLine("Starting Translation Process....");
+bool Translator::translate(Console& console) {
+    console.progress("Starting Translation Process....");
     TranslationPass pass;
     if (!pass.open() || !pass.run()) {
         return false;
     }
-    printLine("Translation Done .....");
-    printLine("Creating Intermidiate File for Final Output...");
-    printLine("Conversion Process Done");
+    console.progress("Translation Done .....");
+    console.progress("Creating Intermidiate File for Final Output...");
+    console.progress("Conversion Process Done");
     return true;
 }
 

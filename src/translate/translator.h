@@ -2,16 +2,18 @@
 // output.eff.imd, each followed by the object's line of def.imd.
 #pragma once
 
+#include "common/console.h"
+
 namespace vorn2shp {
 
 class Translator {
 public:
     Translator() = default;
 
-    // The whole translation pass with its four console lines. False when
+    // The whole translation pass with its four console lines on `console`. False when
     // second.imd cannot be read or output.eff.imd cannot be written; the
     // reason has been reported on stderr.
-    bool translate();
+    bool translate(Console& console);
 };
 
 }  // namespace vorn2shp

@@ -51,8 +51,10 @@ TEST_F(ExportFaultTest, TableThatCannotBeCreated) {
 
 TEST_F(ExportFaultTest, FullDiskEndsTheRunWithTheFileNamed) {
     // Writes to /dev/full fail as on a full disk. The shapefile pair cannot
-    // even be created; the table is, and fails again when it is written.
+    // even be created; the table is, and fails again when it is written. The
+    // spatial index, written last, is removed rather than left half written.
     const std::string full = ": No space left on device\n";
+    options_.spatialIndex = true;
     const struct {
         const char* file;
         const char* out;
@@ -61,10 +63,13 @@ TEST_F(ExportFaultTest, FullDiskEndsTheRunWithTheFileNamed) {
         {"out.shp", "Unable to create shapefile", "vorn2shp: out.shp" + full},
         {"out.shx", "Unable to create shapefile", "vorn2shp: out.shx" + full},
         {"out.dbf", "", "vorn2shp: out.dbf" + full + "vorn2shp: out.dbf" + full},
+        {"out.qix", "",
+         "vorn2shp: out.qix" + full +
+             "vorn2shp: out.qix: the spatial index could not be written whole and was removed\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        for (const char* other : {"out.shp", "out.shx", "out.dbf", "out.cpg"}) {
+        for (const char* other : {"out.shp", "out.shx", "out.dbf", "out.cpg", "out.qix"}) {
             unlink(other);
         }
         ASSERT_EQ(symlink("/dev/full", c.file), 0);
@@ -72,6 +77,7 @@ TEST_F(ExportFaultTest, FullDiskEndsTheRunWithTheFileNamed) {
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
+        EXPECT_FALSE(fileExists("out.qix"));
     }
 }
 
@@ -101,7 +107,8 @@ TEST_F(ExportFaultTest, WriteFailureInTheMiddleOfTheRecords) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const int status = exportShapefile("output.eff.imd", "out");
+        Console console;
+        const int status = exportShapefile("output.eff.imd", "out", {}, console);
         std::fflush(nullptr);
         _exit(status);
     }

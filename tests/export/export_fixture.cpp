@@ -52,7 +52,8 @@ ExportRun ExportTest::runExport(const std::string& base) {
     ExportRun result;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    result.status = exportShapefile("output.eff.imd", base);
+    Console console;
+    result.status = exportShapefile("output.eff.imd", base, options_, console);
     result.err = ::testing::internal::GetCapturedStderr();
     result.out = ::testing::internal::GetCapturedStdout();
     return result;

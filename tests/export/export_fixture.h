@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export/shape_exporter.h"
 #include "support/test_support.h"
 
 namespace vorn2shp::testing {
@@ -44,6 +45,9 @@ protected:
     std::string storedValue(int row, int field) const;
 
     const ScopedWorkDir& dir() const { return dir_; }
+
+    // What the runs ask for beyond the shapefile.
+    ExportOptions options_;
 
 private:
     ScopedWorkDir dir_;

@@ -165,8 +165,9 @@ TEST(ParserOnRandomText, GivesTheGrammarsVerdictAndNeverCrashes) {
         ::testing::internal::CaptureStderr();
         bool valid = false;
         {
+            Console console;
             Parser parser;
-            valid = parser.initialize() && parser.parse();
+            valid = parser.initialize() && parser.parse(console);
         }
         ::testing::internal::GetCapturedStdout();
         const std::string err = ::testing::internal::GetCapturedStderr();

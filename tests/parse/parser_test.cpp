@@ -35,7 +35,8 @@ ParseRun parseText(const std::string& text) {
     ::testing::internal::CaptureStderr();
     Parser parser;
     const bool initialized = parser.initialize();
-    run.accepted = initialized && parser.parse();
+    Console console;
+    run.accepted = initialized && parser.parse(console);
     run.out = ::testing::internal::GetCapturedStdout();
     run.err = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(initialized);
@@ -212,8 +213,9 @@ TEST(Parser, ParsesAMillionRulesWithoutGrowingTheStack) {
     ::testing::internal::CaptureStdout();
     bool accepted = false;
     {
+        Console console;
         Parser parser;
-        accepted = parser.initialize() && parser.parse();
+        accepted = parser.initialize() && parser.parse(console);
     }
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), kAcceptedOut);
     EXPECT_TRUE(accepted);

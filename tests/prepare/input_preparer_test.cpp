@@ -29,7 +29,8 @@ PrepareRun runPrepare(const std::string& inputPath) {
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     PrepareRun run;
-    run.ok = InputPreparer().prepare(inputPath, "out");
+    Console console;
+    run.ok = InputPreparer().prepare(inputPath, "out", console);
     run.out = ::testing::internal::GetCapturedStdout();
     run.err = ::testing::internal::GetCapturedStderr();
     return run;

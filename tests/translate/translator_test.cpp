@@ -73,7 +73,8 @@ Translation translate(const std::string& secondImd, const std::string& defImd) {
     Translation t;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    t.ok = Translator().translate();
+    Console console;
+    t.ok = Translator().translate(console);
     t.out = ::testing::internal::GetCapturedStdout();
     t.err = ::testing::internal::GetCapturedStderr();
     t.eff = readFile("output.eff.imd");
@@ -443,9 +444,10 @@ TEST(Translator, WritesRandomStarTilingsAsOneRing) {
 TEST(Translator, ReportsFilesItCannotUse) {
     {
         ScopedWorkDir dir;
+        Console console;
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
-        EXPECT_FALSE(Translator().translate());
+        EXPECT_FALSE(Translator().translate(console));
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Starting Translation Process....\n");
         EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("vorn2shp: second.imd: ", 0), 0u);
     }
@@ -454,9 +456,10 @@ TEST(Translator, ReportsFilesItCannotUse) {
         writeFile("second.imd", tokenLines(kRoadRule));
         writeFile("def.imd", "x");
         ASSERT_EQ(mkdir("output.eff.imd", 0755), 0);
+        Console console;
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
-        EXPECT_FALSE(Translator().translate());
+        EXPECT_FALSE(Translator().translate(console));
         ::testing::internal::GetCapturedStdout();
         EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("vorn2shp: output.eff.imd: ", 0),
                   0u);
@@ -464,9 +467,10 @@ TEST(Translator, ReportsFilesItCannotUse) {
     {
         ScopedWorkDir dir;
         writeFile("second.imd", tokenLines(kRoadRule));
+        Console console;
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
-        EXPECT_TRUE(Translator().translate());
+        EXPECT_TRUE(Translator().translate(console));
         ::testing::internal::GetCapturedStdout();
         const std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(err.rfind("vorn2shp: def.imd: ", 0), 0u) << err;

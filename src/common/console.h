@@ -1,0 +1,39 @@
+// What a stage prints on stdout: the progress transcript and the fixed texts
+// that say why a run failed.
+//
+// A quiet console drops the transcript. The fixed failure texts still reach
+// the user, on stderr behind the program's name, so a script that asked for
+// quiet still learns why a run failed; a text written in pieces without a
+// line end (the export's) is gathered into one line first.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vorn2shp {
+
+class Console {
+public:
+    enum class Mode { Transcript, Quiet };
+
+    explicit Console(Mode mode = Mode::Transcript) : mode_(mode) {}
+    // Ends a failure text still being gathered.
+    ~Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // One line of the progress transcript.
+    void progress(std::string_view line);
+    // A fixed failure text that makes a line of its own.
+    void failureLine(std::string_view line);
+    // A piece of a fixed failure text, printed as it stands with no line end.
+    void failureText(std::string_view text);
+
+private:
+    void giveGatheredLines();
+
+    Mode mode_;
+    std::string gathered_;  // quiet: failure text not yet ended by a line feed
+};
+
+}  // namespace vorn2shp

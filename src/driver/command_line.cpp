@@ -1,0 +1,169 @@
+#include "command_line.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <string_view>
+
+namespace vorn2shp {
+
+namespace {
+
+// Long options have codes above every character, so that the code getopt
+// reports for an option given a value it does not take tells a long option
+// from an unknown short one.
+enum OptionCode : int {
+    kFileName = 1,  // what getopt returns for a file name in "-" mode
+    kHelp = 256,
+    kQuiet,
+    kVersion,
+    kProjection,
+    kEncoding,
+    kSpatialIndex,
+};
+
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"quiet", no_argument, nullptr, kQuiet},
+    {"version", no_argument, nullptr, kVersion},
+    {"prj", required_argument, nullptr, kProjection},
+    {"encoding", required_argument, nullptr, kEncoding},
+    {"spatial-index", no_argument, nullptr, kSpatialIndex},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "-": file names come back in place, as kFileName, whatever POSIXLY_CORRECT
+// says, so options may follow them. ":": a missing value is told apart from
+// an unknown option.
+constexpr const char* kShortOptions = "-:hq";
+
+std::string longOptionName(int code) {
+    for (const option& known : kLongOptions) {
+        if (known.name != nullptr && known.val == code) {
+            return std::string("--") + known.name;
+        }
+    }
+    return {};
+}
+
+// What getopt_long refused, in the words of the user's own command line.
+std::string refusal(int result, char** argv) {
+    if (result == ':') {
+        return "option '" + longOptionName(optopt) + "' needs a value";
+    }
+    if (optopt >= kHelp) {
+        return "option '" + longOptionName(optopt) + "' takes no value";
+    }
+    if (optopt != 0) {
+        return std::string("unrecognized option '-") + static_cast<char>(optopt) + "'";
+    }
+    // An unknown long option: getopt has moved past it.
+    const std::string_view given(argv[optind - 1]);
+    return "unrecognized option '" + std::string(given.substr(0, given.find('='))) + "'";
+}
+
+// A code page name as a .cpg holds it: printable ASCII, no blank at either end.
+bool isCodePageName(std::string_view name) {
+    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= ' ' && c <= '~'; });
+}
+
+CommandLine misuse(std::string what) {
+    CommandLine line;
+    line.action = CommandLine::Action::Misuse;
+    line.misuse = std::move(what);
+    return line;
+}
+
+// Takes the value of an option; false with `line` set to a misuse when the
+// value is unusable.
+bool takeValue(int code, const char* value, CommandLine& line) {
+    const std::string_view given(value);
+    if (code == kProjection && !given.empty()) {
+        line.settings.projectionPath = given;
+        return true;
+    }
+    if (code == kEncoding && isCodePageName(given)) {
+        line.settings.codePage = given;
+        return true;
+    }
+    line = misuse(code == kProjection ? "option '--prj' needs the name of a .prj file"
+                                      : "option '--encoding' needs a code page name such as "
+                                        "UTF-8, ISO-8859-1 or 1252, not '" +
+                                            std::string(given) + "'");
+    return false;
+}
+
+CommandLine withFileNames(CommandLine line, std::vector<std::string> names) {
+    if (names.size() < 2) {
+        return misuse("");
+    }
+    line.action = CommandLine::Action::Convert;
+    line.settings.inputPath = names[0];
+    line.settings.outputBase = names[1];
+    line.ignored.assign(names.begin() + 2, names.end());
+    return line;
+}
+
+}  // namespace
+
+CommandLine readCommandLine(int argc, char** argv) {
+    CommandLine line;
+    std::vector<std::string> names;
+    opterr = 0;  // the refusals are reported in the program's own words
+    optind = 0;  // a fresh start, should the command line be read again
+    int code = 0;
+    while ((code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
+        switch (code) {
+            case kFileName:
+                names.emplace_back(optarg);
+                break;
+            case 'h':
+            case kHelp:
+                line.action = CommandLine::Action::ShowHelp;
+                return line;
+            case kVersion:
+                line.action = CommandLine::Action::ShowVersion;
+                return line;
+            case 'q':
+            case kQuiet:
+                line.settings.quiet = true;
+                break;
+            case kSpatialIndex:
+                line.settings.spatialIndex = true;
+                break;
+            case kProjection:
+            case kEncoding:
+                if (!takeValue(code, optarg, line)) {
+                    return line;
+                }
+                break;
+            default:
+                return misuse(refusal(code, argv));
+        }
+    }
+    // Everything after "--" is a file name.
+    names.insert(names.end(), argv + optind, argv + argc);
+    return withFileNames(std::move(line), std::move(names));
+}
+
+std::string usageText() {
+    return "usage: vorn2shp [options] <constraint-file> <output-base>\n"
+           "\n"
+           "Converts the VORN constraint relation in <constraint-file> (with its\n"
+           "side files <base>.def and <base>.info) into <output-base>.shp, .shx\n"
+           "and .dbf. Intermediate files are left in the current directory.\n"
+           "Options may stand before or after the file names; -- ends them.\n"
+           "\n"
+           "  -q, --quiet          print no progress transcript; warnings and\n"
+           "                       errors still go to stderr\n"
+           "      --prj FILE       copy FILE, the coordinate system of the data,\n"
+           "                       beside the shapefile as <output-base>.prj\n"
+           "      --encoding NAME  the code page of the .def text (UTF-8,\n"
+           "                       ISO-8859-1, 1252, ...), written to <output-base>.cpg\n"
+           "      --spatial-index  write a spatial index, <output-base>.qix\n"
+           "  -h, --help           show this text and exit\n"
+           "      --version        show the version and exit\n";
+}
+
+}  // namespace vorn2shp
