@@ -12,13 +12,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tuples="${1:-100000}"
 build="${2:-$root/build/bench}"
-if ! command -v valgrind >/dev/null; then
-  echo "profile.sh: valgrind is needed (Debian package valgrind)" >&2
-  exit 2
-fi
+"$root/scripts/setup.sh" profile
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 fi
+cmake -S "$root" -B "$build" -DVORN2SHP_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j 2 --target vorn2shp generate_map >/dev/null
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-profile-XXXXXX")"

@@ -28,8 +28,9 @@ differing=0
 
 # A build directory that exists keeps its settings; it has to be a Release one.
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 fi
+cmake -S "$root" -B "$build" -DVORN2SHP_BUILD_BENCH=ON >/dev/null
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
   echo "run.sh: $build is not a Release build" >&2
   exit 2

@@ -21,8 +21,8 @@ harnesses=("$@")
 
 build="$root/build/fuzz"
 CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVORN2SHP_SANITIZE=ON -DVORN2SHP_BUILD_FUZZERS=ON -DVORN2SHP_BUILD_TESTS=OFF \
-  -DVORN2SHP_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
+  -DVORN2SHP_SANITIZE=ON -DVORN2SHP_BUILD_FUZZERS=ON -DBUILD_TESTING=OFF \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 
 mkdir -p "$build/artifacts"

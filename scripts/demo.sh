@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" build
 
 cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release \
-      -DVORN2SHP_BUILD_TESTS=OFF >/dev/null
+      -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$root/build/demo" -j 2 --target vorn2shp >/dev/null
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-demo-XXXXXX")"

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a profile needs and are not yet there.
 #   setup.sh build   compiler, CMake, shapelib
-#   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang's fuzzer runtime
+#   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang with its
+#                    fuzzer runtime, man (the install test renders the manual page)
 #   setup.sh bench   the above build set and GNU time
+#   setup.sh profile the above build set and valgrind (bench/profile.sh)
 set -euo pipefail
 
 profile="${1:-build}"
 packages=(g++ cmake make pkg-config libshp-dev)
 case "$profile" in
   build) ;;
-  test) packages+=(libgtest-dev gdal-bin sqlite3 clang libclang-rt-14-dev) ;;
+  test) packages+=(libgtest-dev gdal-bin clang libclang-rt-dev man-db) ;;
   bench) packages+=(time) ;;
-  *) echo "setup.sh: unknown profile '$profile' (build, test or bench)" >&2; exit 2 ;;
+  profile) packages+=(valgrind) ;;
+  *) echo "setup.sh: unknown profile '$profile' (build, test, bench or profile)" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -13,7 +13,7 @@ fi
 
 build_and_test() {
   local dir="$1"; shift
-  cmake -S "$root" -B "$dir" -DVORN2SHP_BUILD_TESTS=ON -DVORN2SHP_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -DBUILD_TESTING=ON -DVORN2SHP_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
   cmake --build "$dir" -j 2
   (cd "$dir" && ctest --output-on-failure --no-tests=error -j 2)
 }
