@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.spatialIndex = size % 2 == 1;
     options.codePage = size % 4 >= 2 ? "ISO-8859-1" : "";
     vorn2shp::Console console;
-    vorn2shp::exportShapefile("output.eff.imd", "out", options, console);
+    vorn2shp::StagingRegistry staging;
+    vorn2shp::exportShapefile("output.eff.imd", "out", options, console, staging);
     return 0;
 }

@@ -14,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.outputBase = "out";
     // Half the inputs, by their length, run quiet.
     settings.quiet = size % 2 == 1;
-    vorn2shp::runConversion(settings);
+    vorn2shp::StagingRegistry staging;
+    vorn2shp::runConversion(settings, staging);
     return 0;
 }

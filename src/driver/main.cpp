@@ -40,5 +40,6 @@ int main(int argc, char** argv) {
     for (const std::string& ignored : command.ignored) {
         vorn2shp::warn("the argument '" + ignored + "' after the output base name is ignored");
     }
-    return static_cast<int>(vorn2shp::runConversion(command.settings));
+    vorn2shp::StagingRegistry staging;
+    return static_cast<int>(vorn2shp::runConversion(command.settings, staging));
 }

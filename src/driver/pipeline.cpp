@@ -40,7 +40,7 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings) {
 
 }  // namespace
 
-ExitStatus runConversion(const ConversionSettings& settings) {
+ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging) {
     ExportOptions exportOptions = exportOptionsOf(settings);
     if (!settings.projectionPath.empty() &&
         !readWholeFile(settings.projectionPath, exportOptions.projection.emplace())) {
@@ -64,7 +64,8 @@ ExitStatus runConversion(const ConversionSettings& settings) {
     if (!translator.translate(console)) {
         return ExitStatus::Failure;
     }
-    if (exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console) != 0) {
+    if (exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console, staging) !=
+        0) {
         return ExitStatus::Failure;
     }
     console.progress("");

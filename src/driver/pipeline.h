@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/staging.h"
 #include "export/shape_exporter.h"
 
 namespace vorn2shp {
@@ -23,6 +24,7 @@ struct ConversionSettings {
 // Runs every stage once, in order, in the current working directory, and
 // prints the closing lines when all of them succeeded. A .prj to copy is read
 // first, so one that cannot be read stops the run before anything is written.
-ExitStatus runConversion(const ConversionSettings& settings);
+// The shapefile is staged through `staging`.
+ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging);
 
 }  // namespace vorn2shp

@@ -9,6 +9,7 @@
 #include "field_name_list.h"
 #include "shape_writer.h"
 #include "side_files.h"
+#include "staged_shapefile.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -45,16 +46,68 @@ bool namesAreUtf8(const std::vector<std::string>& names) {
                        [](const std::string& name) { return isValidUtf8(name); });
 }
 
+// Creating a file in place fails on a directory or a file the user may not
+// write; the staged file must not replace such a one either.
+bool mayReplace(const StagedShapefile& staged, std::string_view extension) {
+    const int error = staged.replacementError(extension);
+    if (error != 0) {
+        warn(describeFileError(staged.finalPath(extension), error));
+    }
+    return error == 0;
+}
+
+// Creates the staging directory, and in it the shapefile pair and the table;
+// a fault is reported with the fixed text of the file that failed.
+bool createOutputs(StagedShapefile& staged, int shapeType, WriteMonitor& monitor, ShapefilePtr& shp,
+                   TablePtr& dbf, Console& console) {
+    if (!staged.create()) {
+        warn(describeFileError(staged.finalPath("shp"), staged.error()));
+    } else if (mayReplace(staged, "shp") && mayReplace(staged, "shx")) {
+        shp.reset(SHPCreateLL(staged.stagedBase().c_str(), shapeType, monitor.hooks()));
+    }
+    if (!shp) {
+        console.failureText("Unable to create shapefile");
+        return false;
+    }
+    monitor.watch(shp->fpSHP);
+    monitor.watch(shp->fpSHX);
+    if (mayReplace(staged, "dbf")) {
+        dbf.reset(DBFCreateLL(staged.stagedBase().c_str(), nullptr, monitor.hooks()));
+    }
+    if (!dbf) {
+        console.failureText("Unable to create DBF file");
+        return false;
+    }
+    monitor.watch(dbf->fp);
+    return true;
+}
+
+// The parts of the new dataset beyond the .shp, .shx and .dbf.
+std::vector<std::string_view> sidePartsOf(const TableEncoding& encoding,
+                                          const ExportOptions& options) {
+    std::vector<std::string_view> parts;
+    if (!encoding.codePage.empty()) {
+        parts.push_back("cpg");
+    }
+    if (options.projection) {
+        parts.push_back("prj");
+    }
+    if (options.spatialIndex) {
+        parts.push_back("qix");
+    }
+    return parts;
+}
+
 // GDAL and the other readers learn the table's encoding from <base>.cpg and
-// the coordinate system from <base>.prj. The table is created without a code
-// page, which also removes the .cpg of an earlier run, and the side files are
-// written here, where their writes are checked.
-bool writeDescriptions(const std::string& shapesPath, const TableEncoding& encoding,
+// the coordinate system from <base>.prj, written here where their writes
+// are checked.
+bool writeDescriptions(const StagedShapefile& staged, const TableEncoding& encoding,
                        const ExportOptions& options) {
     return (encoding.codePage.empty() ||
-            writeSideFile(besidePath(shapesPath, "cpg"), encoding.codePage)) &&
-           (!options.projection ||
-            writeSideFile(besidePath(shapesPath, "prj"), *options.projection));
+            (mayReplace(staged, "cpg") &&
+             writeSideFile(staged.stagedPath("cpg"), encoding.codePage))) &&
+           (!options.projection || (mayReplace(staged, "prj") &&
+                                    writeSideFile(staged.stagedPath("prj"), *options.projection)));
 }
 
 // Closes the text file and then both outputs, in that order; a failed write
@@ -70,10 +123,22 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
     return true;
 }
 
+// The new dataset replaces the earlier one whole. An earlier .cpg that the
+// new table has no code page for would misname its text, so it goes too.
+bool commitParts(StagedShapefile& staged, const std::vector<std::string_view>& sideParts) {
+    std::vector<std::string_view> written{"shp", "shx", "dbf"};
+    written.insert(written.end(), sideParts.begin(), sideParts.end());
+    std::vector<std::string_view> stale;
+    if (std::find(sideParts.begin(), sideParts.end(), "cpg") == sideParts.end()) {
+        stale.push_back("cpg");
+    }
+    return staged.commit(written, stale);
+}
+
 }  // namespace
 
 int exportShapefile(const std::string& effPath, const std::string& outputBase,
-                    const ExportOptions& options, Console& console) {
+                    const ExportOptions& options, Console& console, StagingRegistry& staging) {
     LineReader eff(LineReader::CarriageReturns::Kept);
     if (!eff.open(effPath)) {
         warn(describeFileError(effPath, eff.error()));
@@ -91,33 +156,27 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase,
     const int shapeType = chooseShapeType(eff);
     const std::vector<std::string> declared = declaredFieldNames();
 
+    StagedShapefile staged(staging, outputBase);
     // The monitor outlives both handles: closing them reports to it.
     WriteMonitor monitor;
-    ShapefilePtr shp(SHPCreateLL(outputBase.c_str(), shapeType, monitor.hooks()), &SHPClose);
-    if (!shp) {
-        console.failureText("Unable to create shapefile");
+    ShapefilePtr shp(nullptr, &SHPClose);
+    TablePtr dbf(nullptr, &DBFClose);
+    if (!createOutputs(staged, shapeType, monitor, shp, dbf, console)) {
         return kFailed;
     }
-    monitor.watch(shp->fpSHP);
-    monitor.watch(shp->fpSHX);
-    TablePtr dbf(DBFCreateLL(outputBase.c_str(), nullptr, monitor.hooks()), &DBFClose);
-    if (!dbf) {
-        console.failureText("Unable to create DBF file");
-        return kFailed;
-    }
-    monitor.watch(dbf->fp);
-
-    const std::string shapesPath = WriteMonitor::pathOf(shp->fpSHP);
-    const TableEncoding encoding =
-        chooseTableEncoding(options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared),
-                            WriteMonitor::pathOf(dbf->fp));
+    const TableEncoding encoding = chooseTableEncoding(
+        options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared), staged.finalPath("dbf"));
     const ExportTarget target{shp.get(), dbf.get(), planColumns(declared, summary, encoding.utf8),
                               encoding.utf8, &monitor};
-    if (!writeDescriptions(shapesPath, encoding, options) || !addColumns(target) ||
+    if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return kFailed;
     }
-    return !options.spatialIndex || writeSpatialIndex(shapesPath) ? 0 : kFailed;
+    if (options.spatialIndex &&
+        (!mayReplace(staged, "qix") || !writeSpatialIndex(staged.stagedPath("shp")))) {
+        return kFailed;
+    }
+    return commitParts(staged, sidePartsOf(encoding, options)) ? 0 : kFailed;
 }
 
 }  // namespace vorn2shp

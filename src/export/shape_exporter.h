@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/console.h"
+#include "common/staging.h"
 
 namespace vorn2shp {
 
@@ -20,9 +21,12 @@ struct ExportOptions {
     bool spatialIndex = false;
 };
 
-// Returns 0 when every output file has been written and closed, 1 after a
-// fault whose messages have been printed (the fixed ones on `console`).
+// Writes the output files in a staging directory of `staging` and moves
+// them into place at `outputBase` once all of them are complete. Returns 0
+// when that is done, 1 after a fault whose messages have been printed (the
+// fixed ones on `console`); the earlier files at `outputBase` are then as
+// they were.
 int exportShapefile(const std::string& effPath, const std::string& outputBase,
-                    const ExportOptions& options, Console& console);
+                    const ExportOptions& options, Console& console, StagingRegistry& staging);
 
 }  // namespace vorn2shp

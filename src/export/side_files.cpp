@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/diagnostics.h"
+#include "common/staging.h"
 #include "common/text_file.h"
 #include "write_monitor.h"
 
@@ -96,16 +97,17 @@ bool writeSideFile(const std::string& path, std::string_view bytes) {
             return true;
         }
     }
-    warn(describeFileError(path, file.error()));
+    warn(describeFileError(committedPathOf(path), file.error()));
     return false;
 }
 
 bool writeSpatialIndex(const std::string& shapesPath) {
     const std::string indexPath = besidePath(shapesPath, "qix");
+    const std::string shownIndexPath = committedPathOf(indexPath);
     WriteMonitor monitor;
     const ShapefilePtr shp(SHPOpenLL(shapesPath.c_str(), "rb", monitor.hooks()), &SHPClose);
     if (!shp) {
-        warn(indexPath + ": no spatial index was written: " + shapesPath +
+        warn(shownIndexPath + ": no spatial index was written: " + committedPathOf(shapesPath) +
              " could not be read back");
         return false;
     }
@@ -117,7 +119,7 @@ bool writeSpatialIndex(const std::string& shapesPath) {
         return false;
     }
     if (!tree) {
-        warn(indexPath + ": no spatial index was written: the tree could not be built");
+        warn(shownIndexPath + ": no spatial index was written: the tree could not be built");
         return false;
     }
     SHPTreeTrimExtraNodes(tree.get());
@@ -125,9 +127,9 @@ bool writeSpatialIndex(const std::string& shapesPath) {
     if (!SHPWriteTreeLL(tree.get(), indexPath.c_str(), monitor.hooks())) {
         return false;
     }
+    // The partial index goes with the rest of the staged files.
     if (!indexIsWhole(indexPath, *tree)) {
-        std::remove(indexPath.c_str());
-        warn(indexPath + ": the spatial index could not be written whole and was removed");
+        warn(shownIndexPath + ": the spatial index could not be written whole and was removed");
         return false;
     }
     return true;

@@ -26,13 +26,13 @@ TableEncoding chooseTableEncoding(const std::string& requested, bool textIsUtf8,
 std::string besidePath(const std::string& shapesPath, std::string_view extension);
 
 // Writes `bytes` as the whole of `path`. False after the failure has been
-// reported on stderr.
+// reported on stderr, naming the file by the name it is committed under.
 bool writeSideFile(const std::string& path, std::string_view bytes);
 
 // Writes <base>.qix, shapelib's quadtree of the shapes of the complete
 // shapefile `shapesPath`, which GDAL and MapServer read. False after the
-// failure has been reported on stderr; a partial index is removed, since a
-// reader would trust it and miss shapes.
+// failure has been reported on stderr: a partial index must not be
+// committed, since a reader would trust it and miss shapes.
 bool writeSpatialIndex(const std::string& shapesPath);
 
 }  // namespace vorn2shp

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/diagnostics.h"
+#include "common/staging.h"
 
 namespace vorn2shp {
 
@@ -15,7 +16,7 @@ namespace {
 // What the hooks hand to shapelib as an SAFile.
 struct HookedFile {
     std::FILE* stream = nullptr;
-    std::string path;
+    std::string path;  // the name the user knows the file by, for messages
     WriteMonitor* monitor = nullptr;
     long position = 0;         // where the stream stands; -1 when not known
     std::vector<char> buffer;  // the stream's buffer; freed after the stream is closed
@@ -53,18 +54,20 @@ void noteFailure(HookedFile* file, int errorNumber) {
     }
 }
 
-// Hooks are called from C code, so nothing may be thrown through them.
+// Hooks are called from C code, so nothing may be thrown through them. The
+// files are opened in a staging directory; messages name them by the names
+// they are committed under.
 SAFile openFile(const char* path, const char* access) noexcept {
     errno = 0;
     std::FILE* stream = std::fopen(path, access);
     try {
         if (stream == nullptr) {
-            warn(describeFileError(path, lastError()));
+            warn(describeFileError(committedPathOf(path), lastError()));
             return nullptr;
         }
         auto file = std::make_unique<HookedFile>();
         file->stream = stream;
-        file->path = path;
+        file->path = committedPathOf(path);
         if (access[0] == 'w') {
             // A file opened for writing is being created, and only its header
             // is written through this stream: unbuffered, a failure shows in

@@ -31,7 +31,8 @@ public:
     // "<path>: <cause>" of the first failure.
     std::string failure() const;
 
-    // The path under which `file` was opened through the hooks.
+    // The path of `file`, opened through the hooks, as the user knows it:
+    // where it is committed to when it was opened in a staging directory.
     static std::string pathOf(SAFile file);
 
     void noteFailure(const std::string& path, int errorNumber) noexcept;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -119,7 +121,9 @@ TEST(Faults, InputFilesWithoutReadPermission) {
 }
 
 // A shapefile that does not fit on its disk: the output goes to a tmpfs of
-// 64 KiB, mounted in a private mount namespace so it vanishes with the run.
+// 64 KiB, mounted in a private mount namespace so it vanishes with the run;
+// what the run leaves there is copied out for the test to see. An earlier
+// dataset at the output base stays as it was.
 TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     if (geteuid() != 0 || !fileExists("/usr/bin/unshare")) {
         GTEST_SKIP() << "needs root and unshare to mount a small tmpfs";
@@ -138,7 +142,15 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     }
     writeInputs(dir, files);
     ASSERT_EQ(mkdir(dir.file("small").c_str(), 0755), 0);
-    const std::string script = "mount -t tmpfs -o size=64k tmpfs small && exec \"$0\" map.txt small/out";
+    ASSERT_EQ(mkdir(dir.file("earlier").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.file("after").c_str(), 0755), 0);
+    const std::vector<std::string> earlier = {"out.shp", "out.shx", "out.dbf", "out.cpg"};
+    for (const std::string& name : earlier) {
+        writeFile(dir.file("earlier/" + name), "earlier " + name);
+    }
+    const std::string script =
+        "mount -t tmpfs -o size=64k tmpfs small && cp earlier/* small/ && "
+        "{ \"$0\" map.txt small/out; status=$?; cp -a small/. after/; exit $status; }";
     const RunResult run = runProgram("/usr/bin/unshare", {"-m", "sh", "-c", script, vorn2shpBinary()},
                                      dir.path());
     if (run.exitStatus != 0 && run.err.find("mount") != std::string::npos &&
@@ -148,6 +160,15 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     expectFailureNaming(run, "small/out");
     EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
     expectInputsUnchanged(dir, files);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("after"))) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"out.cpg", "out.dbf", "out.shp", "out.shx"}));
+    for (const std::string& name : earlier) {
+        EXPECT_EQ(readFile(dir.file("after/" + name)), "earlier " + name);
+    }
 }
 
 }  // namespace

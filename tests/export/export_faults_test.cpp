@@ -1,5 +1,6 @@
-// Faults of the export: outputs that cannot be created or written, and a
-// check of a written file by GDAL, as a user's GIS would read it.
+// Faults of the export: outputs that cannot be created or written, which
+// leave the earlier files at the output base as they were, and a check of a
+// written file by GDAL, as a user's GIS would read it.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,8 +10,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "export/shape_exporter.h"
 #include "export_fixture.h"
@@ -40,86 +44,116 @@ TEST_F(ExportFaultTest, ShapefileInAPlaceThatCannotBeWritten) {
     }
 }
 
+// The names in the working directory, hidden ones included: a failed export
+// leaves nothing of its own among them.
+std::set<std::string> namesInWorkDir() {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
 TEST_F(ExportFaultTest, TableThatCannotBeCreated) {
     ASSERT_EQ(mkdir("out.dbf", 0755), 0);
     const ExportRun result = run(kSquare);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "Unable to create DBF file");
     EXPECT_EQ(result.err, "vorn2shp: out.dbf: Is a directory\n");
-    EXPECT_TRUE(fileExists("out.shp"));
-}
-
-TEST_F(ExportFaultTest, FullDiskEndsTheRunWithTheFileNamed) {
-    // Writes to /dev/full fail as on a full disk. The shapefile pair cannot
-    // even be created; the table is, and fails again when it is written. The
-    // spatial index, written last, is removed rather than left half written.
-    const std::string full = ": No space left on device\n";
-    options_.spatialIndex = true;
-    const struct {
-        const char* file;
-        const char* out;
-        std::string err;
-    } cases[] = {
-        {"out.shp", "Unable to create shapefile", "vorn2shp: out.shp" + full},
-        {"out.shx", "Unable to create shapefile", "vorn2shp: out.shx" + full},
-        {"out.dbf", "", "vorn2shp: out.dbf" + full + "vorn2shp: out.dbf" + full},
-        {"out.qix", "",
-         "vorn2shp: out.qix" + full +
-             "vorn2shp: out.qix: the spatial index could not be written whole and was removed\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        for (const char* other : {"out.shp", "out.shx", "out.dbf", "out.cpg", "out.qix"}) {
-            unlink(other);
-        }
-        ASSERT_EQ(symlink("/dev/full", c.file), 0);
-        const ExportRun result = run(kSquare);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, c.out);
-        EXPECT_EQ(result.err, c.err);
-        EXPECT_FALSE(fileExists("out.qix"));
-    }
+    // The shapefile pair already written is taken away with it.
+    EXPECT_EQ(namesInWorkDir(), (std::set<std::string>{"DBF$$$.fld", "out.dbf", "output.eff.imd"}));
 }
 
 TEST_F(ExportFaultTest, CodePageThatCannotBeWritten) {
     ASSERT_EQ(mkdir("out.cpg", 0755), 0);
-    writeFile("out.cpg/keep", "");  // a directory the library cannot remove
+    writeFile("out.cpg/keep", "");
     const ExportRun result = run(kSquare);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "vorn2shp: out.cpg: Is a directory\n");
+    EXPECT_EQ(namesInWorkDir(), (std::set<std::string>{"DBF$$$.fld", "out.cpg", "output.eff.imd"}));
 }
 
-TEST_F(ExportFaultTest, WriteFailureInTheMiddleOfTheRecords) {
+// An earlier dataset at the output base, one recognisable text per file.
+const std::vector<std::string> kEarlierDataset = {"out.shp", "out.shx", "out.dbf",
+                                                  "out.cpg", "out.prj", "out.qix"};
+
+void writeEarlierDataset() {
+    for (const std::string& name : kEarlierDataset) {
+        writeFile(name, "earlier " + name);
+    }
+}
+
+void expectEarlierDataset() {
+    for (const std::string& name : kEarlierDataset) {
+        EXPECT_EQ(readFile(name), "earlier " + name);
+    }
+}
+
+std::string squaresWithColumns(int squares, int columns) {
     std::ostringstream eff;
-    for (int i = 0; i < 2000; ++i) {
-        eff << "(" << i << ",0),(" << i << ",1),(" << i + 1 << ",1),(" << i << ",0),object " << i
-            << "\r\n";
+    for (int i = 0; i < squares; ++i) {
+        eff << "(" << i << ",0),(" << i << ",1),(" << i + 1 << ",1),(" << i << ",0)";
+        for (int c = 0; c < columns; ++c) {
+            eff << ",value " << c;
+        }
+        eff << "\r\n";
     }
-    writeFile("output.eff.imd", eff.str());
-    writeFile("DBF$$$.fld", "name");
-    // A file size limit makes every write past 64 KiB fail, as a disk that
-    // fills up while the shapes are written.
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    const pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        Console console;
-        const int status = exportShapefile("output.eff.imd", "out", {}, console);
-        std::fflush(nullptr);
-        _exit(status);
+    return eff.str();
+}
+
+// A file size limit makes every write past it fail, as on a disk that fills
+// up: whichever output grows past it first is the one that fails. The
+// export runs in a child process, which alone takes the limit.
+TEST_F(ExportFaultTest, WriteFailuresKeepTheEarlierDataset) {
+    const std::string tooLarge = ": File too large\n";
+    const struct {
+        const char* what;
+        rlim_t limit;
+        std::string eff;
+        const char* out;
+        std::string err;
+    } cases[] = {
+        {"the header of the .shp", 64, squaresWithColumns(1, 1), "Unable to create shapefile",
+         "vorn2shp: out.shp" + tooLarge},
+        {"the .shp in the middle of the records", 64 * 1024, squaresWithColumns(2000, 1), "",
+         "vorn2shp: out.shp" + tooLarge},
+        {"the header of a wide table", 400, squaresWithColumns(1, 20), "",
+         "vorn2shp: out.dbf" + tooLarge},
+    };
+    options_.spatialIndex = true;
+    options_.projection = "GEOGCS[]";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeEarlierDataset();
+        writeFile("output.eff.imd", c.eff);
+        writeFile("DBF$$$.fld", "name");
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        const pid_t child = fork();
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{c.limit, c.limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            Console console;
+            StagingRegistry staging;
+            const int status = exportShapefile("output.eff.imd", "out", options_, console, staging);
+            std::fflush(nullptr);
+            _exit(status);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(err, c.err);
+        expectEarlierDataset();
+        std::set<std::string> expected(kEarlierDataset.begin(), kEarlierDataset.end());
+        expected.insert({"DBF$$$.fld", "output.eff.imd"});
+        EXPECT_EQ(namesInWorkDir(), expected);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "vorn2shp: out.shp: File too large\n");
 }
 
 TEST_F(ExportFaultTest, MissingInputIsReported) {

@@ -53,7 +53,8 @@ ExportRun ExportTest::runExport(const std::string& base) {
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     Console console;
-    result.status = exportShapefile("output.eff.imd", base, options_, console);
+    StagingRegistry staging;
+    result.status = exportShapefile("output.eff.imd", base, options_, console, staging);
     result.err = ::testing::internal::GetCapturedStderr();
     result.out = ::testing::internal::GetCapturedStdout();
     return result;

@@ -1,0 +1,168 @@
+#include "staged_shapefile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "common/diagnostics.h"
+
+namespace vorn2shp {
+
+namespace {
+
+// shapelib's own rule for the base name: an extension is cut from its last
+// component at the last dot, unless that dot is the base's first character.
+std::string_view withoutExtension(std::string_view base) {
+    for (std::size_t i = base.size(); i-- > 1;) {
+        if (base[i] == '/' || base[i] == '\\') {
+            break;
+        }
+        if (base[i] == '.') {
+            return base.substr(0, i);
+        }
+    }
+    return base;
+}
+
+}  // namespace
+
+// What puts one step of a commit back: the earlier file, kept under a second
+// name in the staging directory (`saved`), returns to `target`; a file that
+// did not exist before is removed again.
+struct StagedShapefile::Undo {
+    std::string target;
+    std::string saved;  // empty: no earlier file was kept
+    bool existed = false;
+};
+
+StagedShapefile::StagedShapefile(StagingRegistry& registry, const std::string& outputBase)
+    : registry_(registry) {
+    const std::string_view stem = withoutExtension(outputBase);
+    const std::size_t slash = stem.rfind('/');
+    const std::size_t leaf = slash == std::string_view::npos ? 0 : slash + 1;
+    parent_ = stem.substr(0, leaf);
+    stem_ = stem.substr(leaf);
+}
+
+StagedShapefile::~StagedShapefile() {
+    if (!directory_.empty()) {
+        registry_.discard(directory_);
+    }
+}
+
+bool StagedShapefile::create() {
+    directory_ = registry_.createDirectory(parent_, error_);
+    return !directory_.empty();
+}
+
+std::string StagedShapefile::stagedPath(std::string_view extension) const {
+    std::string path = directory_ + "/" + stem_ + ".";
+    path.append(extension);
+    return path;
+}
+
+std::string StagedShapefile::finalPath(std::string_view extension) const {
+    std::string path = parent_ + stem_ + ".";
+    path.append(extension);
+    return path;
+}
+
+int StagedShapefile::replacementError(std::string_view extension) const {
+    const std::string path = finalPath(extension);
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return 0;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return EISDIR;
+    }
+    return access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+bool StagedShapefile::commit(const std::vector<std::string_view>& written,
+                             const std::vector<std::string_view>& stale) {
+    // Nothing is printed while the registry is held: a stop takes the
+    // console before the registry, and must not wait for it.
+    std::string failure;
+    const bool committed = registry_.commit(directory_, finalPath("shp"),
+                                            [&] { return moveIntoPlace(written, stale, failure); });
+    directory_.clear();
+    if (!committed) {
+        warn(failure);
+    }
+    return committed;
+}
+
+bool StagedShapefile::moveIntoPlace(const std::vector<std::string_view>& written,
+                                    const std::vector<std::string_view>& stale,
+                                    std::string& failure) {
+    std::vector<Undo> done;
+    done.reserve(written.size() + stale.size());
+    bool moved = true;
+    for (auto extension = written.begin(); moved && extension != written.end(); ++extension) {
+        moved = *extension == "shp" || replace(*extension, done, failure);
+    }
+    for (auto extension = stale.begin(); moved && extension != stale.end(); ++extension) {
+        moved = takeAway(*extension, done, failure);
+    }
+    if (moved && std::find(written.begin(), written.end(), "shp") != written.end()) {
+        moved = replace("shp", done, failure);
+    }
+    if (moved) {
+        return true;
+    }
+    for (auto step = done.rbegin(); step != done.rend(); ++step) {
+        if (!step->saved.empty()) {
+            std::rename(step->saved.c_str(), step->target.c_str());
+        } else if (!step->existed) {
+            unlink(step->target.c_str());
+        }
+    }
+    return false;
+}
+
+bool StagedShapefile::replace(std::string_view extension, std::vector<Undo>& done,
+                              std::string& failure) {
+    const std::string staged = stagedPath(extension);
+    Undo undo{finalPath(extension), staged + ".previous", false};
+    struct stat status {};
+    undo.existed = lstat(undo.target.c_str(), &status) == 0;
+    if (undo.existed && S_ISREG(status.st_mode)) {
+        // The new file keeps the permissions the user gave the earlier one.
+        chmod(staged.c_str(), status.st_mode & 0777);
+        // A second name keeps the earlier file until the commit is complete
+        // (a file system without hard links cannot keep it).
+        if (link(undo.target.c_str(), undo.saved.c_str()) != 0) {
+            undo.saved.clear();
+        }
+    } else {
+        undo.saved.clear();
+    }
+    if (std::rename(staged.c_str(), undo.target.c_str()) != 0) {
+        failure = describeFileError(undo.target, errno);
+        return false;
+    }
+    done.push_back(std::move(undo));
+    return true;
+}
+
+bool StagedShapefile::takeAway(std::string_view extension, std::vector<Undo>& done,
+                               std::string& failure) {
+    Undo undo{finalPath(extension), stagedPath(extension) + ".previous", true};
+    struct stat status {};
+    // Only a file is taken away: a directory of that name belongs to no dataset.
+    if (lstat(undo.target.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
+        return true;
+    }
+    if (std::rename(undo.target.c_str(), undo.saved.c_str()) != 0) {
+        failure = describeFileError(undo.target, errno);
+        return false;
+    }
+    done.push_back(std::move(undo));
+    return true;
+}
+
+}  // namespace vorn2shp

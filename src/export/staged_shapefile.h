@@ -1,0 +1,64 @@
+// The files of one shapefile, written in a staging directory beside their
+// final place and moved there together once every one of them is complete,
+// so that a run that fails or is stopped leaves the earlier files at the
+// output base as they were.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/staging.h"
+
+namespace vorn2shp {
+
+class StagedShapefile {
+public:
+    // The files of `outputBase`, named as shapelib names them: a last
+    // extension of the base is dropped ("roads.v2" -> roads.shp).
+    StagedShapefile(StagingRegistry& registry, const std::string& outputBase);
+    // Discards whatever was not committed.
+    ~StagedShapefile();
+    StagedShapefile(const StagedShapefile&) = delete;
+    StagedShapefile& operator=(const StagedShapefile&) = delete;
+
+    // Creates the staging directory; false with error() set when it cannot.
+    bool create();
+    int error() const { return error_; }
+
+    // The base to create the shapefile and the table with, in the staging
+    // directory; shapelib derives the .shp, .shx and .dbf from it.
+    std::string stagedBase() const { return stagedPath("shp"); }
+    std::string stagedPath(std::string_view extension) const;
+    std::string finalPath(std::string_view extension) const;
+
+    // 0 when the file at finalPath(extension), if there is one, may be
+    // replaced; otherwise the reason (a directory, a file the user may not
+    // write), as creating it in place would have given.
+    int replacementError(std::string_view extension) const;
+
+    // Moves the `written` files into place, replacing the earlier ones (the
+    // .shp last, so a reader that finds the new .shp finds the whole set),
+    // and takes away the earlier `stale` files that the new set has no
+    // part for. All or nothing: after a failure, reported on stderr, every
+    // file is put back as it was.
+    bool commit(const std::vector<std::string_view>& written,
+                const std::vector<std::string_view>& stale);
+
+private:
+    struct Undo;
+
+    // Each sets `failure` to the message of what went wrong.
+    bool moveIntoPlace(const std::vector<std::string_view>& written,
+                       const std::vector<std::string_view>& stale, std::string& failure);
+    bool replace(std::string_view extension, std::vector<Undo>& done, std::string& failure);
+    bool takeAway(std::string_view extension, std::vector<Undo>& done, std::string& failure);
+
+    StagingRegistry& registry_;
+    std::string parent_;  // "" or ending in '/'
+    std::string stem_;    // the name of the files without their extension
+    std::string directory_;
+    int error_ = 0;
+};
+
+}  // namespace vorn2shp
