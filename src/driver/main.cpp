@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "common/diagnostics.h"
 #include "pipeline.h"
+#include "stop_signals.h"
 
 namespace {
 
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     for (const std::string& ignored : command.ignored) {
         vorn2shp::warn("the argument '" + ignored + "' after the output base name is ignored");
     }
+    // The watcher starts before any stage, so every thread of the run leaves
+    // the stop signals to it.
     vorn2shp::StagingRegistry staging;
+    const vorn2shp::StopSignalWatcher watcher(staging);
     return static_cast<int>(vorn2shp::runConversion(command.settings, staging));
 }

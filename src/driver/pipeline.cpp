@@ -6,6 +6,7 @@
 #include "common/console.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
+#include "directory_lock.h"
 #include "parse/parser.h"
 #include "prepare/input_preparer.h"
 #include "translate/translator.h"
@@ -41,6 +42,10 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings) {
 }  // namespace
 
 ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging) {
+    WorkingDirectoryLock lock;
+    if (!lock.acquire()) {
+        return ExitStatus::Failure;
+    }
     ExportOptions exportOptions = exportOptionsOf(settings);
     if (!settings.projectionPath.empty() &&
         !readWholeFile(settings.projectionPath, exportOptions.projection.emplace())) {

@@ -22,9 +22,11 @@ struct ConversionSettings {
 };
 
 // Runs every stage once, in order, in the current working directory, and
-// prints the closing lines when all of them succeeded. A .prj to copy is read
-// first, so one that cannot be read stops the run before anything is written.
-// The shapefile is staged through `staging`.
+// prints the closing lines when all of them succeeded. The run first takes
+// the working directory for itself (a second run there at the same time is
+// refused) and reads a .prj to copy, so a busy directory or a .prj that
+// cannot be read stops it before anything is written. The shapefile is
+// staged through `staging`.
 ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging);
 
 }  // namespace vorn2shp

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <shapefil.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,13 +86,21 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& workDir) {
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& workDir) {
     int outPipe[2];
     int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    // Everything the child needs is made before the fork: the test may have
+    // threads of its own, and the child calls nothing but system calls.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
     const pid_t child = fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
@@ -101,25 +110,42 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         dup2(devNull, STDIN_FILENO);
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
-        close(outPipe[0]);
-        close(errPipe[0]);
         if (chdir(workDir.c_str()) != 0) {
             _exit(127);
         }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
     close(outPipe[1]);
     close(errPipe[1]);
+    pid_ = child;
+    out_ = outPipe[0];
+    err_ = errPipe[0];
+}
 
+RunningProgram::~RunningProgram() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        finish();
+    }
+}
+
+void RunningProgram::signal(int signal) const {
+    if (pid_ > 0) {
+        kill(pid_, signal);
+    }
+}
+
+bool RunningProgram::ended() const {
+    siginfo_t info{};
+    return pid_ > 0 &&
+           waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid_;
+}
+
+RunResult RunningProgram::finish() {
     RunResult result;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     while (open > 0) {
@@ -145,9 +171,15 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         }
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir) {
+    return RunningProgram(program, args, workDir).finish();
 }
 
 std::string vorn2shpBinary() { return VORN2SHP_BINARY; }

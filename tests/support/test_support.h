@@ -50,6 +50,30 @@ struct RunResult {
     std::string err;
 };
 
+// `program` started with `args` in `workDir`, with no standard input, and
+// going on while the test acts on it. The destructor kills and reaps a run
+// that was not finished.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& workDir);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // Sends `signal` to the program, unless it has been finished.
+    void signal(int signal) const;
+    // Whether the program has ended (it is not reaped before finish()).
+    bool ended() const;
+    // Waits for the program to end and collects everything it printed.
+    RunResult finish();
+
+private:
+    int pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+};
+
 // Runs `program` with `args` in `workDir`, with no standard input, and
 // collects everything it prints.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
