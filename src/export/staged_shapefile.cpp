@@ -133,12 +133,10 @@ bool StagedShapefile::replace(std::string_view extension, std::vector<Undo>& don
     if (undo.existed && S_ISREG(status.st_mode)) {
         // The new file keeps the permissions the user gave the earlier one.
         chmod(staged.c_str(), status.st_mode & 0777);
-        // A second name keeps the earlier file until the commit is complete
-        // (a file system without hard links cannot keep it).
-        if (link(undo.target.c_str(), undo.saved.c_str()) != 0) {
-            undo.saved.clear();
-        }
-    } else {
+    }
+    // A second name keeps the earlier file (or link) until the commit is
+    // complete; a file system without hard links cannot keep it.
+    if (!undo.existed || link(undo.target.c_str(), undo.saved.c_str()) != 0) {
         undo.saved.clear();
     }
     if (std::rename(staged.c_str(), undo.target.c_str()) != 0) {

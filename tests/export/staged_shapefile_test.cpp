@@ -22,7 +22,7 @@ namespace {
 std::set<std::string> namesUnder(const std::string& dir) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-        names.insert(std::filesystem::relative(entry.path(), dir).string());
+        names.insert(entry.path().lexically_relative(dir).string());
     }
     return names;
 }
@@ -115,6 +115,9 @@ TEST_F(StagedShapefileCommit, ReplacesTheEarlierFilesWhole) {
 }
 
 TEST_F(StagedShapefileCommit, PutsEverythingBackWhenAFileCannotBeMoved) {
+    writeFile("elsewhere.shx", "earlier out.shx");
+    ASSERT_EQ(unlink("out.shx"), 0);
+    ASSERT_EQ(symlink("elsewhere.shx", "out.shx"), 0);
     stage({"shp", "shx", "dbf", "prj"});
     // Something takes the place of the .shp after the export checked it.
     ASSERT_EQ(unlink("out.shp"), 0);
@@ -126,11 +129,12 @@ TEST_F(StagedShapefileCommit, PutsEverythingBackWhenAFileCannotBeMoved) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "vorn2shp: out.shp: Is a directory\n");
 
     EXPECT_FALSE(committed);
-    EXPECT_EQ(namesUnder("."),
-              (std::set<std::string>{"out.cpg", "out.dbf", "out.shp", "out.shp/keep", "out.shx"}));
+    EXPECT_EQ(namesUnder("."), (std::set<std::string>{"elsewhere.shx", "out.cpg", "out.dbf",
+                                                      "out.shp", "out.shp/keep", "out.shx"}));
     for (const char* name : {"out.shx", "out.dbf", "out.cpg"}) {
         EXPECT_EQ(readFile(name), std::string("earlier ") + name);
     }
+    EXPECT_EQ(std::filesystem::read_symlink("out.shx"), "elsewhere.shx");
 }
 
 TEST_F(StagedShapefileCommit, WhatIsNotCommittedIsDiscarded) {
