@@ -1,12 +1,32 @@
 #include "pipeline.h"
 
+#include <optional>
+
 #include "common/diagnostics.h"
 #include "export/shape_exporter.h"
 #include "parse/parser.h"
+#include "parse/rejection_message.h"
 #include "prepare/input_preparer.h"
 #include "translate/translator.h"
 
 namespace vorn2shp {
+
+namespace {
+
+// The parse sees first.imd, which lacks the lines the preparation dropped:
+// the user is told the line of the constraint file itself. Should that file
+// no longer be readable, first.imd, whose lines all passed the same rule,
+// still tells the line.
+void reportRejection(const std::string& inputPath, const TokenPlace& place) {
+    for (const std::string& path : {inputPath, std::string("first.imd")}) {
+        if (const std::optional<SourceLine> line = findSourceLine(path, place.line)) {
+            warn(describeRejection(place, path, line->number, line->text));
+            return;
+        }
+    }
+}
+
+}  // namespace
 
 ExitStatus runConversion(const std::string& inputPath, const std::string& outputBase) {
     // All three stage objects exist before any stage runs and are destroyed
@@ -18,7 +38,14 @@ ExitStatus runConversion(const std::string& inputPath, const std::string& output
     if (!preparer.prepare(inputPath, outputBase)) {
         return ExitStatus::Failure;
     }
-    if (!parser.initialize() || !parser.parse()) {
+    if (!parser.initialize()) {
+        return ExitStatus::Failure;
+    }
+    if (!parser.parse()) {
+        // A read or write failure has been reported; a rejection not yet.
+        if (!parser.ioFailed()) {
+            reportRejection(inputPath, parser.tokenPlace());
+        }
         return ExitStatus::Failure;
     }
     if (!translator.translate()) {

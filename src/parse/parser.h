@@ -21,7 +21,8 @@ public:
 
     // Prints the parsing lines. True for an accepted text; false after
     // "Invaild VORN File " (or a read or write failure reported on stderr).
-    // second.imd is complete on disk when it returns, either way.
+    // second.imd is complete on disk when it returns, either way. After a
+    // rejection, tokenPlace() tells where the token that does not fit stands.
     bool parse();
 
 private:
@@ -41,8 +42,6 @@ private:
     bool constraintList();
     bool constraintListTail();
     bool constraint();
-
-    void reportRejection() const;
 
     TokenKind current_ = TokenKind::END_OF_FILE;
     std::uint64_t tokensFetched_ = 0;

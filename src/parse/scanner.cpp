@@ -1,5 +1,6 @@
 #include "scanner.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/diagnostics.h"
@@ -85,52 +86,6 @@ TokenKind singleCharacterKind(char c) {
 
 }  // namespace
 
-const char* tokenKindName(TokenKind kind) {
-    switch (kind) {
-        case TokenKind::FAILED:
-            return "FAILED";
-        case TokenKind::END_OF_FILE:
-            return "END_OF_FILE";
-        case TokenKind::COLON:
-            return "COLON";
-        case TokenKind::COLON_DASH:
-            return "COLON_DASH";
-        case TokenKind::COMMA:
-            return "COMMA";
-        case TokenKind::PERIOD:
-            return "PERIOD";
-        case TokenKind::OPEN_PARAN:
-            return "OPEN_PARAN";
-        case TokenKind::CLOSE_PARAN:
-            return "CLOSE_PARAN";
-        case TokenKind::LESS:
-            return "LESS";
-        case TokenKind::LESS_EQUAL:
-            return "LESS_EQUAL";
-        case TokenKind::GREATER:
-            return "GREATER";
-        case TokenKind::GREATER_EQUAL:
-            return "GREATER_EQUAL";
-        case TokenKind::EQUAL:
-            return "EQUAL";
-        case TokenKind::NOT:
-            return "NOT";
-        case TokenKind::DESCENDENT:
-            return "DESCENDENT";
-        case TokenKind::STRING:
-            return "STRING";
-        case TokenKind::IDENTIFIER:
-            return "IDENTIFIER";
-        case TokenKind::DASH:
-            return "DASH";
-        case TokenKind::PLUS:
-            return "PLUS";
-        case TokenKind::MINUS:
-            return "MINUS";
-    }
-    return "UNKNOWN";
-}
-
 Scanner::Scanner() : echo_(kEchoRoom) {}
 
 // Whatever has been echoed reaches second.imd even when nobody asked for it.
@@ -158,6 +113,7 @@ bool Scanner::refill() {
     if (inputEnded_ || !input_) {
         return false;
     }
+    blockStart_ += inputEnd_;
     errno = 0;
     inputEnd_ = std::fread(inputBuffer_.data(), 1, inputBuffer_.size(), input_.get());
     inputPos_ = 0;
@@ -205,11 +161,14 @@ char Scanner::readCharAfterSkipping() {
         }
         if (c == '\n') {
             ++line_;
+            lineStart_ = blockStart_ + inputPos_;
         }
     }
 }
 
 inline void Scanner::advance() {
+    consumedEnd_ = blockStart_ + inputPos_;
+    consumedLine_ = line_;
     current_ = readChar();
     currentLine_ = line_;
 }
@@ -288,19 +247,44 @@ bool Scanner::flushEcho() {
 }
 
 TokenKind Scanner::nextToken() {
+    // The current character was the last one read, from this block and
+    // this line, unless the text has ended.
+    tokenStart_ = current_ == '\0' ? blockStart_ + inputPos_ : blockStart_ + inputPos_ - 1;
     tokenLine_ = currentLine_;
+    tokenColumn_ = static_cast<std::size_t>(tokenStart_ - std::min(lineStart_, tokenStart_));
     TokenKind result = TokenKind::FAILED;
     State state = startState(result);
     while (state != State::Accept && state != State::Failure) {
         state = step(state, result);
     }
+    tokenEnd_ = consumedEnd_;
+    tokenEndLine_ = consumedLine_;
     if (state == State::Failure) {
         // No line end: an unfinished string or identifier stays as an
         // unfinished last line of second.imd.
+        tokenKind_ = TokenKind::FAILED;
         return TokenKind::FAILED;
     }
     endEchoLine();
+    tokenKind_ = result;
     return result;
+}
+
+TokenPlace Scanner::tokenPlace() const {
+    TokenPlace place;
+    place.line = tokenLine_;
+    place.column = tokenColumn_;
+    const bool consumed = tokenEnd_ > tokenStart_;
+    place.endOfText = tokenKind_ == TokenKind::END_OF_FILE ||
+                      (tokenKind_ == TokenKind::FAILED && consumed && current_ == '\0');
+    if (!consumed) {
+        place.length = (place.endOfText || current_ == '\0') ? 0 : 1;
+    } else if (tokenEndLine_ != tokenLine_) {
+        place.length = std::string::npos;
+    } else {
+        place.length = static_cast<std::size_t>(tokenEnd_ - tokenStart_);
+    }
+    return place;
 }
 
 Scanner::State Scanner::step(State state, TokenKind& result) {

@@ -39,8 +39,16 @@ enum class TokenKind : std::int32_t {
     MINUS = 31,
 };
 
-// The kind's name as the system spells it, e.g. "COLON_DASH".
-const char* tokenKindName(TokenKind kind);
+// Where a token stands in first.imd.
+struct TokenPlace {
+    std::size_t line = 1;    // the line it begins on, counted from 1
+    std::size_t column = 0;  // the byte it begins at within that line, from 0
+    // Its bytes on that line, white space inside it included: npos when it
+    // goes on past the line's end, 0 when nothing of it was read.
+    std::size_t length = 0;
+    // It is the end of the text, or a name or string that the end cut off.
+    bool endOfText = false;
+};
 
 class Scanner {
 public:
@@ -62,8 +70,9 @@ public:
     // write failed (reported).
     bool flushEcho();
 
-    // The line of first.imd on which the last token returned begins.
-    std::size_t tokenLine() const { return tokenLine_; }
+    // Where the last token returned stands. For a character that begins no
+    // token (FAILED, with nothing read) it is that one character.
+    TokenPlace tokenPlace() const;
 
     // True once reading first.imd or writing second.imd has failed; the
     // failure has been reported and the tokens from then on mean nothing.
@@ -113,7 +122,21 @@ private:
     char current_ = '\0';   // the next unconsumed character; 0 at the end
     std::size_t line_ = 1;  // line of first.imd that reading has reached
     std::size_t currentLine_ = 1;
+
+    // Offsets in first.imd, kept for telling where a token stands: of the
+    // block in inputBuffer_, of the line that reading has reached, and just
+    // behind the last character consumed (with the line it is on).
+    std::uint64_t blockStart_ = 0;
+    std::uint64_t lineStart_ = 0;
+    std::uint64_t consumedEnd_ = 0;
+    std::size_t consumedLine_ = 1;
+    // The last token returned: its kind, where it begins and where it ends.
+    TokenKind tokenKind_ = TokenKind::END_OF_FILE;
+    std::uint64_t tokenStart_ = 0;
     std::size_t tokenLine_ = 1;
+    std::size_t tokenColumn_ = 0;
+    std::uint64_t tokenEnd_ = 0;
+    std::size_t tokenEndLine_ = 1;
 };
 
 }  // namespace vorn2shp
