@@ -1,6 +1,7 @@
 #include "pipeline.h"
 
 #include <optional>
+#include <vector>
 
 #include "common/diagnostics.h"
 #include "export/shape_exporter.h"
@@ -51,7 +52,9 @@ ExitStatus runConversion(const std::string& inputPath, const std::string& output
     if (!translator.translate()) {
         return ExitStatus::Failure;
     }
-    if (exportShapefile("output.eff.imd", outputBase) != 0) {
+    const std::vector<std::string> inputs = {inputPath, sideFileName(inputPath, "def"),
+                                             sideFileName(inputPath, "info")};
+    if (exportShapefile("output.eff.imd", outputBase, inputs) != 0) {
         return ExitStatus::Failure;
     }
     printLine("");

@@ -8,6 +8,7 @@
 #include "eff_validation.h"
 #include "field_name_list.h"
 #include "shape_writer.h"
+#include "stale_side_files.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -80,11 +81,10 @@ bool namesAreUtf8(const std::vector<std::string>& names) {
 }
 
 // GDAL and the other readers learn the table's encoding from <base>.cpg.
-// The table is created without a code page, which also removes the .cpg of
-// an earlier run, and the .cpg is written here, where its write is checked.
-bool writeCodePage(const std::string& tablePath) {
+// The table is created without a code page, and the .cpg is written here,
+// where its write is checked.
+bool writeCodePage(const std::string& path) {
     OutputFile codePage;
-    const std::string path = tablePath.substr(0, tablePath.size() - 4) + ".cpg";
     if (codePage.open(path)) {
         codePage.write("UTF-8");
         if (codePage.close()) {
@@ -110,7 +110,8 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
 
 }  // namespace
 
-int exportShapefile(const std::string& effPath, const std::string& outputBase) {
+int exportShapefile(const std::string& effPath, const std::string& outputBase,
+                    const std::vector<std::string>& inputs) {
     LineReader eff(LineReader::CarriageReturns::Kept);
     if (!eff.open(effPath)) {
         warn(describeFileError(effPath, eff.error()));
@@ -132,6 +133,12 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase) {
     }
     const bool utf8 = summary.valuesAreUtf8 && namesAreUtf8(declared);
     const std::vector<std::string> columns = planColumns(declared, summary, utf8);
+    const std::string codePage = datasetBase(outputBase) + ".cpg";
+    const std::vector<std::string> written =
+        utf8 ? std::vector<std::string>{codePage} : std::vector<std::string>{};
+    if (!removeStaleSideFiles(staleSideFiles(outputBase, written), inputs)) {
+        return kFailed;
+    }
 
     // The monitor outlives both handles: closing them reports to it.
     WriteMonitor monitor;
@@ -150,8 +157,7 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase) {
     monitor.watch(dbf->fp);
 
     const ExportTarget target{shp.get(), dbf.get(), columns, utf8, &monitor};
-    if ((utf8 && !writeCodePage(WriteMonitor::pathOf(dbf->fp))) || !addColumns(target) ||
-        !writeRecords(eff, target)) {
+    if ((utf8 && !writeCodePage(codePage)) || !addColumns(target) || !writeRecords(eff, target)) {
         return kFailed;
     }
     return closeAll(eff, shp, dbf, monitor) ? 0 : kFailed;
