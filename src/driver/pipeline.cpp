@@ -45,7 +45,7 @@ ExitStatus runConversion(const std::string& inputPath, const std::string& output
     if (!parser.parse()) {
         // A read or write failure has been reported; a rejection not yet.
         if (!parser.ioFailed()) {
-            reportRejection(inputPath, parser.tokenPlace());
+            reportRejection(inputPath, parser.rejectedAt());
         }
         return ExitStatus::Failure;
     }

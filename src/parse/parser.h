@@ -21,9 +21,11 @@ public:
 
     // Prints the parsing lines. True for an accepted text; false after
     // "Invaild VORN File " (or a read or write failure reported on stderr).
-    // second.imd is complete on disk when it returns, either way. After a
-    // rejection, tokenPlace() tells where the token that does not fit stands.
+    // second.imd is complete on disk when it returns, either way.
     bool parse();
+
+    // After a rejection: where the token that does not fit stands.
+    TokenPlace rejectedAt() { return tokenPlace(current_); }
 
 private:
     TokenKind fetchToken();

@@ -1,7 +1,7 @@
 #include "scanner.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "common/diagnostics.h"
 
@@ -84,6 +84,66 @@ TokenKind singleCharacterKind(char c) {
     }
 }
 
+// What second.imd says of the token at which a text is rejected: its echo,
+// and how many characters the tokens before it echoed. Every character of
+// first.imd that is not white space is echoed as it is consumed, and the
+// token lines hold nothing else, so these count first.imd's characters.
+struct EchoOfLastToken {
+    std::uint64_t before = 0;
+    std::string text;
+};
+
+// The last token is the last line of second.imd, or, when it FAILED, the
+// unfinished piece after it (empty for a character that begins no token).
+bool readEchoOfLastToken(bool failed, EchoOfLastToken& echo) {
+    LineReader reader;
+    if (!reader.open(kTokenFile)) {
+        return false;
+    }
+    std::string line;
+    std::string previous;
+    std::uint64_t total = 0;
+    while (reader.readLine(line)) {
+        total += line.size();
+        previous.swap(line);
+    }
+    // `previous` is now the piece after the last line end; `line` the line before it.
+    echo.text = failed ? previous : line;
+    echo.before = total - echo.text.size();
+    return reader.error() == 0;
+}
+
+// Where in first.imd the token stands that begins after `before` characters
+// that are not white space and takes `length` of them. False when first.imd
+// ends first.
+bool locateInPreparedText(std::uint64_t before, std::uint64_t length, TokenPlace& place) {
+    LineReader reader(LineReader::CarriageReturns::Kept);
+    if (!reader.open(kPreparedText)) {
+        return false;
+    }
+    std::uint64_t seen = 0;
+    std::string_view line;
+    for (std::size_t number = 1; reader.readLine(line); ++number) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\0') {
+                return false;
+            }
+            if (hasClass(line[i], kWhiteSpace)) {
+                continue;
+            }
+            if (seen == before) {
+                place.line = number;
+                place.column = i;
+            }
+            if (++seen == before + length) {
+                place.length = place.line == number ? i + 1 - place.column : std::string::npos;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 Scanner::Scanner() : echo_(kEchoRoom) {}
@@ -113,7 +173,6 @@ bool Scanner::refill() {
     if (inputEnded_ || !input_) {
         return false;
     }
-    blockStart_ += inputEnd_;
     errno = 0;
     inputEnd_ = std::fread(inputBuffer_.data(), 1, inputBuffer_.size(), input_.get());
     inputPos_ = 0;
@@ -161,14 +220,11 @@ char Scanner::readCharAfterSkipping() {
         }
         if (c == '\n') {
             ++line_;
-            lineStart_ = blockStart_ + inputPos_;
         }
     }
 }
 
 inline void Scanner::advance() {
-    consumedEnd_ = blockStart_ + inputPos_;
-    consumedLine_ = line_;
     current_ = readChar();
     currentLine_ = line_;
 }
@@ -247,42 +303,42 @@ bool Scanner::flushEcho() {
 }
 
 TokenKind Scanner::nextToken() {
-    // The current character was the last one read, from this block and
-    // this line, unless the text has ended.
-    tokenStart_ = current_ == '\0' ? blockStart_ + inputPos_ : blockStart_ + inputPos_ - 1;
     tokenLine_ = currentLine_;
-    tokenColumn_ = static_cast<std::size_t>(tokenStart_ - std::min(lineStart_, tokenStart_));
     TokenKind result = TokenKind::FAILED;
     State state = startState(result);
     while (state != State::Accept && state != State::Failure) {
         state = step(state, result);
     }
-    tokenEnd_ = consumedEnd_;
-    tokenEndLine_ = consumedLine_;
     if (state == State::Failure) {
         // No line end: an unfinished string or identifier stays as an
         // unfinished last line of second.imd.
-        tokenKind_ = TokenKind::FAILED;
         return TokenKind::FAILED;
     }
     endEchoLine();
-    tokenKind_ = result;
     return result;
 }
 
-TokenPlace Scanner::tokenPlace() const {
+// Nothing of this is kept while scanning, which every character of the
+// text passes through: the files tell it again, and it is asked only once,
+// for the token at which a text is rejected.
+TokenPlace Scanner::tokenPlace(TokenKind kind) {
     TokenPlace place;
     place.line = tokenLine_;
-    place.column = tokenColumn_;
-    const bool consumed = tokenEnd_ > tokenStart_;
-    place.endOfText = tokenKind_ == TokenKind::END_OF_FILE ||
-                      (tokenKind_ == TokenKind::FAILED && consumed && current_ == '\0');
-    if (!consumed) {
-        place.length = (place.endOfText || current_ == '\0') ? 0 : 1;
-    } else if (tokenEndLine_ != tokenLine_) {
-        place.length = std::string::npos;
-    } else {
-        place.length = static_cast<std::size_t>(tokenEnd_ - tokenStart_);
+    if (kind == TokenKind::END_OF_FILE) {
+        place.endOfText = true;
+        return place;
+    }
+    EchoOfLastToken echo;
+    if (!flushEcho() || !readEchoOfLastToken(kind == TokenKind::FAILED, echo)) {
+        return place;
+    }
+    // A FAILED token either never began, at a character that begins no
+    // token, or was cut off by the end of the text.
+    place.endOfText = kind == TokenKind::FAILED && !echo.text.empty();
+    const std::uint64_t length = echo.text.empty() ? 1 : echo.text.size();
+    TokenPlace found = place;
+    if (locateInPreparedText(echo.before, length, found)) {
+        place = found;
     }
     return place;
 }

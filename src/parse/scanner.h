@@ -70,9 +70,10 @@ public:
     // write failed (reported).
     bool flushEcho();
 
-    // Where the last token returned stands. For a character that begins no
-    // token (FAILED, with nothing read) it is that one character.
-    TokenPlace tokenPlace() const;
+    // Where the last token returned, of kind `kind`, stands. For a character
+    // that begins no token (FAILED, with nothing read) it is that one
+    // character. Reads first.imd and second.imd again: for the rare case.
+    TokenPlace tokenPlace(TokenKind kind);
 
     // True once reading first.imd or writing second.imd has failed; the
     // failure has been reported and the tokens from then on mean nothing.
@@ -123,20 +124,7 @@ private:
     std::size_t line_ = 1;  // line of first.imd that reading has reached
     std::size_t currentLine_ = 1;
 
-    // Offsets in first.imd, kept for telling where a token stands: of the
-    // block in inputBuffer_, of the line that reading has reached, and just
-    // behind the last character consumed (with the line it is on).
-    std::uint64_t blockStart_ = 0;
-    std::uint64_t lineStart_ = 0;
-    std::uint64_t consumedEnd_ = 0;
-    std::size_t consumedLine_ = 1;
-    // The last token returned: its kind, where it begins and where it ends.
-    TokenKind tokenKind_ = TokenKind::END_OF_FILE;
-    std::uint64_t tokenStart_ = 0;
-    std::size_t tokenLine_ = 1;
-    std::size_t tokenColumn_ = 0;
-    std::uint64_t tokenEnd_ = 0;
-    std::size_t tokenEndLine_ = 1;
+    std::size_t tokenLine_ = 1;  // line of first.imd where the last token begins
 };
 
 }  // namespace vorn2shp

@@ -166,7 +166,7 @@ TEST(Parser, TellsWhereTheTokenThatDoesNotFitStands) {
         ASSERT_TRUE(parser.initialize());
         EXPECT_FALSE(parser.parse()) << c.text;
         ::testing::internal::GetCapturedStdout();
-        const TokenPlace place = parser.tokenPlace();
+        const TokenPlace place = parser.rejectedAt();
         SCOPED_TRACE(c.text.substr(0, 80));
         EXPECT_EQ(place.line, c.place.line);
         EXPECT_EQ(place.column, c.place.column);
