@@ -44,7 +44,7 @@ std::string stemKey(std::string_view stem, std::size_t suffixLength) {
 
 class UniqueNames {
 public:
-    explicit UniqueNames(bool utf8) : utf8_(utf8) {}
+    UniqueNames(bool utf8, std::size_t count) : utf8_(utf8) { taken_.reserve(count); }
 
     // The first name free for `wanted`: its first ten bytes, or else the
     // shortest suffix _1, _2, ... that makes it unique.
@@ -120,7 +120,7 @@ std::string wantedColumnName(const std::vector<std::string>& declared, std::size
 
 std::vector<std::string> columnNames(const std::vector<std::string>& declared,
                                      std::size_t columnCount, bool utf8) {
-    UniqueNames unique(utf8);
+    UniqueNames unique(utf8, columnCount);
     std::vector<std::string> names;
     names.reserve(columnCount);
     for (std::size_t q = 0; q < columnCount; ++q) {
