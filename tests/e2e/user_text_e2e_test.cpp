@@ -100,6 +100,19 @@ TEST(UserText, AttributeTextWithParenthesesNeverStopsTheRunUnannounced) {
     }
 }
 
+TEST(UserText, APairThatTheAttributeTextNeverClosesIsToldBeforeTheExportStops) {
+    TempDir dir;
+    const RunResult run = convert(dir, kTwoObjects, "Mill Pond,water\n(3,x\n");
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err,
+              "vorn2shp: object 2: its attribute text on line 2 of def.imd, \"(3,x\", begins like "
+              "a coordinate pair: the export reads it as coordinates, not as attribute values\n");
+    const std::string tail = "No closing right parenthesis: line 2. Input file is not valid";
+    ASSERT_GE(run.out.size(), tail.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail);
+    EXPECT_FALSE(fileExists(dir.file("out.shp")));
+}
+
 TEST(UserText, EveryFieldNameThatDbaseCannotKeepIsTold) {
     TempDir dir;
     const RunResult run = convert(dir, kTwoObjects, "a,b,c\nd,e,f\n",
