@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/console.h"
 
@@ -22,7 +23,10 @@ struct ExportOptions {
 
 // Returns 0 when every output file has been written and closed, 1 after a
 // fault whose messages have been printed (the fixed ones on `console`).
+// Side files of an earlier dataset at `outputBase` that this run does not
+// write are removed first, but never one of the run's `inputs`.
 int exportShapefile(const std::string& effPath, const std::string& outputBase,
-                    const ExportOptions& options, Console& console);
+                    const ExportOptions& options, Console& console,
+                    const std::vector<std::string>& inputs = {});
 
 }  // namespace vorn2shp

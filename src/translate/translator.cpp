@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/batch_feed.h"
+#include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "translate/eff_format.h"
@@ -70,6 +71,20 @@ bool fillTuples(TupleReader& reader, TupleBatch& batch) {
 
 std::string objectName(int id) { return "object " + std::to_string(id); }
 
+// The start of a long text, enough to recognise it by, cut between UTF-8
+// characters.
+std::string excerpt(const std::string& text) {
+    constexpr std::size_t kShown = 40;
+    if (text.size() <= kShown) {
+        return text;
+    }
+    std::size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return text.substr(0, cut) + "...";
+}
+
 std::string whyNoTriangle(TriangleFault fault, long rule) {
     const std::string ruleName = "rule " + std::to_string(rule);
     switch (fault) {
@@ -108,6 +123,7 @@ private:
     LineReader attributes_;
     bool attributesLeft_ = false;
     bool attributesWarned_ = false;
+    std::size_t attributeLine_ = 0;  // the number of the last line taken
     std::string attributeLookahead_;
     bool hasAttributeLookahead_ = false;
     OutputFile eff_;
@@ -232,6 +248,12 @@ void TranslationPass::closeObject() {
             (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : ""));
         return;
     }
+    if (isReadAsCoordinates(attributes)) {
+        warnAbout("its attribute text on line " + std::to_string(attributeLine_) + " of " +
+                  kAttributeFile + ", \"" + excerpt(attributes) +
+                  "\", begins like a coordinate pair: the export reads it as coordinates, "
+                  "not as attribute values");
+    }
     writeObjectLine(merged.rings, attributes);
 }
 
@@ -265,6 +287,7 @@ bool TranslationPass::readAttributeLine(std::string& text) {
     } else if (!attributes_.readLine(text)) {
         return false;
     }
+    ++attributeLine_;
     if (!text.empty()) {
         return true;
     }

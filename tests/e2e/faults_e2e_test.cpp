@@ -118,6 +118,38 @@ TEST(Faults, InputFilesWithoutReadPermission) {
     }
 }
 
+TEST(Faults, SideFileOfAnEarlierDatasetThatCannotBeRemoved) {
+    if (geteuid() == 0 && !fileExists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "needs setpriv to drop root";
+    }
+    TempDir dir;
+    const InputFiles files;
+    writeInputs(dir, files);
+    ASSERT_EQ(mkdir(dir.file("locked").c_str(), 0755), 0);
+    writeFile(dir.file("locked/out.qix"), "old index");
+    ASSERT_EQ(chmod(dir.file("locked").c_str(), 0555), 0);
+    const RunResult run = runUnprivileged(dir, {"map.txt", "locked/out"});
+    chmod(dir.file("locked").c_str(), 0755);
+    expectFailureNaming(run, "locked/out.qix");
+    EXPECT_EQ(run.err, "vorn2shp: cannot remove locked/out.qix: Permission denied\n");
+    EXPECT_EQ(readFile(dir.file("locked/out.qix")), "old index");
+    EXPECT_FALSE(fileExists(dir.file("locked/out.shp")));
+}
+
+TEST(Faults, AnInputNamedLikeASideFileIsNeverRemoved) {
+    TempDir dir;
+    writeFile(dir.file("map.prj"), kTuple);
+    writeFile(dir.file("map.def"), "Pond\n");
+    writeFile(dir.file("map.info"), "map\nMap(name).\n");
+    const RunResult run = runProgram(vorn2shpBinary(), {"map.prj", "map"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 0) << run.out;
+    EXPECT_EQ(run.err,
+              "vorn2shp: map.prj is left in place: it is an input of this run, though readers "
+              "take it for part of the new dataset\n");
+    EXPECT_EQ(readFile(dir.file("map.prj")), kTuple);
+    EXPECT_TRUE(fileExists(dir.file("map.shp")));
+}
+
 // A shapefile that does not fit on its disk: the output goes to a tmpfs of
 // 64 KiB, mounted in a private mount namespace so it vanishes with the run.
 TEST(Faults, DiskFullWhileTheShapefileIsWritten) {

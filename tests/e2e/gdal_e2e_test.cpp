@@ -183,5 +183,60 @@ TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
     }
 }
 
+// A window that cuts the new triangle (1000,1000), (1010,1000), (1010,1010)
+// without holding all of it: GDAL answers such a query from a .qix where
+// there is one, and a stale one answers with the old data.
+std::string featuresInWindow(const std::string& dir) {
+    const RunResult run = runProgram(
+        kOgrinfo, {"-q", "-spat", "1005", "-1008", "1020", "-1000", "out.shp", "out"}, dir);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    return run.out;
+}
+
+TEST_F(GdalReadsTheOutput, ARerunLeavesNoSideFileOfTheEarlierDataset) {
+    TempDir dir;
+    writeFile(dir.file("map.txt"), tupleText(1, {{0, 0}, {10, 0}, {10, 10}}));
+    writeFile(dir.file("map.def"), "old\n");
+    writeFile(dir.file("map.info"), "map\nMap(name).\n");
+    ASSERT_EQ(runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path()).exitStatus, 0);
+    // The earlier dataset got a spatial index, a projection and metadata.
+    runProgram(kOgrinfo, {"out.shp", "-sql", "CREATE SPATIAL INDEX ON out"}, dir.path());
+    ASSERT_TRUE(fileExists(dir.file("out.qix")));
+    ASSERT_TRUE(fileExists(dir.file("out.cpg")));
+    writeFile(dir.file("out.prj"),
+              "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
+              "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+              "UNIT[\"degree\",0.0174532925199433]]");
+    writeFile(dir.file("out.shp.xml"), "<metadata/>");
+    writeFile(dir.file("out.SBN"), "old");
+    writeFile(dir.file("out.txt"), "notes");
+
+    // The new data lies elsewhere, and its value is no UTF-8, so no code page is written.
+    writeFile(dir.file("map.txt"), tupleText(1, {{1000, 1000}, {1010, 1000}, {1010, 1010}}));
+    writeFile(dir.file("map.def"), "caf\xE9\n");
+    const RunResult run = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
+
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const std::string noCodePage =
+        "vorn2shp: out.dbf: the attribute text is not UTF-8, so no .cpg was written and readers "
+        "must guess its code page; name it with --encoding (for example --encoding ISO-8859-1)\n";
+    std::string removed = noCodePage;
+    for (const char* name : {"out.SBN", "out.cpg", "out.prj", "out.qix", "out.shp.xml"}) {
+        removed += "vorn2shp: removed " + std::string(name) +
+                   ", left by an earlier dataset at this output base\n";
+        EXPECT_FALSE(fileExists(dir.file(name))) << name;
+    }
+    EXPECT_EQ(run.err, removed);
+    EXPECT_EQ(readFile(dir.file("out.txt")), "notes");
+    const std::string listing = featuresInWindow(dir.path());
+    EXPECT_NE(listing.find("OGRFeature(out):0"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("name (String) = caf"), std::string::npos) << listing;
+
+    // Run again: the new dataset's own files are not stale.
+    const RunResult again = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
+    EXPECT_EQ(again.exitStatus, 0);
+    EXPECT_EQ(again.err, noCodePage);
+}
+
 }  // namespace
 }  // namespace vorn2shp::testing

@@ -248,6 +248,37 @@ TEST(Translator, KeepsALongAttributeLineWithItsOwnObject) {
     EXPECT_EQ(t.err, "");
 }
 
+TEST(Translator, WarnsWhereAnAttributeTextWouldBeReadBackAsCoordinates) {
+    std::string text;
+    for (int id = 1; id <= 6; ++id) {
+        const std::string rule = id == 2 ? "r(id, x, y) :- id = 2, 0x + 1y >= 1, 0x + 2y <= 8, "
+                                           "1x + 1y <= 6;"  // parallel: writes nothing
+                                         : "r(id, x, y) :- id = " + std::to_string(id) +
+                                               ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+        text += rule + "\n";
+    }
+    const std::string def = "(1,2)\r\n(5,6)\r\nLake (North),12\r\n,(3,4) north\r\n(3\r\n(12.";
+    const Translation t = translate(tokenLines(text), def);
+    EXPECT_TRUE(t.ok);
+    // The file keeps its form: each text follows its outline unchanged.
+    EXPECT_EQ(t.eff, kRoadOutline + "(1,2)\r\n" + kRoadOutline + "Lake (North),12\r\n" +
+                         kRoadOutline + ",(3,4) north\r\n" + kRoadOutline + "(3\r\n" +
+                         kRoadOutline + "(12.");
+    const std::string warning =
+        "\", begins like a coordinate pair: the export reads it as coordinates, not as attribute "
+        "values\n";
+    EXPECT_EQ(count(t.err, "\n"), 4u) << t.err;
+    EXPECT_NE(t.err.find("vorn2shp: object 1: its attribute text on line 1 of def.imd, \"(1,2)" +
+                         warning),
+              std::string::npos)
+        << t.err;
+    EXPECT_NE(t.err.find("vorn2shp: object 4: its attribute text on line 4 of def.imd, \",(3,4) "
+                         "north" +
+                         warning),
+              std::string::npos)
+        << t.err;
+}
+
 TEST(Translator, SurvivesASecondImdCutOffInTheMiddleOfATuple) {
     const std::string complete = "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
     const std::vector<std::string> cuts = {
