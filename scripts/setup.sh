@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a profile needs and are not yet there.
-#   setup.sh build   compiler, CMake, shapelib
+#   setup.sh build   compiler, CMake, shapelib, GEOS
 #   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang's fuzzer runtime
 #   setup.sh bench   the above build set and GNU time
 set -euo pipefail
 
 profile="${1:-build}"
-packages=(g++ cmake make pkg-config libshp-dev)
+packages=(g++ cmake make pkg-config libshp-dev libgeos-dev)
 case "$profile" in
   build) ;;
   test) packages+=(libgtest-dev gdal-bin sqlite3 clang libclang-rt-14-dev) ;;
