@@ -10,7 +10,8 @@
 # fastest of the runs' copies),
 # the time of each stage (taken from the transcript lines as they appear) and
 # a checksum of every output file. It then times the merge of one object of
-# 10,000 and of 100,000 triangles.
+# 10,000 and of 100,000 triangles, and the conversion of one object of 10,000
+# overlapping triangles, whose outline is their exact union.
 #
 # Every case's outputs are compared with bench/expected-checksums.txt, the
 # bytes the converter wrote before any speed work: MATCH or DIFFER per case.
@@ -152,6 +153,34 @@ bench_merge() {
   check_outputs "object-$triangles"
 }
 
+# One object of 10,000 triangles that each overlap their neighbours: its
+# outline is the exact union of the triangles. Prints the median wall time of
+# the whole conversion against the goal of half a second, and checks that the
+# object did take the union.
+bench_union() {
+  local triangles="$1"
+  local dir="$scratch/union-$triangles"
+  mkdir -p "$dir"
+  "$generator" "$dir/map" 1 42 "$triangles" overlapping 2>/dev/null
+  local walls=() translations=()
+  for ((i = 0; i < runs; i++)); do
+    convert_once "$dir/map.txt" "$scratch/stages.txt" 2>/dev/null
+    walls+=("$(cut -d' ' -f1 "$scratch/time.txt")")
+    translations+=("$(awk '/Parsing Done/ {p=$1} /Conversion Process Done/ {t=$1} END {printf "%.3f", t-p}' "$scratch/stages.txt")")
+  done
+  local wall translation
+  wall=$(printf '%s\n' "${walls[@]}" | median)
+  translation=$(printf '%s\n' "${translations[@]}" | median)
+  echo "== one object of $triangles overlapping triangles (exact union), median of $runs runs"
+  awk -v w="$wall" -v t="$translation" 'BEGIN {
+    printf "whole conversion %.2f s (goal: under 0.5 s), translation with the union %.3f s\n", w, t }'
+  if ! (cd "$scratch/run" && "$binary" "$dir/map.txt" out 2>&1 >/dev/null) |
+       grep -q 'the outline is the exact union of them'; then
+    echo "union-$triangles: the object did not take the union"
+    differing=1
+  fi
+}
+
 bench_size 100000
 bench_size 1000000
 bench_merge 10000
@@ -162,4 +191,5 @@ echo "== one object: translation with merge, median of $runs runs"
 awk -v s="$small" -v l="$large" 'BEGIN {
   printf "10,000 triangles %.3f s, 100,000 triangles %.3f s, ratio %.1f (10 is linear)\n",
          s, l, l / (s > 0 ? s : 0.001) }'
+bench_union 10000
 exit "$differing"

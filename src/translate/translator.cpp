@@ -257,8 +257,8 @@ std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
         return std::move(merged.rings);
     }
     warnAbout(what + "; the outline is the exact union of them" +
-              (outline.onGrid ? ", computed on the grid of the four decimals written, where "
-                                "rounding the union in full precision would leave it invalid"
+              (outline.onGrid ? ", computed on the grid of the four decimals written, as the "
+                                "union in full precision could not be written as a valid polygon"
                               : ""));
     if (!outline.fault.empty()) {
         warnAbout("the union of its triangles fails its check: " + outline.fault);

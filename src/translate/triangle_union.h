@@ -18,8 +18,9 @@ struct UnionOutline {
     // The rings in writing order, on the values their four decimals give;
     // empty when GEOS could not compute the union.
     std::vector<Ring> rings;
-    // True when the exact union, once rounded, would not have been a valid
-    // polygon, so the union was computed on the grid of the written values.
+    // True when the union in full precision could not be written as a valid
+    // polygon (rounded, it turned invalid, or GEOS could not compute it), so
+    // the union was computed on the grid of the written values.
     bool onGrid = false;
     // Why the rings fail the check that they form a valid polygon of the
     // union's area, or why there are none; empty when all is well.

@@ -255,8 +255,8 @@ TEST_F(GdalReadsTheOutput, EveryCountryOfARealMapIsValidAndCoversItsTriangles) {
     // The only warnings are those of the objects that take the union path.
     const std::regex unionWarning(
         "vorn2shp: object \\d+: its triangles overlap or do not meet edge to edge; the outline "
-        "is the exact union of them(, computed on the grid of the four decimals written, where "
-        "rounding the union in full precision would leave it invalid)?");
+        "is the exact union of them(, computed on the grid of the four decimals written, as the "
+        "union in full precision could not be written as a valid polygon)?");
     std::istringstream warnings(run.err);
     std::size_t unionPath = 0;
     for (std::string line; std::getline(warnings, line); ++unionPath) {

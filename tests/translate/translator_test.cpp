@@ -360,7 +360,8 @@ TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
               "outline is the exact union of them\n"
               "vorn2shp: object 2: its triangles overlap or do not meet edge to edge; the "
               "outline is the exact union of them, computed on the grid of the four decimals "
-              "written, where rounding the union in full precision would leave it invalid\n");
+              "written, as the union in full precision could not be written as a valid "
+              "polygon\n");
 }
 
 TEST(Translator, NeverWritesAnInfinityOrNaN) {
