@@ -27,16 +27,42 @@ constexpr double kHalfUnit = 0.5e-4;
 // How far the rings' area may differ from the union's, relative.
 constexpr double kAreaTolerance = 1e-9;
 
-std::vector<Triangle> trianglesWithArea(const std::vector<Triangle>& triangles) {
-    std::vector<Triangle> usable;
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+// GEOS computes a crossing from products of three coordinates, in
+// double-double arithmetic: beyond this magnitude they overflow, and below
+// its inverse they lose their bits, and the union comes out wrong without a
+// word. Values that small are 0 at four decimals; values that large are
+// beyond any map.
+constexpr double kLargestForGeos = 1e75;
+constexpr double kSmallestForGeos = 1e-75;
+
+double flushedTiny(double value) { return std::fabs(value) < kSmallestForGeos ? 0.0 : value; }
+
+Point flushedTiny(Point p) { return Point{flushedTiny(p.x), flushedTiny(p.y)}; }
+
+bool withinGeosRange(Point p) {
+    return std::fabs(p.x) <= kLargestForGeos && std::fabs(p.y) <= kLargestForGeos;
+}
+
+// The triangles that have an area, as GEOS is given them; false when a
+// corner lies beyond what GEOS computes.
+bool trianglesForGeos(const std::vector<Triangle>& triangles, std::vector<Triangle>& usable) {
     usable.reserve(triangles.size());
     for (const Triangle& t : triangles) {
-        const double turn = orientation(t.c12, t.c13, t.c23);
-        if (turn != 0.0 && std::isfinite(turn)) {
-            usable.push_back(t);
+        if (!withinGeosRange(t.c12) || !withinGeosRange(t.c13) || !withinGeosRange(t.c23)) {
+            return false;
+        }
+        const Triangle flushed{flushedTiny(t.c12), flushedTiny(t.c13), flushedTiny(t.c23)};
+        if (orientation(flushed.c12, flushed.c13, flushed.c23) != 0.0) {
+            usable.push_back(flushed);
         }
     }
-    return usable;
+    return true;
 }
 
 // The most that moving every point by up to half a unit per axis can change
@@ -52,12 +78,6 @@ double roundingAllowance(const std::vector<PolygonRings>& polygons) {
     }
     const double move = std::sqrt(2.0) * kHalfUnit;
     return move * unionrings::perimeter(polygons) + static_cast<double>(points) * move * move;
-}
-
-std::string areaText(double area) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.10g", area);
-    return text;
 }
 
 struct CharsDeleter {
@@ -110,8 +130,8 @@ CheckedUnion checkedUnion(geos::Context& context, const GEOSGeometry& shape, boo
     const double allowedWritten = allowed + (onGrid ? 0.0 : roundingAllowance(checked.written));
     if (checked.fault.empty() && (std::fabs(ringsArea - unionArea) > allowed ||
                                   std::fabs(writtenArea - unionArea) > allowedWritten)) {
-        checked.fault = "its rings cover an area of " + areaText(writtenArea) +
-                        ", the union of its triangles " + areaText(unionArea);
+        checked.fault = "its rings cover an area of " + numberText(writtenArea) +
+                        ", the union of its triangles " + numberText(unionArea);
     }
     return checked;
 }
@@ -124,7 +144,12 @@ TriangleUnion::~TriangleUnion() = default;
 
 UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles) {
     UnionOutline result;
-    const std::vector<Triangle> usable = trianglesWithArea(triangles);
+    std::vector<Triangle> usable;
+    if (!trianglesForGeos(triangles, usable)) {
+        result.fault = "a corner lies beyond " + numberText(kLargestForGeos) +
+                       ", where GEOS cannot compute it";
+        return result;
+    }
     if (usable.empty()) {
         result.fault = "none of its triangles has an area";
         return result;

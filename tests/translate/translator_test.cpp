@@ -364,6 +364,21 @@ TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
               "polygon\n");
 }
 
+TEST(Translator, KeepsTheMergesOutlineWhereTheUnionCannotBeTaken) {
+    // GEOS's crossings overflow beyond 1e75: the union is not taken there.
+    const std::string big = "1" + std::string(80, '0');
+    const std::string text =
+        "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 1y <= 4" + big.substr(1) + ", 1x + 0y >= 0;\n" +
+        "r(id,x,y) :- id = 1, 0x + 1y >= " + big + ", 1x + 1y <= 6" + big.substr(1) +
+        ", 1x + 0y >= " + big + ";\n";
+    const Translation t = translate(tokenLines(text), "far\r\n");
+    EXPECT_EQ(t.err,
+              "vorn2shp: object 1: its triangles overlap or do not meet edge to edge, and their "
+              "union could not be taken: a corner lies beyond 1e+75, where GEOS cannot compute "
+              "it; the outline follows them as far as it can\n");
+    EXPECT_EQ(count(t.eff, "("), 8u) << t.eff;  // each triangle a ring of its own
+}
+
 TEST(Translator, NeverWritesAnInfinityOrNaN) {
     const std::string underflowing(400, '0');
     const std::string zeros(300, '0');
