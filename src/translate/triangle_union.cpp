@@ -3,8 +3,8 @@
 // GEOS computes the union in doubles. Rounded to the four decimals written,
 // a valid union can still turn invalid (a sliver collapses, two rings come
 // to touch along a side), so the rounded rings are checked as they will be
-// written, and where they fail the union is computed again on the grid of
-// the written values, where GEOS's snap-rounding keeps it valid. Every
+// written, and where they fail the union is snap-rounded by GEOS onto the
+// grid of the written values, which keeps it valid. Every
 // result is checked, as GEOS's own coverage union checks its result: a
 // valid polygon whose area is the union's.
 #include "translate/triangle_union.h"
@@ -169,8 +169,12 @@ UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles) {
         checked.fault = "GEOS could not compute their union (" + context.takeError() + ")";
     }
     if (!checked.valid) {
-        const geos::Geometry grid(GEOSUnaryUnionPrec_r(context.handle(), input.get(), kGridSize),
-                                  geos::GeometryDeleter{context.handle()});
+        // Snap-rounding the union itself is far cheaper than taking the union
+        // of the rounded triangles; that is left for when GEOS had no union.
+        const geos::Geometry grid(
+            exact ? GEOSGeom_setPrecision_r(context.handle(), exact.get(), kGridSize, 0)
+                  : GEOSUnaryUnionPrec_r(context.handle(), input.get(), kGridSize),
+            geos::GeometryDeleter{context.handle()});
         if (grid) {
             checked = checkedUnion(context, *grid, true);
             result.onGrid = true;

@@ -20,7 +20,7 @@ struct UnionOutline {
     std::vector<Ring> rings;
     // True when the union in full precision could not be written as a valid
     // polygon (rounded, it turned invalid, or GEOS could not compute it), so
-    // the union was computed on the grid of the written values.
+    // the union was snap-rounded onto the grid of the written values.
     bool onGrid = false;
     // Why the rings fail the check that they form a valid polygon of the
     // union's area, or why there are none; empty when all is well.
