@@ -11,6 +11,7 @@
 // thread in the order the tuples come, as if there were only one.
 #include "translate/translator.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "common/text_file.h"
 #include "translate/eff_format.h"
 #include "translate/outline_merge.h"
+#include "translate/triangle_union.h"
 #include "translate/tuple_reader.h"
 
 namespace vorn2shp {
@@ -112,6 +114,9 @@ private:
     void take(const Tuple& tuple);
     void addTriangle(const Tuple& tuple);
     void closeObject();
+    std::vector<Ring> outlineOf(MergeResult& merged);
+    std::vector<Ring> unionOutline(MergeResult& merged);
+    void warnAboutDropped(const MergeResult& merged) const;
     bool nextAttributeText(std::string& text);
     bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
@@ -131,6 +136,8 @@ private:
     bool inObject_ = false;
     int objectId_ = 0;
     std::vector<Triangle> triangles_;
+    // Made at the first object that needs it: most maps never do.
+    std::unique_ptr<TriangleUnion> union_;
     std::size_t linesWritten_ = 0;
     std::string line_;
 };
@@ -231,18 +238,10 @@ void TranslationPass::closeObject() {
     inObject_ = false;
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
-    const MergeResult merged = mergeGroup(triangles_);
+    MergeResult merged = mergeGroup(triangles_);
+    const std::vector<Ring> rings = outlineOf(merged);
     triangles_.clear();
-    if (merged.droppedTriangles > 0) {
-        warnAbout(std::to_string(merged.droppedTriangles) +
-                  " triangle(s) smaller than the corner tolerance were left out");
-    }
-    if (!merged.edgeToEdge) {
-        warnAbout(
-            "its triangles do not meet edge to edge (they overlap, or a corner lies "
-            "on another triangle's side); the outline follows them as far as it can");
-    }
-    if (merged.rings.empty()) {
+    if (rings.empty()) {
         warnAbout(
             std::string("no tuple gives a usable triangle, so nothing was written for it") +
             (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : ""));
@@ -254,7 +253,46 @@ void TranslationPass::closeObject() {
                   "\", begins like a coordinate pair: the export reads it as coordinates, "
                   "not as attribute values");
     }
-    writeObjectLine(merged.rings, attributes);
+    writeObjectLine(rings, attributes);
+}
+
+// Triangles that tile the object edge to edge keep the merge's rings; any
+// others take the exact union of the triangles.
+std::vector<Ring> TranslationPass::outlineOf(MergeResult& merged) {
+    if (!merged.edgeToEdge) {
+        return unionOutline(merged);
+    }
+    warnAboutDropped(merged);
+    return std::move(merged.rings);
+}
+
+std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
+    if (!union_) {
+        union_ = std::make_unique<TriangleUnion>();
+    }
+    UnionOutline outline = union_->outline(triangles_);
+    const std::string what = "its triangles overlap or do not meet edge to edge";
+    if (outline.rings.empty()) {
+        warnAboutDropped(merged);
+        warnAbout(what + ", and their union could not be taken: " + outline.fault +
+                  "; the outline follows them as far as it can");
+        return std::move(merged.rings);
+    }
+    warnAbout(what + "; the outline is the exact union of them" +
+              (outline.onGrid ? ", computed on the grid of the four decimals written, as the "
+                                "union in full precision could not be written as a valid polygon"
+                              : ""));
+    if (!outline.fault.empty()) {
+        warnAbout("the union of its triangles fails its check: " + outline.fault);
+    }
+    return std::move(outline.rings);
+}
+
+void TranslationPass::warnAboutDropped(const MergeResult& merged) const {
+    if (merged.droppedTriangles > 0) {
+        warnAbout(std::to_string(merged.droppedTriangles) +
+                  " triangle(s) smaller than the corner tolerance were left out");
+    }
 }
 
 // The next line of def.imd; false when there is none. The empty line that
