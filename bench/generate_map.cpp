@@ -1,12 +1,15 @@
 // Writes a valid constraint file with its .def and .info for benchmarking:
 // objects tiled by triangles, deterministic for a given seed.
 //
-//   generate_map <base> <tuples> [seed] [largest]
+//   generate_map <base> <tuples> [seed] [largest] [overlapping]
 //
 // Most objects are small (a fan of 2 to 8 triangles over a convex polygon); a
 // few are large grids of 10,000 triangles or more. With `largest` given, the
 // file holds exactly one object of that many triangles (a grid), for timing
-// the merge of one big object.
+// the merge of one big object. With the word "overlapping" after it, every
+// triangle of that grid reaches a quarter unit past its square on all sides,
+// so it overlaps all its neighbours: the object's outline is then the union
+// of its triangles.
 //
 // Coordinates lie on a grid of 1/4 and every coefficient is printed exactly,
 // so neighbouring triangles compute their shared corners exactly.
@@ -103,18 +106,19 @@ long writeFan(MapWriter& out, long id, Point centre, int triangles, std::mt19937
     return triangles;
 }
 
-// A rectangle of columns x rows squares, each split into two triangles.
-long writeGrid(MapWriter& out, long id, Point origin, long triangles) {
+// A rectangle of columns x rows squares, each split into two triangles;
+// with `reach`, each triangle grown by that much past its square's sides.
+long writeGrid(MapWriter& out, long id, Point origin, long triangles, double reach = 0.0) {
     const long rows = std::max(1L, static_cast<long>(std::sqrt(static_cast<double>(triangles) / 16.0)));
     const long columns = std::max(1L, triangles / 2 / rows);
     const double step = 1.25;
     for (long r = 0; r < rows; ++r) {
         for (long c = 0; c < columns; ++c) {
-            const Point a{origin.x + static_cast<double>(c) * step,
-                          origin.y + static_cast<double>(r) * step};
-            const Point b{a.x + step, a.y};
-            const Point d{a.x, a.y + step};
-            const Point e{a.x + step, a.y + step};
+            const Point a{origin.x + static_cast<double>(c) * step - reach,
+                          origin.y + static_cast<double>(r) * step - reach};
+            const Point b{a.x + step + 2 * reach, a.y};
+            const Point d{a.x, a.y + step + 2 * reach};
+            const Point e{a.x + step + 2 * reach, a.y + step + 2 * reach};
             out.triangle(id, a, b, e);
             out.triangle(id, a, e, d);
         }
@@ -126,13 +130,16 @@ long writeGrid(MapWriter& out, long id, Point origin, long triangles) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: generate_map <base> <tuples> [seed] [largest]\n");
+        std::fprintf(stderr,
+                     "usage: generate_map <base> <tuples> [seed] [largest] [overlapping]\n");
         return 2;
     }
     const std::string base = argv[1];
     const long target = std::atol(argv[2]);
     const unsigned long seed = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1;
     const long single = argc > 4 ? std::atol(argv[4]) : 0;
+    // A quarter unit keeps every corner, and so every coefficient, exact.
+    const double reach = argc > 5 && std::string(argv[5]) == "overlapping" ? 0.25 : 0.0;
 
     FilePtr text(std::fopen((base + ".txt").c_str(), "w"));
     FilePtr def(std::fopen((base + ".def").c_str(), "w"));
@@ -157,7 +164,7 @@ int main(int argc, char** argv) {
                          snap(static_cast<double>(id / 1000) * 100.0)};
         long made = 0;
         if (single > 0) {
-            made = writeGrid(out, id, cell, single);
+            made = writeGrid(out, id, cell, single, reach);
         } else if (id % 20000 == 7 && target - out.tuples() > 20000) {
             made = writeGrid(out, id, cell, 10000 + static_cast<long>(random() % 5000));
         } else {

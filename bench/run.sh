@@ -10,7 +10,14 @@
 # fastest of the runs' copies),
 # the time of each stage (taken from the transcript lines as they appear) and
 # a checksum of every output file. It then times the merge of one object of
-# 10,000 and of 100,000 triangles.
+# 10,000 and of 100,000 triangles, and the conversion of one object of 10,000
+# overlapping triangles, whose outline is their exact union.
+#
+# Then it times one object whose .def line holds 100,000 and 1,000,000 values,
+# and a .info that declares 1,000,000 field names: each run ends at the
+# table limit (checked), and the time to get there must grow in proportion to
+# the line. time_column_names times the naming of 100,000 and 1,000,000
+# clashing columns.
 #
 # Every case's outputs are compared with bench/expected-checksums.txt, the
 # bytes the converter wrote before any speed work: MATCH or DIFFER per case.
@@ -35,7 +42,7 @@ if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
   echo "run.sh: $build is not a Release build" >&2
   exit 2
 fi
-cmake --build "$build" -j 2 --target vorn2shp generate_map check_number_text >/dev/null
+cmake --build "$build" -j 2 --target vorn2shp generate_map check_number_text time_column_names >/dev/null
 if ! "$build/bench/check_number_text"; then
   differing=1
 fi
@@ -153,6 +160,67 @@ bench_merge() {
   check_outputs "object-$triangles"
 }
 
+# One object with a .def line of `values` values, or (kind "info") a .info
+# declaring that many field names. The run stops at the table limit; its
+# median wall time goes to $scratch/wide-<kind>-<values>.txt.
+bench_wide() {
+  local values="$1" kind="$2"
+  local dir="$scratch/wide-$kind-$values"
+  mkdir -p "$dir"
+  echo 'w(id, x, y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6.' >"$dir/map.txt"
+  if [ "$kind" = def ]; then
+    seq -f 'v%.0f' 1 "$values" | paste -sd, >"$dir/map.def"
+    printf 'map\nMap(name).\n' >"$dir/map.info"
+  else
+    echo a >"$dir/map.def"
+    { echo map; printf 'Map('; seq -f 'n%.0f' 1 "$values" | paste -sd, | tr -d '\n'; echo ').'; } >"$dir/map.info"
+  fi
+  local walls=() status wall label="values on one .def line"
+  [ "$kind" = def ] || label="field names in the .info"
+  for ((i = 0; i < runs; i++)); do
+    rm -rf "$scratch/run" && mkdir "$scratch/run"
+    status=0
+    (cd "$scratch/run" && /usr/bin/time -f "%e" -o "$scratch/time.txt" \
+      "$binary" "$dir/map.txt" out >/dev/null 2>"$scratch/wide.err") || status=$?
+    walls+=("$(tail -1 "$scratch/time.txt")")
+  done
+  wall=$(printf '%s\n' "${walls[@]}" | median)
+  echo "$wall" >"$scratch/wide-$kind-$values.txt"
+  local verdict=MATCH
+  if [ "$status" -ne 1 ] || ! grep -q 'a dBASE table holds at most 1310 text columns' "$scratch/wide.err" ||
+    [ -e "$scratch/run/out.shp" ]; then
+    verdict=DIFFER
+    differing=1
+  fi
+  echo "$values $label: wall $wall s, table-limit stop $verdict"
+# One object of 10,000 triangles that each overlap their neighbours: its
+# outline is the exact union of the triangles. Prints the median wall time of
+# the whole conversion against the goal of half a second, and checks that the
+# object did take the union.
+bench_union() {
+  local triangles="$1"
+  local dir="$scratch/union-$triangles"
+  mkdir -p "$dir"
+  "$generator" "$dir/map" 1 42 "$triangles" overlapping 2>/dev/null
+  local walls=() translations=()
+  for ((i = 0; i < runs; i++)); do
+    convert_once "$dir/map.txt" "$scratch/stages.txt" 2>/dev/null
+    walls+=("$(cut -d' ' -f1 "$scratch/time.txt")")
+    translations+=("$(awk '/Parsing Done/ {p=$1} /Conversion Process Done/ {t=$1} END {printf "%.3f", t-p}' "$scratch/stages.txt")")
+  done
+  local wall translation
+  wall=$(printf '%s\n' "${walls[@]}" | median)
+  translation=$(printf '%s\n' "${translations[@]}" | median)
+  echo "== one object of $triangles overlapping triangles (exact union), median of $runs runs"
+  awk -v w="$wall" -v t="$translation" 'BEGIN {
+    printf "whole conversion %.2f s (goal: under 0.5 s), translation with the union %.3f s\n", w, t }'
+  if ! (cd "$scratch/run" && "$binary" "$dir/map.txt" out 2>&1 >/dev/null) |
+       grep -q 'the outline is the exact union of them'; then
+    echo "union-$triangles: the object did not take the union"
+    differing=1
+  fi
+}
+
 bench_size 100000
 bench_size 1000000
 bench_merge 10000
@@ -163,4 +231,12 @@ echo "== one object: translation with merge, median of $runs runs"
 awk -v s="$small" -v l="$large" 'BEGIN {
   printf "10,000 triangles %.3f s, 100,000 triangles %.3f s, ratio %.1f (10 is linear)\n",
          s, l, l / (s > 0 ? s : 0.001) }'
+echo "== wide attribute lines: median of $runs runs"
+bench_wide 100000 def
+bench_wide 1000000 def
+bench_wide 1000000 info
+awk -v s="$(cat "$scratch/wide-def-100000.txt")" -v l="$(cat "$scratch/wide-def-1000000.txt")" 'BEGIN {
+  printf "ratio 1,000,000 / 100,000 values %.1f (10 is linear)\n", l / (s > 0 ? s : 0.001) }'
+"$build/bench/time_column_names"
+bench_union 10000
 exit "$differing"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a profile needs and are not yet there.
-#   setup.sh build   compiler, CMake, shapelib
+#   setup.sh build   compiler, CMake, shapelib, GEOS
 #   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang with its
 #                    fuzzer runtime, man (the install test renders the manual page)
 #   setup.sh bench   the above build set and GNU time
@@ -8,7 +8,7 @@
 set -euo pipefail
 
 profile="${1:-build}"
-packages=(g++ cmake make pkg-config libshp-dev)
+packages=(g++ cmake make pkg-config libshp-dev libgeos-dev)
 case "$profile" in
   build) ;;
   test) packages+=(libgtest-dev gdal-bin clang libclang-rt-dev man-db) ;;

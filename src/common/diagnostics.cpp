@@ -19,6 +19,16 @@ void warn(std::string_view message) {
     std::fflush(stderr);
 }
 
+ConsoleHold::ConsoleHold() {
+    flockfile(stdout);
+    flockfile(stderr);
+}
+
+ConsoleHold::~ConsoleHold() {
+    funlockfile(stderr);
+    funlockfile(stdout);
+}
+
 std::string describeFileError(std::string_view path, int errorNumber) {
     std::string text(path);
     text += ": ";

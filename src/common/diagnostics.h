@@ -18,6 +18,17 @@ void printLine(std::string_view line);
 // Writes "vorn2shp: <message>" and a line feed to stderr.
 void warn(std::string_view message);
 
+// Holds stdout and stderr for the calling thread while it lives: what it
+// prints meanwhile stays together, and a thread that stops the run, which
+// takes both first, waits for it.
+class ConsoleHold {
+public:
+    ConsoleHold();
+    ~ConsoleHold();
+    ConsoleHold(const ConsoleHold&) = delete;
+    ConsoleHold& operator=(const ConsoleHold&) = delete;
+};
+
 // "<path>: <system error text>", for messages about a file that failed.
 std::string describeFileError(std::string_view path, int errorNumber);
 

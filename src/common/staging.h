@@ -35,8 +35,9 @@ public:
 
     // Runs `moveIntoPlace`, which moves the files out of `directory`, with
     // no stop in between, then removes the directory. Once it succeeds, a
-    // stop reports `shapesPath` as written. `moveIntoPlace` must print
-    // nothing: a stop holds the console while it waits for the registry.
+    // stop reports `shapesPath` as written. A stop holds the console while
+    // it waits for the registry, so a caller that prints about the commit
+    // holds the console (ConsoleHold) before it calls.
     bool commit(const std::string& directory, const std::string& shapesPath,
                 const std::function<bool()>& moveIntoPlace);
 

@@ -2,18 +2,34 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "common/console.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "directory_lock.h"
 #include "parse/parser.h"
+#include "parse/rejection_message.h"
 #include "prepare/input_preparer.h"
 #include "translate/translator.h"
 
 namespace vorn2shp {
 
 namespace {
+
+// The parse sees first.imd, which lacks the lines the preparation dropped:
+// the user is told the line of the constraint file itself. Should that file
+// no longer be readable, first.imd, whose lines all passed the same rule,
+// still tells the line.
+void reportRejection(const std::string& inputPath, const TokenPlace& place) {
+    for (const std::string& path : {inputPath, std::string("first.imd")}) {
+        if (const std::optional<SourceLine> line = findSourceLine(path, place.line)) {
+            warn(describeRejection(place, path, line->number, line->text));
+            return;
+        }
+    }
+}
 
 // A .prj holds one line of text; it is read whole, and copied as it stands.
 bool readWholeFile(const std::string& path, std::string& bytes) {
@@ -30,6 +46,16 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     }
     warn("cannot read " + describeFileError(path, errno != 0 ? errno : EIO));
     return false;
+}
+
+// The files the user handed in, which the export must never remove.
+std::vector<std::string> inputPathsOf(const ConversionSettings& settings) {
+    std::vector<std::string> inputs = {settings.inputPath, sideFileName(settings.inputPath, "def"),
+                                       sideFileName(settings.inputPath, "info")};
+    if (!settings.projectionPath.empty()) {
+        inputs.push_back(settings.projectionPath);
+    }
+    return inputs;
 }
 
 ExportOptions exportOptionsOf(const ConversionSettings& settings) {
@@ -63,14 +89,21 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
     if (!preparer.prepare(settings.inputPath, settings.outputBase, console)) {
         return ExitStatus::Failure;
     }
-    if (!parser.initialize() || !parser.parse(console)) {
+    if (!parser.initialize()) {
+        return ExitStatus::Failure;
+    }
+    if (!parser.parse(console)) {
+        // A read or write failure has been reported; a rejection not yet.
+        if (!parser.ioFailed()) {
+            reportRejection(settings.inputPath, parser.rejectedAt());
+        }
         return ExitStatus::Failure;
     }
     if (!translator.translate(console)) {
         return ExitStatus::Failure;
     }
-    if (exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console, staging) !=
-        0) {
+    if (exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console, staging,
+                        inputPathsOf(settings)) != 0) {
         return ExitStatus::Failure;
     }
     console.progress("");

@@ -58,7 +58,7 @@ void StopSignalWatcher::stop(int signal) noexcept {
     // The stages' threads go on until the process ends, and from here on a
     // fault they meet comes from the stop itself (their files are taken
     // away), so they may print nothing more. The console is taken before
-    // the registry: whoever holds the registry prints nothing.
+    // the registry, in the order a commit that prints takes them.
     flockfile(stdout);
     flockfile(stderr);
     const std::string& committed = staging_.discardAllAndHold();

@@ -23,9 +23,12 @@ const char* faultMessage(LineFault fault) {
     return "";
 }
 
-void noteValues(const RecordLine& record, EffSummary& summary) {
+void noteValues(const RecordLine& record, std::size_t lineNumber, EffSummary& summary) {
     ++summary.recordCount;
-    summary.largestValueCount = std::max(summary.largestValueCount, record.values.size());
+    if (record.values.size() > summary.largestValueCount || summary.largestValueLine == 0) {
+        summary.largestValueCount = record.values.size();
+        summary.largestValueLine = lineNumber;
+    }
     if (summary.valuesAreUtf8) {
         summary.valuesAreUtf8 =
             std::all_of(record.values.begin(), record.values.end(),
@@ -104,7 +107,7 @@ bool validateEffFile(LineReader& file, EffSummary& summary, Console& console) {
             console.failureText(": line " + std::to_string(lineNumber) + ". ");
             return false;
         }
-        noteValues(record, summary);
+        noteValues(record, lineNumber, summary);
         clearBuffer(line);
     }
     return file.error() == 0 && file.rewind();

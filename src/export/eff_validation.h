@@ -17,6 +17,7 @@ namespace vorn2shp {
 struct EffSummary {
     std::size_t recordCount = 0;        // non-empty lines
     std::size_t largestValueCount = 0;  // attribute values of the fullest line
+    std::size_t largestValueLine = 0;   // the number of the first such line
     bool valuesAreUtf8 = true;          // every value is valid UTF-8
 };
 

@@ -33,33 +33,53 @@ std::string caseKey(std::string_view name) {
     return key;
 }
 
+// The stem and the suffix's length: together they fix the names that
+// suffixes of that length give.
+std::string stemKey(std::string_view stem, std::size_t suffixLength) {
+    std::string key = caseKey(stem);
+    key += '\0';
+    key += std::to_string(suffixLength);
+    return key;
+}
+
 class UniqueNames {
 public:
-    explicit UniqueNames(bool utf8) : utf8_(utf8) {}
+    UniqueNames(bool utf8, std::size_t count) : utf8_(utf8) { taken_.reserve(count); }
 
+    // The first name free for `wanted`: its first ten bytes, or else the
+    // shortest suffix _1, _2, ... that makes it unique.
     std::string take(const std::string& wanted) {
-        const std::string name(cutToWidth(wanted, kColumnNameWidth, utf8_));
-        const std::string key = caseKey(name);
-        if (taken_.insert(key).second) {
+        std::string name(cutToWidth(wanted, kColumnNameWidth, utf8_));
+        if (taken_.insert(caseKey(name)).second) {
             return name;
         }
-        // Suffixes count on from the last one given for the same name, so a
-        // long run of clashing names costs no repeated search.
-        int& suffix = nextSuffix_[key];
+        // Each stem (the part before the suffix) counts on from the last
+        // suffix tried for it, by whichever name: every name before that is
+        // taken, so a long run of clashing names costs no repeated search.
+        int suffix = 1;
         for (;;) {
-            const std::string tail = "_" + std::to_string(++suffix);
+            const std::string tail = "_" + std::to_string(suffix);
             const std::size_t room = kColumnNameWidth - std::min(tail.size(), kColumnNameWidth);
             std::string candidate(cutToWidth(wanted, room, utf8_));
+            int& next = nextSuffix_[stemKey(candidate, tail.size())];
+            if (next > suffix) {
+                suffix = next;
+                continue;
+            }
+            next = suffix + 1;
             candidate += tail;
             if (taken_.insert(caseKey(candidate)).second) {
                 return candidate;
             }
+            ++suffix;
         }
     }
 
 private:
     bool utf8_;
     std::unordered_set<std::string> taken_;
+    // Keyed by the stem and the suffix's length, which together fix the
+    // names that suffixes of that length give.
     std::unordered_map<std::string, int> nextSuffix_;
 };
 
@@ -93,16 +113,35 @@ bool FieldNameList::load() {
     return error_ == 0;
 }
 
+std::string wantedColumnName(const std::vector<std::string>& declared, std::size_t q) {
+    const bool isDeclared = q < declared.size() && !declared[q].empty();
+    return isDeclared ? declared[q] : "FIELD" + std::to_string(q + 1);
+}
+
 std::vector<std::string> columnNames(const std::vector<std::string>& declared,
                                      std::size_t columnCount, bool utf8) {
-    UniqueNames unique(utf8);
+    UniqueNames unique(utf8, columnCount);
     std::vector<std::string> names;
     names.reserve(columnCount);
     for (std::size_t q = 0; q < columnCount; ++q) {
-        const bool isDeclared = q < declared.size() && !declared[q].empty();
-        names.push_back(unique.take(isDeclared ? declared[q] : "FIELD" + std::to_string(q + 1)));
+        names.push_back(unique.take(wantedColumnName(declared, q)));
     }
     return names;
+}
+
+std::string describeColumnRename(const std::string& wanted, const std::string& name, bool utf8) {
+    const std::string quotedName = "\"" + name + "\"";
+    const std::string change = "the field name \"" + wanted + "\" becomes " + quotedName;
+    const std::string_view cut = cutToWidth(wanted, kColumnNameWidth, utf8);
+    if (cut == name) {
+        return change + ": a dBASE column name holds at most " + std::to_string(kColumnNameWidth) +
+               " bytes";
+    }
+    if (cut == wanted) {
+        return change + ": an earlier column has the same name (letter case ignored)";
+    }
+    return change + ": an earlier column has the same first " + std::to_string(kColumnNameWidth) +
+           " bytes, \"" + std::string(cut) + "\" (letter case ignored)";
 }
 
 }  // namespace vorn2shp

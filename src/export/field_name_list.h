@@ -30,11 +30,20 @@ private:
 // dBASE keeps at most this many bytes of a column name.
 constexpr std::size_t kColumnNameWidth = 10;
 
-// The names of `columnCount` text columns. Column q takes declared name q, or
-// FIELD<q+1> where there is none (or it is empty). Every name is cut to the
-// width dBASE keeps; a name that would then agree with an earlier one, letter
-// case ignored, is cut shorter and takes the suffix _1, _2, ... instead.
+// The name that column q asks for: declared name q, or FIELD<q+1> where
+// there is none (or it is empty).
+std::string wantedColumnName(const std::vector<std::string>& declared, std::size_t q);
+
+// The names of `columnCount` text columns, each the one it asks for, cut to
+// the width dBASE keeps; a name that would then agree with an earlier one,
+// letter case ignored, is cut shorter and takes the suffix _1, _2, ...
+// instead. Costs time in proportion to the number of columns.
 std::vector<std::string> columnNames(const std::vector<std::string>& declared,
                                      std::size_t columnCount, bool utf8);
+
+// Why a column's name differs from the one it asked for, e.g. 'the field
+// name "population_b" becomes "populati_1": an earlier column has the same
+// first 10 bytes, "population" (letter case ignored)'.
+std::string describeColumnRename(const std::string& wanted, const std::string& name, bool utf8);
 
 }  // namespace vorn2shp

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/coordinate_items.h"
 #include "common/decimal_text.h"
 #include "eff_validation.h"
 
@@ -25,8 +26,6 @@ Parentheses parenthesesOf(std::string_view item) {
     }
     return Parentheses{opening, closing};
 }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -77,56 +76,7 @@ double coordinateValue(std::string_view item, std::string& scratch) {
     return std::strtod(scratch.c_str(), nullptr);
 }
 
-// Whether an item after the first pair starts another pair: "(" and a
-// number, nothing else. Anything else there is the first attribute value.
-// `parentheses` are the item's own. The blanks are taken out only when
-// there are any, which in what the translation writes there never are.
-bool opensAnotherPair(std::string_view item, Parentheses parentheses, std::string& scratch) {
-    const std::size_t first = item.find_first_not_of(' ');
-    if (first == std::string_view::npos || item[first] != '(' || parentheses.closing) {
-        return false;
-    }
-    const std::string_view number = item.substr(first + 1);
-    if (number.find(' ') == std::string_view::npos) {
-        return isDecimalNumber(number);
-    }
-    removeChars(number, " ", scratch);
-    return isDecimalNumber(scratch);
-}
-
 }  // namespace
-
-bool isDecimalNumber(std::string_view text) {
-    std::size_t i = 0;
-    const auto skipDigits = [&] {
-        const std::size_t from = i;
-        while (i < text.size() && isDigit(text[i])) {
-            ++i;
-        }
-        return i - from;
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        ++i;
-    }
-    std::size_t digits = skipDigits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        digits += skipDigits();
-    }
-    if (digits == 0) {
-        return false;
-    }
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            ++i;
-        }
-        if (skipDigits() == 0) {
-            return false;
-        }
-    }
-    return i == text.size();
-}
 
 std::string_view withoutTerminator(std::string_view value) {
     std::size_t end = value.size();
@@ -144,22 +94,27 @@ LineFault parseRecordLine(std::string_view line, RecordLine& record) {
     record.values.clear();
     splitItems(line, record.items);
     const std::vector<std::string_view>& items = record.items;
-    if (items.empty() || !parenthesesOf(items.front()).opening) {
+    const Parentheses first = items.empty() ? Parentheses{} : parenthesesOf(items.front());
+    if (!first.opening) {
         return LineFault::NoCoordinates;
     }
+    if (first.closing) {
+        return LineFault::ImproperCoordinate;
+    }
     // The first item must open a pair, whatever its number looks like; later
-    // pairs are recognised by their form.
+    // pairs are recognised by their form, which holds no ')'.
     std::size_t i = 0;
     while (i < items.size()) {
-        const Parentheses opening = parenthesesOf(items[i]);
-        if (i > 0 && !opensAnotherPair(items[i], opening, record.scratch)) {
+        if (i > 0 && !opensCoordinatePair(items[i], record.scratch)) {
             break;
         }
-        if (opening.closing) {
-            return LineFault::ImproperCoordinate;
-        }
         if (i + 1 == items.size()) {
-            return LineFault::UnclosedPair;
+            // A line needs one vertex; after it, a pair left open at the end
+            // adds none.
+            if (i == 0) {
+                return LineFault::UnclosedPair;
+            }
+            break;
         }
         const Parentheses closing = parenthesesOf(items[i + 1]);
         if (closing.opening && closing.closing) {

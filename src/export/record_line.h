@@ -5,7 +5,9 @@
 // pairs, each spread over two items: "(" and the x value, then the y value
 // and ")". The first item that does not continue that run starts the
 // attribute values, and every item after it is a value whatever it holds, so
-// an attribute text such as "Lake (North)" never changes the geometry.
+// an attribute text such as "Lake (North)" never changes the geometry. A
+// pair that the line's last item opens is never completed: that item is the
+// last value, so a text such as "(3" stays text.
 #pragma once
 
 #include <string>
@@ -46,9 +48,5 @@ void readVertices(RecordLine& record);
 // `value` without the record terminator: the "." or ";", and any blanks
 // after it, that ends the line's last value. "3.5" stays "3.5".
 std::string_view withoutTerminator(std::string_view value);
-
-// True for a plain decimal number: sign, digits with an optional fraction,
-// optional exponent, and nothing else.
-bool isDecimalNumber(std::string_view text);
 
 }  // namespace vorn2shp

@@ -10,6 +10,7 @@
 #include "shape_writer.h"
 #include "side_files.h"
 #include "staged_shapefile.h"
+#include "stale_side_files.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -29,16 +30,51 @@ std::vector<std::string> declaredFieldNames() {
     return list.names();
 }
 
+// A dBASE row holds at most 65,535 bytes: the deletion flag and the
+// columns. Its header, 32 bytes for each column and 33 more, has the same
+// limit, which binds only for columns narrower than these.
+constexpr std::size_t kMaxRowBytes = 65535;
+constexpr std::size_t kMaxColumns =
+    std::min((kMaxRowBytes - 1) / kValueWidth, (kMaxRowBytes - 33) / 32);
+
 // Every line's values go into as many columns as the fullest line needs,
 // and at least the declared ones. A table without columns cannot hold rows,
 // so a file of shapes without any value still gets one (blank) column.
+std::size_t columnCount(const std::vector<std::string>& declared, const EffSummary& summary) {
+    const std::size_t count = std::max(declared.size(), summary.largestValueCount);
+    return count == 0 && summary.recordCount > 0 ? 1 : count;
+}
+
+// Known before anything is created, so a table too wide for the format
+// fails the run before a single file is written.
+bool fitsOneTable(const std::vector<std::string>& declared, const EffSummary& summary,
+                  const std::string& effPath) {
+    if (columnCount(declared, summary) <= kMaxColumns) {
+        return true;
+    }
+    const std::string cause =
+        summary.largestValueCount > kMaxColumns
+            ? effPath + ": line " + std::to_string(summary.largestValueLine) + ": " +
+                  std::to_string(summary.largestValueCount) + " attribute values"
+            : std::string("DBF$$$.fld: ") + std::to_string(declared.size()) + " field names";
+    warn(cause + ", but a dBASE table holds at most " + std::to_string(kMaxColumns) +
+         " text columns of " + std::to_string(kValueWidth) + " bytes (" +
+         std::to_string(kMaxRowBytes) + " bytes a row); no output file was written");
+    return false;
+}
+
+// Every name that had to change is told, with what it became.
 std::vector<std::string> planColumns(const std::vector<std::string>& declared,
                                      const EffSummary& summary, bool utf8) {
-    std::size_t count = std::max(declared.size(), summary.largestValueCount);
-    if (count == 0 && summary.recordCount > 0) {
-        count = 1;
+    std::vector<std::string> names = columnNames(declared, columnCount(declared, summary), utf8);
+    for (std::size_t q = 0; q < names.size(); ++q) {
+        const std::string wanted = wantedColumnName(declared, q);
+        if (names[q] != wanted) {
+            warn("DBF$$$.fld: column " + std::to_string(q + 1) + ": " +
+                 describeColumnRename(wanted, names[q], utf8));
+        }
     }
-    return columnNames(declared, count, utf8);
+    return names;
 }
 
 bool namesAreUtf8(const std::vector<std::string>& names) {
@@ -123,22 +159,29 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
     return true;
 }
 
-// The new dataset replaces the earlier one whole. An earlier .cpg that the
-// new table has no code page for would misname its text, so it goes too.
-bool commitParts(StagedShapefile& staged, const std::vector<std::string_view>& sideParts) {
+// The new dataset replaces the earlier one whole. The side files of the
+// earlier one that the new set has no part for would be read with the new
+// data, so they go in the same commit, all or nothing; an input of the run
+// among them stays.
+bool commitParts(StagedShapefile& staged, const std::string& outputBase,
+                 const std::vector<std::string_view>& sideParts,
+                 const std::vector<std::string>& inputs) {
     std::vector<std::string_view> written{"shp", "shx", "dbf"};
     written.insert(written.end(), sideParts.begin(), sideParts.end());
-    std::vector<std::string_view> stale;
-    if (std::find(sideParts.begin(), sideParts.end(), "cpg") == sideParts.end()) {
-        stale.push_back("cpg");
+    std::vector<std::string> sidePaths;
+    for (const std::string_view part : sideParts) {
+        sidePaths.push_back(staged.finalPath(part));
     }
+    const std::vector<std::string> stale =
+        removableSideFiles(staleSideFiles(outputBase, sidePaths), inputs);
     return staged.commit(written, stale);
 }
 
 }  // namespace
 
 int exportShapefile(const std::string& effPath, const std::string& outputBase,
-                    const ExportOptions& options, Console& console, StagingRegistry& staging) {
+                    const ExportOptions& options, Console& console, StagingRegistry& staging,
+                    const std::vector<std::string>& inputs) {
     LineReader eff(LineReader::CarriageReturns::Kept);
     if (!eff.open(effPath)) {
         warn(describeFileError(effPath, eff.error()));
@@ -155,8 +198,14 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase,
     }
     const int shapeType = chooseShapeType(eff);
     const std::vector<std::string> declared = declaredFieldNames();
-
+    if (!fitsOneTable(declared, summary, effPath)) {
+        return kFailed;
+    }
     StagedShapefile staged(staging, outputBase);
+    const TableEncoding encoding = chooseTableEncoding(
+        options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared), staged.finalPath("dbf"));
+    const std::vector<std::string> columns = planColumns(declared, summary, encoding.utf8);
+
     // The monitor outlives both handles: closing them reports to it.
     WriteMonitor monitor;
     ShapefilePtr shp(nullptr, &SHPClose);
@@ -164,10 +213,7 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase,
     if (!createOutputs(staged, shapeType, monitor, shp, dbf, console)) {
         return kFailed;
     }
-    const TableEncoding encoding = chooseTableEncoding(
-        options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared), staged.finalPath("dbf"));
-    const ExportTarget target{shp.get(), dbf.get(), planColumns(declared, summary, encoding.utf8),
-                              encoding.utf8, &monitor};
+    const ExportTarget target{shp.get(), dbf.get(), columns, encoding.utf8, &monitor};
     if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return kFailed;
@@ -176,7 +222,7 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase,
         (!mayReplace(staged, "qix") || !writeSpatialIndex(staged.stagedPath("shp")))) {
         return kFailed;
     }
-    return commitParts(staged, sidePartsOf(encoding, options)) ? 0 : kFailed;
+    return commitParts(staged, outputBase, sidePartsOf(encoding, options), inputs) ? 0 : kFailed;
 }
 
 }  // namespace vorn2shp

@@ -8,26 +8,9 @@
 #include <cstdio>
 
 #include "common/diagnostics.h"
+#include "stale_side_files.h"
 
 namespace vorn2shp {
-
-namespace {
-
-// shapelib's own rule for the base name: an extension is cut from its last
-// component at the last dot, unless that dot is the base's first character.
-std::string_view withoutExtension(std::string_view base) {
-    for (std::size_t i = base.size(); i-- > 1;) {
-        if (base[i] == '/' || base[i] == '\\') {
-            break;
-        }
-        if (base[i] == '.') {
-            return base.substr(0, i);
-        }
-    }
-    return base;
-}
-
-}  // namespace
 
 // What puts one step of a commit back: the earlier file, kept under a second
 // name in the staging directory (`saved`), returns to `target`; a file that
@@ -36,11 +19,12 @@ struct StagedShapefile::Undo {
     std::string target;
     std::string saved;  // empty: no earlier file was kept
     bool existed = false;
+    bool stale = false;  // an earlier file taken away, not replaced
 };
 
 StagedShapefile::StagedShapefile(StagingRegistry& registry, const std::string& outputBase)
     : registry_(registry) {
-    const std::string_view stem = withoutExtension(outputBase);
+    const std::string stem = datasetBase(outputBase);
     const std::size_t slash = stem.rfind('/');
     const std::size_t leaf = slash == std::string_view::npos ? 0 : slash + 1;
     parent_ = stem.substr(0, leaf);
@@ -83,30 +67,40 @@ int StagedShapefile::replacementError(std::string_view extension) const {
 }
 
 bool StagedShapefile::commit(const std::vector<std::string_view>& written,
-                             const std::vector<std::string_view>& stale) {
-    // Nothing is printed while the registry is held: a stop takes the
-    // console before the registry, and must not wait for it.
+                             const std::vector<std::string>& stale) {
+    // The console is held from before the registry to the last message, in
+    // the order a stop takes them: a stop that comes meanwhile waits, and
+    // then finds the commit either not begun or done and told.
+    const ConsoleHold hold;
     std::string failure;
-    const bool committed = registry_.commit(directory_, finalPath("shp"),
-                                            [&] { return moveIntoPlace(written, stale, failure); });
+    std::vector<Undo> done;
+    const bool committed = registry_.commit(
+        directory_, finalPath("shp"), [&] { return moveIntoPlace(written, stale, done, failure); });
     directory_.clear();
     if (!committed) {
         warn(failure);
+        return false;
     }
-    return committed;
+    std::vector<std::string> takenAway;
+    for (const Undo& step : done) {
+        if (step.stale) {
+            takenAway.push_back(step.target);
+        }
+    }
+    reportRemovedSideFiles(takenAway);
+    return true;
 }
 
 bool StagedShapefile::moveIntoPlace(const std::vector<std::string_view>& written,
-                                    const std::vector<std::string_view>& stale,
+                                    const std::vector<std::string>& stale, std::vector<Undo>& done,
                                     std::string& failure) {
-    std::vector<Undo> done;
     done.reserve(written.size() + stale.size());
     bool moved = true;
     for (auto extension = written.begin(); moved && extension != written.end(); ++extension) {
         moved = *extension == "shp" || replace(*extension, done, failure);
     }
-    for (auto extension = stale.begin(); moved && extension != stale.end(); ++extension) {
-        moved = takeAway(*extension, done, failure);
+    for (auto path = stale.begin(); moved && path != stale.end(); ++path) {
+        moved = takeAway(*path, done, failure);
     }
     if (moved && std::find(written.begin(), written.end(), "shp") != written.end()) {
         moved = replace("shp", done, failure);
@@ -147,16 +141,21 @@ bool StagedShapefile::replace(std::string_view extension, std::vector<Undo>& don
     return true;
 }
 
-bool StagedShapefile::takeAway(std::string_view extension, std::vector<Undo>& done,
+bool StagedShapefile::takeAway(const std::string& path, std::vector<Undo>& done,
                                std::string& failure) {
-    Undo undo{finalPath(extension), stagedPath(extension) + ".previous", true};
+    // Kept in the staging directory under a name no staged file has, until
+    // the commit is complete.
+    Undo undo{path, directory_ + "/earlier-" + std::to_string(done.size()), true, true};
     struct stat status {};
     // Only a file is taken away: a directory of that name belongs to no dataset.
-    if (lstat(undo.target.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
+    if (lstat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
         return true;
     }
-    if (std::rename(undo.target.c_str(), undo.saved.c_str()) != 0) {
-        failure = describeFileError(undo.target, errno);
+    if (std::rename(path.c_str(), undo.saved.c_str()) != 0) {
+        if (errno == ENOENT) {
+            return true;
+        }
+        failure = "cannot remove " + describeFileError(path, errno);
         return false;
     }
     done.push_back(std::move(undo));

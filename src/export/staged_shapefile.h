@@ -39,20 +39,22 @@ public:
 
     // Moves the `written` files into place, replacing the earlier ones (the
     // .shp last, so a reader that finds the new .shp finds the whole set),
-    // and takes away the earlier `stale` files that the new set has no
-    // part for. All or nothing: after a failure, reported on stderr, every
-    // file is put back as it was.
+    // and takes away the `stale` files of the earlier dataset, paths beside
+    // the output that the new set has no part for, naming on stderr each
+    // that was there. All or nothing: after a failure, reported on stderr,
+    // every file is put back as it was.
     bool commit(const std::vector<std::string_view>& written,
-                const std::vector<std::string_view>& stale);
+                const std::vector<std::string>& stale);
 
 private:
     struct Undo;
 
     // Each sets `failure` to the message of what went wrong.
     bool moveIntoPlace(const std::vector<std::string_view>& written,
-                       const std::vector<std::string_view>& stale, std::string& failure);
+                       const std::vector<std::string>& stale, std::vector<Undo>& done,
+                       std::string& failure);
     bool replace(std::string_view extension, std::vector<Undo>& done, std::string& failure);
-    bool takeAway(std::string_view extension, std::vector<Undo>& done, std::string& failure);
+    bool takeAway(const std::string& path, std::vector<Undo>& done, std::string& failure);
 
     StagingRegistry& registry_;
     std::string parent_;  // "" or ending in '/'

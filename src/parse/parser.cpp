@@ -1,7 +1,5 @@
 #include "parser.h"
 
-#include <string>
-
 #include "common/diagnostics.h"
 
 namespace vorn2shp {
@@ -24,7 +22,6 @@ bool Parser::parse(Console& console) {
     }
     if (!valid) {
         console.failureLine("Invaild VORN File ");
-        reportRejection();
         return false;
     }
     console.progress("Parsing Done : Valid VORN File ...");
@@ -46,23 +43,6 @@ bool Parser::match(TokenKind kind) {
     }
     fetchToken();
     return true;
-}
-
-void Parser::reportRejection() const {
-    const std::string where = "first.imd:" + std::to_string(tokenLine()) + ": ";
-    switch (current_) {
-        case TokenKind::FAILED:
-            warn(where +
-                 "a character that begins no token, or a name or string that the "
-                 "end of the text cuts off");
-            break;
-        case TokenKind::END_OF_FILE:
-            warn(where + "unexpected end of the text");
-            break;
-        default:
-            warn(where + "unexpected " + tokenKindName(current_));
-            break;
-    }
 }
 
 bool Parser::program() { return ruleList() && match(TokenKind::END_OF_FILE); }

@@ -25,6 +25,9 @@ public:
     // second.imd is complete on disk when it returns, either way.
     bool parse(Console& console);
 
+    // After a rejection: where the token that does not fit stands.
+    TokenPlace rejectedAt() { return tokenPlace(current_); }
+
 private:
     TokenKind fetchToken();
     bool match(TokenKind kind);
@@ -42,8 +45,6 @@ private:
     bool constraintList();
     bool constraintListTail();
     bool constraint();
-
-    void reportRejection() const;
 
     TokenKind current_ = TokenKind::END_OF_FILE;
     std::uint64_t tokensFetched_ = 0;

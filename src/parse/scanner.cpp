@@ -1,6 +1,7 @@
 #include "scanner.h"
 
 #include <cerrno>
+#include <string_view>
 
 #include "common/diagnostics.h"
 
@@ -83,53 +84,67 @@ TokenKind singleCharacterKind(char c) {
     }
 }
 
-}  // namespace
+// What second.imd says of the token at which a text is rejected: its echo,
+// and how many characters the tokens before it echoed. Every character of
+// first.imd that is not white space is echoed as it is consumed, and the
+// token lines hold nothing else, so these count first.imd's characters.
+struct EchoOfLastToken {
+    std::uint64_t before = 0;
+    std::string text;
+};
 
-const char* tokenKindName(TokenKind kind) {
-    switch (kind) {
-        case TokenKind::FAILED:
-            return "FAILED";
-        case TokenKind::END_OF_FILE:
-            return "END_OF_FILE";
-        case TokenKind::COLON:
-            return "COLON";
-        case TokenKind::COLON_DASH:
-            return "COLON_DASH";
-        case TokenKind::COMMA:
-            return "COMMA";
-        case TokenKind::PERIOD:
-            return "PERIOD";
-        case TokenKind::OPEN_PARAN:
-            return "OPEN_PARAN";
-        case TokenKind::CLOSE_PARAN:
-            return "CLOSE_PARAN";
-        case TokenKind::LESS:
-            return "LESS";
-        case TokenKind::LESS_EQUAL:
-            return "LESS_EQUAL";
-        case TokenKind::GREATER:
-            return "GREATER";
-        case TokenKind::GREATER_EQUAL:
-            return "GREATER_EQUAL";
-        case TokenKind::EQUAL:
-            return "EQUAL";
-        case TokenKind::NOT:
-            return "NOT";
-        case TokenKind::DESCENDENT:
-            return "DESCENDENT";
-        case TokenKind::STRING:
-            return "STRING";
-        case TokenKind::IDENTIFIER:
-            return "IDENTIFIER";
-        case TokenKind::DASH:
-            return "DASH";
-        case TokenKind::PLUS:
-            return "PLUS";
-        case TokenKind::MINUS:
-            return "MINUS";
+// The last token is the last line of second.imd, or, when it FAILED, the
+// unfinished piece after it (empty for a character that begins no token).
+bool readEchoOfLastToken(bool failed, EchoOfLastToken& echo) {
+    LineReader reader;
+    if (!reader.open(kTokenFile)) {
+        return false;
     }
-    return "UNKNOWN";
+    std::string line;
+    std::string previous;
+    std::uint64_t total = 0;
+    while (reader.readLine(line)) {
+        total += line.size();
+        previous.swap(line);
+    }
+    // `previous` is now the piece after the last line end; `line` the line before it.
+    echo.text = failed ? previous : line;
+    echo.before = total - echo.text.size();
+    return reader.error() == 0;
 }
+
+// Where in first.imd the token stands that begins after `before` characters
+// that are not white space and takes `length` of them. False when first.imd
+// ends first.
+bool locateInPreparedText(std::uint64_t before, std::uint64_t length, TokenPlace& place) {
+    LineReader reader(LineReader::CarriageReturns::Kept);
+    if (!reader.open(kPreparedText)) {
+        return false;
+    }
+    std::uint64_t seen = 0;
+    std::string_view line;
+    for (std::size_t number = 1; reader.readLine(line); ++number) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\0') {
+                return false;
+            }
+            if (hasClass(line[i], kWhiteSpace)) {
+                continue;
+            }
+            if (seen == before) {
+                place.line = number;
+                place.column = i;
+            }
+            if (++seen == before + length) {
+                place.length = place.line == number ? i + 1 - place.column : std::string::npos;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 Scanner::Scanner() : echo_(kEchoRoom) {}
 
@@ -301,6 +316,31 @@ TokenKind Scanner::nextToken() {
     }
     endEchoLine();
     return result;
+}
+
+// Nothing of this is kept while scanning, which every character of the
+// text passes through: the files tell it again, and it is asked only once,
+// for the token at which a text is rejected.
+TokenPlace Scanner::tokenPlace(TokenKind kind) {
+    TokenPlace place;
+    place.line = tokenLine_;
+    if (kind == TokenKind::END_OF_FILE) {
+        place.endOfText = true;
+        return place;
+    }
+    EchoOfLastToken echo;
+    if (!flushEcho() || !readEchoOfLastToken(kind == TokenKind::FAILED, echo)) {
+        return place;
+    }
+    // A FAILED token either never began, at a character that begins no
+    // token, or was cut off by the end of the text.
+    place.endOfText = kind == TokenKind::FAILED && !echo.text.empty();
+    const std::uint64_t length = echo.text.empty() ? 1 : echo.text.size();
+    TokenPlace found = place;
+    if (locateInPreparedText(echo.before, length, found)) {
+        place = found;
+    }
+    return place;
 }
 
 Scanner::State Scanner::step(State state, TokenKind& result) {

@@ -39,8 +39,16 @@ enum class TokenKind : std::int32_t {
     MINUS = 31,
 };
 
-// The kind's name as the system spells it, e.g. "COLON_DASH".
-const char* tokenKindName(TokenKind kind);
+// Where a token stands in first.imd.
+struct TokenPlace {
+    std::size_t line = 1;    // the line it begins on, counted from 1
+    std::size_t column = 0;  // the byte it begins at within that line, from 0
+    // Its bytes on that line, white space inside it included: npos when it
+    // goes on past the line's end, 0 when nothing of it was read.
+    std::size_t length = 0;
+    // It is the end of the text, or a name or string that the end cut off.
+    bool endOfText = false;
+};
 
 class Scanner {
 public:
@@ -62,8 +70,10 @@ public:
     // write failed (reported).
     bool flushEcho();
 
-    // The line of first.imd on which the last token returned begins.
-    std::size_t tokenLine() const { return tokenLine_; }
+    // Where the last token returned, of kind `kind`, stands. For a character
+    // that begins no token (FAILED, with nothing read) it is that one
+    // character. Reads first.imd and second.imd again: for the rare case.
+    TokenPlace tokenPlace(TokenKind kind);
 
     // True once reading first.imd or writing second.imd has failed; the
     // failure has been reported and the tokens from then on mean nothing.
@@ -113,7 +123,8 @@ private:
     char current_ = '\0';   // the next unconsumed character; 0 at the end
     std::size_t line_ = 1;  // line of first.imd that reading has reached
     std::size_t currentLine_ = 1;
-    std::size_t tokenLine_ = 1;
+
+    std::size_t tokenLine_ = 1;  // line of first.imd where the last token begins
 };
 
 }  // namespace vorn2shp

@@ -192,6 +192,34 @@ std::string sideFileName(const std::string& inputPath, const std::string& extens
     return inputPath.substr(0, cut) + "." + extension;
 }
 
+// The same lines are dropped as when first.imd was written, so the kept
+// lines count its lines. A file that ends with a line feed reads as one
+// more, empty, line, which is not one of the file's own.
+std::optional<SourceLine> findSourceLine(const std::string& inputPath, std::size_t preparedLine) {
+    LineReader reader;
+    if (!reader.open(inputPath)) {
+        return std::nullopt;
+    }
+    std::string_view line;
+    SourceLine last;
+    std::size_t kept = 0;
+    bool lastIsEmpty = false;
+    while (reader.readLine(line)) {
+        ++last.number;
+        lastIsEmpty = line.empty();
+        if (keepsConstraintLine(line) && ++kept == preparedLine) {
+            return SourceLine{last.number, std::string(line)};
+        }
+    }
+    if (reader.error() != 0) {
+        return std::nullopt;
+    }
+    if (lastIsEmpty && last.number > 1) {
+        --last.number;
+    }
+    return last;
+}
+
 bool filterConstraintLine(std::string& line) {
     if (!keepsConstraintLine(line)) {
         return false;

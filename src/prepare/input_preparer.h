@@ -3,6 +3,8 @@
 // DBF$$$.fld, all in the working directory.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/console.h"
@@ -24,6 +26,18 @@ public:
 // last path component is cut at its first '.' (leading dots skipped) and the
 // extension appended, so maps.old/town.txt gives maps.old/town.def.
 std::string sideFileName(const std::string& inputPath, const std::string& extension);
+
+// A line of the constraint file: its number, counted from 1 as an editor
+// counts them, and its text.
+struct SourceLine {
+    std::size_t number = 0;
+    std::string text;
+};
+
+// The line of the constraint file at `inputPath` that became line
+// `preparedLine` of first.imd; for a number past the last one, the end of
+// the text, the file's last line. Nothing when the file cannot be read.
+std::optional<SourceLine> findSourceLine(const std::string& inputPath, std::size_t preparedLine);
 
 // Applies the line rules of first.imd to one line of the constraint file:
 // false for a line that is dropped (it holds a '%', or two or more '(');

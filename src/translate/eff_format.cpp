@@ -13,6 +13,9 @@ namespace {
 // integer digits, point and four decimals.
 constexpr std::size_t kShortFixedText = 24;
 
+// Counts of 1/10000 up to here are exact as doubles.
+constexpr std::uint64_t kExactUnits = std::uint64_t{1} << 53;
+
 // The number printf's "%.4f" rounds `value` to, as a count of 1/10000 and a
 // sign, for magnitudes below 2^48; false for anything larger, infinite or NaN.
 //
@@ -95,7 +98,30 @@ void appendFixed4(std::string& out, double value) {
     }
 }
 
+// The value that appendFixed4's text reads back as. Beyond 2^48 a double
+// is a multiple of 1/16, which four decimals write exactly.
+double writtenValue(double value) {
+    std::uint64_t units = 0;
+    bool negative = false;
+    if (!tenThousandths(value, units, negative)) {
+        return value;
+    }
+    if (units <= kExactUnits) {
+        // Both operands are exact and the division rounds the quotient
+        // correctly, just as reading its decimal text does.
+        const double magnitude = static_cast<double>(units) / 10000.0;
+        return negative ? -magnitude : magnitude;
+    }
+    std::string text;
+    appendUnits(text, units, negative);
+    double read = value;
+    std::from_chars(text.data(), text.data() + text.size(), read);
+    return read;
+}
+
 }  // namespace
+
+Point writtenPoint(Point p) { return Point{writtenValue(p.x), -writtenValue(-1.0 * p.y)}; }
 
 void appendEffPoint(std::string& out, Point p) {
     out += '(';

@@ -11,4 +11,8 @@ namespace vorn2shp {
 // the other way from the constraints' (0 is written "-0.0000").
 void appendEffPoint(std::string& out, Point p);
 
+// The point that appendEffPoint's text reads back as: each coordinate the
+// value its four decimals give. Written again, it gives the same text.
+Point writtenPoint(Point p);
+
 }  // namespace vorn2shp

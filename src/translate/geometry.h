@@ -24,6 +24,12 @@ struct Triangle {
 // A closed outline: the last point repeats the first.
 using Ring = std::vector<Point>;
 
+// One part of an outline: its outer ring and the holes inside it.
+struct PolygonRings {
+    Ring shell;
+    std::vector<Ring> holes;
+};
+
 // Twice the signed area of a, b, c: positive when they turn counter-clockwise.
 inline double orientation(Point a, Point b, Point c) {
     return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);

@@ -11,15 +11,18 @@
 // thread in the order the tuples come, as if there were only one.
 #include "translate/translator.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/batch_feed.h"
+#include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "translate/eff_format.h"
 #include "translate/outline_merge.h"
+#include "translate/triangle_union.h"
 #include "translate/tuple_reader.h"
 
 namespace vorn2shp {
@@ -70,6 +73,20 @@ bool fillTuples(TupleReader& reader, TupleBatch& batch) {
 
 std::string objectName(int id) { return "object " + std::to_string(id); }
 
+// The start of a long text, enough to recognise it by, cut between UTF-8
+// characters.
+std::string excerpt(const std::string& text) {
+    constexpr std::size_t kShown = 40;
+    if (text.size() <= kShown) {
+        return text;
+    }
+    std::size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return text.substr(0, cut) + "...";
+}
+
 std::string whyNoTriangle(TriangleFault fault, long rule) {
     const std::string ruleName = "rule " + std::to_string(rule);
     switch (fault) {
@@ -97,6 +114,9 @@ private:
     void take(const Tuple& tuple);
     void addTriangle(const Tuple& tuple);
     void closeObject();
+    std::vector<Ring> outlineOf(MergeResult& merged);
+    std::vector<Ring> unionOutline(MergeResult& merged);
+    void warnAboutDropped(const MergeResult& merged) const;
     bool nextAttributeText(std::string& text);
     bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
@@ -108,6 +128,7 @@ private:
     LineReader attributes_;
     bool attributesLeft_ = false;
     bool attributesWarned_ = false;
+    std::size_t attributeLine_ = 0;  // the number of the last line taken
     std::string attributeLookahead_;
     bool hasAttributeLookahead_ = false;
     OutputFile eff_;
@@ -115,6 +136,8 @@ private:
     bool inObject_ = false;
     int objectId_ = 0;
     std::vector<Triangle> triangles_;
+    // Made at the first object that needs it: most maps never do.
+    std::unique_ptr<TriangleUnion> union_;
     std::size_t linesWritten_ = 0;
     std::string line_;
 };
@@ -215,24 +238,61 @@ void TranslationPass::closeObject() {
     inObject_ = false;
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
-    const MergeResult merged = mergeGroup(triangles_);
+    MergeResult merged = mergeGroup(triangles_);
+    const std::vector<Ring> rings = outlineOf(merged);
     triangles_.clear();
-    if (merged.droppedTriangles > 0) {
-        warnAbout(std::to_string(merged.droppedTriangles) +
-                  " triangle(s) smaller than the corner tolerance were left out");
-    }
-    if (!merged.edgeToEdge) {
-        warnAbout(
-            "its triangles do not meet edge to edge (they overlap, or a corner lies "
-            "on another triangle's side); the outline follows them as far as it can");
-    }
-    if (merged.rings.empty()) {
+    if (rings.empty()) {
         warnAbout(
             std::string("no tuple gives a usable triangle, so nothing was written for it") +
             (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : ""));
         return;
     }
-    writeObjectLine(merged.rings, attributes);
+    if (isReadAsCoordinates(attributes)) {
+        warnAbout("its attribute text on line " + std::to_string(attributeLine_) + " of " +
+                  kAttributeFile + ", \"" + excerpt(attributes) +
+                  "\", begins like a coordinate pair: the export reads it as coordinates, "
+                  "not as attribute values");
+    }
+    writeObjectLine(rings, attributes);
+}
+
+// Triangles that tile the object edge to edge keep the merge's rings; any
+// others take the exact union of the triangles.
+std::vector<Ring> TranslationPass::outlineOf(MergeResult& merged) {
+    if (!merged.edgeToEdge) {
+        return unionOutline(merged);
+    }
+    warnAboutDropped(merged);
+    return std::move(merged.rings);
+}
+
+std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
+    if (!union_) {
+        union_ = std::make_unique<TriangleUnion>();
+    }
+    UnionOutline outline = union_->outline(triangles_);
+    const std::string what = "its triangles overlap or do not meet edge to edge";
+    if (outline.rings.empty()) {
+        warnAboutDropped(merged);
+        warnAbout(what + ", and their union could not be taken: " + outline.fault +
+                  "; the outline follows them as far as it can");
+        return std::move(merged.rings);
+    }
+    warnAbout(what + "; the outline is the exact union of them" +
+              (outline.onGrid ? ", computed on the grid of the four decimals written, as the "
+                                "union in full precision could not be written as a valid polygon"
+                              : ""));
+    if (!outline.fault.empty()) {
+        warnAbout("the union of its triangles fails its check: " + outline.fault);
+    }
+    return std::move(outline.rings);
+}
+
+void TranslationPass::warnAboutDropped(const MergeResult& merged) const {
+    if (merged.droppedTriangles > 0) {
+        warnAbout(std::to_string(merged.droppedTriangles) +
+                  " triangle(s) smaller than the corner tolerance were left out");
+    }
 }
 
 // The next line of def.imd; false when there is none. The empty line that
@@ -265,6 +325,7 @@ bool TranslationPass::readAttributeLine(std::string& text) {
     } else if (!attributes_.readLine(text)) {
         return false;
     }
+    ++attributeLine_;
     if (!text.empty()) {
         return true;
     }

@@ -97,7 +97,7 @@ TEST(DriverEndToEnd, ARejectedTextEndsTheRunWithStatusOne) {
               "town.info\n"
               "Parsing the VORN Format File ....\n"
               "Invaild VORN File \n");
-    EXPECT_EQ(run.err, "vorn2shp: first.imd:1: unexpected LESS\n");
+    EXPECT_EQ(run.err, "vorn2shp: town.txt:1: unexpected '<'\n");
     const auto files = filesIn(dir);
     for (const char* kept : {"first.imd", "def.imd", "DBF$$$.fld", "second.imd"}) {
         EXPECT_EQ(files.count(kept), 1u) << kept;

@@ -120,6 +120,54 @@ TEST(Faults, InputFilesWithoutReadPermission) {
     }
 }
 
+// The side files of the earlier dataset go in the same commit as the new
+// files: one that cannot be taken away (a file of another user in a shared
+// directory with the sticky bit) puts back the files already moved, so the
+// earlier dataset stays whole, side file included.
+TEST(Faults, SideFileOfAnEarlierDatasetThatCannotBeRemoved) {
+    if (geteuid() != 0 || !fileExists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "needs root and setpriv, to leave a file of another user";
+    }
+    TempDir dir;
+    const InputFiles files;
+    writeInputs(dir, files);
+    ASSERT_EQ(mkdir(dir.file("shared").c_str(), 0755), 0);
+    ASSERT_EQ(chmod(dir.file("shared").c_str(), 01777), 0);
+    const std::vector<std::string> earlier = {"out.shp", "out.shx", "out.dbf"};
+    for (const std::string& name : earlier) {
+        writeFile(dir.file("shared/" + name), "earlier " + name);
+        ASSERT_EQ(chown(dir.file("shared/" + name).c_str(), 65534, 65534), 0);
+    }
+    writeFile(dir.file("shared/out.qix"), "old index");  // root's
+    const RunResult run = runUnprivileged(dir, {"map.txt", "shared/out"});
+    expectFailureNaming(run, "shared/out.qix");
+    EXPECT_EQ(run.err, "vorn2shp: cannot remove shared/out.qix: Operation not permitted\n");
+    EXPECT_EQ(readFile(dir.file("shared/out.qix")), "old index");
+    for (const std::string& name : earlier) {
+        EXPECT_EQ(readFile(dir.file("shared/" + name)), "earlier " + name);
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("shared"))) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"out.dbf", "out.qix", "out.shp", "out.shx"}));
+}
+
+TEST(Faults, AnInputNamedLikeASideFileIsNeverRemoved) {
+    TempDir dir;
+    writeFile(dir.file("map.prj"), kTuple);
+    writeFile(dir.file("map.def"), "Pond\n");
+    writeFile(dir.file("map.info"), "map\nMap(name).\n");
+    const RunResult run = runProgram(vorn2shpBinary(), {"map.prj", "map"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 0) << run.out;
+    EXPECT_EQ(run.err,
+              "vorn2shp: map.prj is left in place: it is an input of this run, though readers "
+              "take it for part of the new dataset\n");
+    EXPECT_EQ(readFile(dir.file("map.prj")), kTuple);
+    EXPECT_TRUE(fileExists(dir.file("map.shp")));
+}
+
 // A shapefile that does not fit on its disk: the output goes to a tmpfs of
 // 64 KiB, mounted in a private mount namespace so it vanishes with the run;
 // what the run leaves there is copied out for the test to see. An earlier
@@ -144,7 +192,9 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     ASSERT_EQ(mkdir(dir.file("small").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(dir.file("earlier").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(dir.file("after").c_str(), 0755), 0);
-    const std::vector<std::string> earlier = {"out.shp", "out.shx", "out.dbf", "out.cpg"};
+    // Side files the new run does not write stay too: they go only with a commit.
+    const std::vector<std::string> earlier = {"out.PRJ", "out.cpg", "out.dbf",
+                                              "out.qix", "out.shp", "out.shx"};
     for (const std::string& name : earlier) {
         writeFile(dir.file("earlier/" + name), "earlier " + name);
     }
@@ -165,7 +215,7 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
         left.push_back(entry.path().filename().string());
     }
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"out.cpg", "out.dbf", "out.shp", "out.shx"}));
+    EXPECT_EQ(left, earlier);
     for (const std::string& name : earlier) {
         EXPECT_EQ(readFile(dir.file("after/" + name)), "earlier " + name);
     }

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <map>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,6 +109,16 @@ std::map<long, std::vector<Triangle>> islandsAndHoles() {
     return objects;
 }
 
+// Turns triangles.csv of `dir` into the shapefile "triangles" for GDAL's queries.
+bool loadTriangles(const std::string& dir) {
+    const RunResult load = runProgram(
+        kOgr2ogr, {"-f", "ESRI Shapefile", "triangles.shp", "triangles.csv", "-oo",
+                   "GEOM_POSSIBLE_NAMES=WKT", "-oo", "KEEP_GEOM_COLUMNS=NO"},
+        dir);
+    EXPECT_EQ(load.exitStatus, 0) << load.err;
+    return load.exitStatus == 0;
+}
+
 class GdalReadsTheOutput : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -159,11 +171,7 @@ TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
     const RunResult run = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
     ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
     EXPECT_EQ(run.err, "");
-    const RunResult load = runProgram(
-        kOgr2ogr, {"-f", "ESRI Shapefile", "triangles.shp", "triangles.csv", "-oo",
-                   "GEOM_POSSIBLE_NAMES=WKT", "-oo", "KEEP_GEOM_COLUMNS=NO"},
-        dir.path());
-    ASSERT_EQ(load.exitStatus, 0) << load.err;
+    ASSERT_TRUE(loadTriangles(dir.path()));
 
     // GDAL's own union of each object's triangles, compared with the polygon written.
     const std::string listing = ogrQuery(
@@ -181,6 +189,158 @@ TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
     for (const std::string& mismatch : mismatches) {
         EXPECT_LT(std::fabs(std::stod(mismatch)), 1e-9) << listing;
     }
+}
+
+// A window that cuts the new triangle (1000,1000), (1010,1000), (1010,1010)
+// without holding all of it: GDAL answers such a query from a .qix where
+// there is one, and a stale one answers with the old data.
+std::string featuresInWindow(const std::string& dir) {
+    const RunResult run = runProgram(
+        kOgrinfo, {"-q", "-spat", "1005", "-1008", "1020", "-1000", "out.shp", "out"}, dir);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    return run.out;
+}
+
+TEST_F(GdalReadsTheOutput, ARerunLeavesNoSideFileOfTheEarlierDataset) {
+    TempDir dir;
+    writeFile(dir.file("map.txt"), tupleText(1, {{0, 0}, {10, 0}, {10, 10}}));
+    writeFile(dir.file("map.def"), "old\n");
+    writeFile(dir.file("map.info"), "map\nMap(name).\n");
+    ASSERT_EQ(runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path()).exitStatus, 0);
+    // The earlier dataset got a spatial index, a projection and metadata.
+    runProgram(kOgrinfo, {"out.shp", "-sql", "CREATE SPATIAL INDEX ON out"}, dir.path());
+    ASSERT_TRUE(fileExists(dir.file("out.qix")));
+    ASSERT_TRUE(fileExists(dir.file("out.cpg")));
+    writeFile(dir.file("out.prj"),
+              "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
+              "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+              "UNIT[\"degree\",0.0174532925199433]]");
+    writeFile(dir.file("out.shp.xml"), "<metadata/>");
+    writeFile(dir.file("out.SBN"), "old");
+    writeFile(dir.file("out.txt"), "notes");
+
+    // The new data lies elsewhere, and its value is no UTF-8, so no code page is written.
+    writeFile(dir.file("map.txt"), tupleText(1, {{1000, 1000}, {1010, 1000}, {1010, 1010}}));
+    writeFile(dir.file("map.def"), "caf\xE9\n");
+    const RunResult run = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
+
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const std::string noCodePage =
+        "vorn2shp: out.dbf: the attribute text is not UTF-8, so no .cpg was written and readers "
+        "must guess its code page; name it with --encoding (for example --encoding ISO-8859-1)\n";
+    std::string removed = noCodePage;
+    for (const char* name : {"out.SBN", "out.cpg", "out.prj", "out.qix", "out.shp.xml"}) {
+        removed += "vorn2shp: removed " + std::string(name) +
+                   ", left by an earlier dataset at this output base\n";
+        EXPECT_FALSE(fileExists(dir.file(name))) << name;
+    }
+    EXPECT_EQ(run.err, removed);
+    EXPECT_EQ(readFile(dir.file("out.txt")), "notes");
+    const std::string listing = featuresInWindow(dir.path());
+    EXPECT_NE(listing.find("OGRFeature(out):0"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("name (String) = caf"), std::string::npos) << listing;
+
+    // Run again: the new dataset's own files are not stale.
+    const RunResult again = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
+    EXPECT_EQ(again.exitStatus, 0);
+    EXPECT_EQ(again.err, noCodePage);
+}
+
+// The world map fixture: Natural Earth's countries triangulated by earcut
+// (scripts/make_world_map.mjs). Where a country's rings touch or cross
+// themselves, its triangles overlap or meet corners in the middle of sides.
+const char* const kWorldMap = "/tests/e2e/world/countries_110m";
+
+__extension__ using Wide = __int128;
+
+struct Line {
+    Wide a;
+    Wide b;
+    Wide c;
+};
+
+// Where two of the fixture's lines meet: its corners are whole numbers.
+Point meet(const Line& p, const Line& q) {
+    const Wide x = (q.c * p.b - q.b * p.c) / (p.b * q.a - q.b * p.a);
+    const Line& by = p.b != 0 ? p : q;
+    return Point{static_cast<long>(x), static_cast<long>((by.c - by.a * x) / by.b)};
+}
+
+// The triangles of the fixture's tuples, each as a CSV row of its object id
+// and its WKT, computed here from the constraint text.
+std::string worldTriangles(const std::string& text, std::size_t& tuples) {
+    const std::regex tuple(R"(^country\(id, x, y\) :- id = (\d+), (.*)\.$)");
+    const std::regex constraint(R"((-?\d+)x ([+-]) (\d+)y (<=|>=) (-?\d+))");
+    std::string csv = "oid,WKT\n";
+    std::istringstream lines(text);
+    std::string line;
+    tuples = 0;
+    while (std::getline(lines, line)) {
+        std::smatch parts;
+        if (!std::regex_match(line, parts, tuple)) {
+            continue;
+        }
+        std::vector<Line> sides;
+        const std::string body = parts[2];
+        for (std::sregex_iterator it(body.begin(), body.end(), constraint), end; it != end; ++it) {
+            const std::smatch& m = *it;
+            sides.push_back(Line{std::stoll(m[1]), (m[2] == "-" ? -1 : 1) * Wide{std::stoll(m[3])},
+                                 std::stoll(m[5])});
+        }
+        EXPECT_EQ(sides.size(), 3u) << line;
+        if (sides.size() == 3) {
+            const Triangle t{meet(sides[0], sides[1]), meet(sides[0], sides[2]),
+                             meet(sides[1], sides[2])};
+            csv += std::string(parts[1]) + "," + wkt(t) + "\n";
+            ++tuples;
+        }
+    }
+    return csv;
+}
+
+TEST_F(GdalReadsTheOutput, EveryCountryOfARealMapIsValidAndCoversItsTriangles) {
+    TempDir dir;
+    const std::string base = sourceDir() + kWorldMap;
+    std::size_t tuples = 0;
+    writeFile(dir.file("triangles.csv"), worldTriangles(readFile(base + ".txt"), tuples));
+    EXPECT_GT(tuples, 9000u);
+    const RunResult run = runProgram(vorn2shpBinary(), {base + ".txt", "world"}, dir.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+
+    // The only warnings are those of the objects that take the union path.
+    const std::regex unionWarning(
+        "vorn2shp: object \\d+: its triangles overlap or do not meet edge to edge; the outline "
+        "is the exact union of them(, computed on the grid of the four decimals written, as the "
+        "union in full precision could not be written as a valid polygon)?");
+    std::istringstream warnings(run.err);
+    std::size_t unionPath = 0;
+    for (std::string line; std::getline(warnings, line); ++unionPath) {
+        EXPECT_TRUE(std::regex_match(line, unionWarning)) << line;
+    }
+    ASSERT_TRUE(loadTriangles(dir.path()));
+
+    // Every object writes one shape, so its id is its record number + 1.
+    const std::string listing = ogrQuery(
+        dir.path(),
+        "SELECT name, ST_IsValid(geometry) AS valid, "
+        "COALESCE(ST_Area(ST_SymDifference(geometry, (SELECT ST_Union(t.geometry) "
+        "FROM triangles t WHERE CAST(t.oid AS INTEGER) = world.ROWID + 1))), 0) "
+        "/ ST_Area(geometry) AS mismatch FROM world ORDER BY ROWID");
+    const std::vector<std::string> names = fieldValues(listing, "name");
+    const std::vector<std::string> valid = fieldValues(listing, "valid");
+    const std::vector<std::string> mismatch = fieldValues(listing, "mismatch");
+    ASSERT_EQ(names.size(), 177u) << listing;
+    ASSERT_EQ(valid.size(), names.size());
+    ASSERT_EQ(mismatch.size(), names.size());
+    std::size_t invalid = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        invalid += valid[i] == "1" ? 0 : 1;
+        EXPECT_EQ(valid[i], "1") << names[i];
+        EXPECT_LT(std::fabs(std::stod(mismatch[i])), 1e-9) << names[i];
+    }
+    EXPECT_GT(unionPath, 0u) << "the map no longer exercises the union";
+    std::cout << "world map: " << names.size() << " objects, " << unionPath
+              << " by the union of their triangles, " << invalid << " invalid\n";
 }
 
 }  // namespace

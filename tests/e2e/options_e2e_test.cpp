@@ -274,7 +274,7 @@ std::vector<OptionCase> optionCases() {
          1,
          nothing,
          exactly("vorn2shp: Invaild VORN File \n"
-                 "vorn2shp: first.imd:1: unexpected LESS\n"),
+                 "vorn2shp: bad.txt:1: unexpected '<'\n"),
          {"first.imd", "def.imd", "DBF$$$.fld", "second.imd"}},
         {"-q: a failed export gives its message on stderr, as one line",
          {"-q", "town.txt", "nodir/out"},

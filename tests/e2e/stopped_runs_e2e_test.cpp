@@ -80,8 +80,9 @@ Files datasetIn(const Files& files) {
 const Files& earlierDataset() {
     static const Files files = [] {
         Files earlier;
-        for (const char* name :
-             {"out.shp", "out.shx", "out.dbf", "out.cpg", "out.prj", "out.qix"}) {
+        // The run writes no .sbn and no .shp.xml: they go with the rest.
+        for (const char* name : {"out.shp", "out.shx", "out.dbf", "out.cpg", "out.prj", "out.qix",
+                                 "out.sbn", "out.shp.xml"}) {
             earlier[name] = std::string("earlier ") + name;
         }
         return earlier;
@@ -165,6 +166,11 @@ std::unique_ptr<TempDir> StoppedRuns::inputs_;
 std::chrono::milliseconds StoppedRuns::wholeRun_{0};
 Files StoppedRuns::newDataset_;
 
+// What a run that committed says of the earlier dataset's side files it took away.
+constexpr const char* kRemovedSideFiles =
+    "vorn2shp: removed out.sbn, left by an earlier dataset at this output base\n"
+    "vorn2shp: removed out.shp.xml, left by an earlier dataset at this output base\n";
+
 std::string stopLine(int signal, bool written) {
     const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
     return written ? "vorn2shp: stopped by " + name + " after out.shp was written whole\n"
@@ -213,11 +219,11 @@ TEST_F(StoppedRuns, LeaveTheEarlierDatasetOrTheWholeNewOneAndNothingElse) {
         if (run.exitStatus == 0) {
             EXPECT_NE(point.phase, Phase::BeforeTheExport);
             EXPECT_FALSE(earlier);
-            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run.err, kRemovedSideFiles);
             continue;
         }
         EXPECT_EQ(run.exitStatus, 128 + point.signal);
-        EXPECT_EQ(run.err, stopLine(point.signal, !earlier));
+        EXPECT_EQ(run.err, (earlier ? "" : kRemovedSideFiles) + stopLine(point.signal, !earlier));
         EXPECT_EQ(run.out, "");
         if (point.phase == Phase::InTheExport && earlier) {
             ++stoppedInTheExport;

@@ -40,6 +40,17 @@ const NamingCase kNamingCases[] = {
      3,
      false,
      {"abcdefgh_1", "abcdefghij", "abcdefgh_2"}},
+    {"different names that share the stem before the suffix",
+     {"abcdefghXX", "abcdefghXX", "abcdefghYY", "abcdefghYY"},
+     4,
+     false,
+     {"abcdefghXX", "abcdefgh_1", "abcdefghYY", "abcdefgh_2"}},
+    {"a two-digit suffix leaves less of the name",
+     Names(11, "abcdefghijk"),
+     11,
+     false,
+     {"abcdefghij", "abcdefgh_1", "abcdefgh_2", "abcdefgh_3", "abcdefgh_4", "abcdefgh_5",
+      "abcdefgh_6", "abcdefgh_7", "abcdefgh_8", "abcdefgh_9", "abcdefg_10"}},
     {"UTF-8 names cut between characters", {"aaaaaaaaa\xC3\xB1"}, 1, true, {"aaaaaaaaa"}},
     {"other names cut at ten bytes", {"aaaaaaaaa\xF1x"}, 1, false, {"aaaaaaaaa\xF1"}},
 };
@@ -83,6 +94,12 @@ TEST_F(ExportTableColumnsTest, TableHasOneColumnPerNameAndPerValuePosition) {
         run("(0,0),a,b\r\n(1,1),c,d,e,f", "population_a, Population_b , kind\r\n");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(columns(), (Names{"population", "Populati_1", "kind", "FIELD4"}));
+    EXPECT_EQ(result.err,
+              "vorn2shp: DBF$$$.fld: column 1: the field name \"population_a\" becomes "
+              "\"population\": a dBASE column name holds at most 10 bytes\n"
+              "vorn2shp: DBF$$$.fld: column 2: the field name \"Population_b\" becomes "
+              "\"Populati_1\": an earlier column has the same first 10 bytes, \"Population\" "
+              "(letter case ignored)\n");
     EXPECT_EQ(rows(), (std::vector<Names>{{"a", "b", "", ""}, {"c", "d", "e", "f"}}));
 }
 
@@ -94,6 +111,64 @@ TEST_F(ExportTableColumnsTest, MissingFieldListGivesGeneratedNamesAndAWarning) {
               "vorn2shp: DBF$$$.fld: No such file or directory; the columns take generated "
               "names\n");
     EXPECT_EQ(columns(), (Names{"FIELD1", "FIELD2"}));
+}
+
+TEST_F(ExportTableColumnsTest, EveryChangedNameIsToldWithWhatItBecame) {
+    const ExportRun result = run("(0,0),a,b,c,d", "name, Name, FIELD4\r\n");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(columns(), (Names{"name", "Name_1", "FIELD4", "FIELD4_1"}));
+    EXPECT_EQ(result.err,
+              "vorn2shp: DBF$$$.fld: column 2: the field name \"Name\" becomes \"Name_1\": an "
+              "earlier column has the same name (letter case ignored)\n"
+              "vorn2shp: DBF$$$.fld: column 4: the field name \"FIELD4\" becomes \"FIELD4_1\": an "
+              "earlier column has the same name (letter case ignored)\n");
+}
+
+// 1,310 text columns of 50 bytes and the deletion flag fill a dBASE row of
+// at most 65,535 bytes.
+std::string valuesLine(std::size_t count) {
+    std::string line = "(0,0)";
+    for (std::size_t i = 0; i < count; ++i) {
+        line += ",v";
+    }
+    return line;
+}
+
+TEST_F(ExportTableColumnsTest, ATableTooWideForDbaseFailsBeforeAnyFileIsCreated) {
+    std::string manyNames = "a0";
+    for (int i = 1; i < 1311; ++i) {
+        manyNames += ",a" + std::to_string(i);
+    }
+    const struct {
+        const char* caption;
+        std::string eff;
+        std::string fieldList;
+        std::string err;
+    } cases[] = {
+        {"one line with too many values", "(1,1),a\r\n" + valuesLine(1311), "name",
+         "vorn2shp: output.eff.imd: line 2: 1311 attribute values, but a dBASE table holds at "
+         "most 1310 text columns of 50 bytes (65535 bytes a row); no output file was written\n"},
+        {"too many declared names", "(1,1),a", manyNames,
+         "vorn2shp: DBF$$$.fld: 1311 field names, but a dBASE table holds at most 1310 text "
+         "columns of 50 bytes (65535 bytes a row); no output file was written\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        const ExportRun result = run(c.eff, c.fieldList);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, c.err);
+        for (const char* file : {"out.shp", "out.shx", "out.dbf", "out.cpg"}) {
+            EXPECT_FALSE(fileExists(file)) << file;
+        }
+    }
+}
+
+TEST_F(ExportTableColumnsTest, TheWidestTableDbaseAllowsIsWritten) {
+    const ExportRun result = run(valuesLine(1310), "name");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(columns().size(), 1310u);
+    EXPECT_EQ(rows().at(0).at(1309), "v");
 }
 
 }  // namespace

@@ -42,8 +42,9 @@ const LineCase kLineCases[] = {
     {"value inside a pair", "(1,oak,2)", "No closing right parenthesis"},
     {"opening item after an opening item", "(1,(2,3)", "No closing right parenthesis"},
     {"later pair broken by a value", "(1,2),(3,oak", "No closing right parenthesis"},
-    {"now: a pair left open at the end, its x would be lost", "(1,2),(3",
-     "No closing right parenthesis"},
+    {"a pair left open by the last item is its last value", "(1,2),(3", nullptr},
+    {"a pair left open after a value is a value", "(1,2),oak,(3", nullptr},
+    {"a pair broken by an open one", "(1,2),(3,(4", "No closing right parenthesis"},
     {"first pair left open", "(1", "No closing right parenthesis"},
 };
 

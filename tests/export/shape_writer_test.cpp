@@ -124,6 +124,19 @@ TEST_F(ExportShapesTest, ParenthesesInValuesNeverChangeTheGeometry) {
     EXPECT_EQ(rows(), (Rows{{"Lake (North)", "(3", "4)"}}));
 }
 
+TEST_F(ExportShapesTest, APairLeftOpenAtTheEndAddsNoVertexAndStaysText) {
+    const ExportRun result =
+        run("(0,0),(0,1),(1,1),(0,0),(3\r\n(0,0),(0,1),(1,1),(0,0),(12.", "name");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(shapeType(), SHPT_POLYGON);
+    for (const auto& shape : shapes()) {
+        ASSERT_EQ(shape.size(), 1u);
+        EXPECT_EQ(shape[0].size(), 4u);
+    }
+    EXPECT_EQ(rows(), (Rows{{"(3"}, {"(12"}}));
+}
+
 TEST_F(ExportShapesTest, LongValuesAreCutToFiftyBytesBetweenCharacters) {
     const std::string sixty(60, 'v');
     const std::string utf8 = std::string(49, 'a') + "\xC3\xB1" + "b";  // ñ across byte 50

@@ -96,9 +96,15 @@ TEST_F(StagedShapefileCommit, ReplacesTheEarlierFilesWhole) {
     writeFile("elsewhere.shx", "a file the user linked to");
     ASSERT_EQ(unlink("out.shx"), 0);
     ASSERT_EQ(symlink("elsewhere.shx", "out.shx"), 0);
+    writeFile("out.QIX", "earlier index");
     stage({"shp", "shx", "dbf", "prj"});
 
-    ASSERT_TRUE(shapefile_.commit({"shp", "shx", "dbf", "prj"}, {"cpg", "qix"}));
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(shapefile_.commit({"shp", "shx", "dbf", "prj"}, {"out.cpg", "out.QIX", "out.qix"}));
+    // Only what was there is named as taken away.
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "vorn2shp: removed out.cpg, left by an earlier dataset at this output base\n"
+              "vorn2shp: removed out.QIX, left by an earlier dataset at this output base\n");
 
     EXPECT_EQ(namesUnder("."),
               (std::set<std::string>{"elsewhere.shx", "out.dbf", "out.prj", "out.shp", "out.shx"}));
@@ -116,6 +122,7 @@ TEST_F(StagedShapefileCommit, ReplacesTheEarlierFilesWhole) {
 
 TEST_F(StagedShapefileCommit, PutsEverythingBackWhenAFileCannotBeMoved) {
     writeFile("elsewhere.shx", "earlier out.shx");
+    writeFile("out.qix", "earlier out.qix");
     ASSERT_EQ(unlink("out.shx"), 0);
     ASSERT_EQ(symlink("elsewhere.shx", "out.shx"), 0);
     stage({"shp", "shx", "dbf", "prj"});
@@ -125,13 +132,14 @@ TEST_F(StagedShapefileCommit, PutsEverythingBackWhenAFileCannotBeMoved) {
     writeFile("out.shp/keep", "");
 
     ::testing::internal::CaptureStderr();
-    const bool committed = shapefile_.commit({"shp", "shx", "dbf", "prj"}, {"cpg"});
+    const bool committed = shapefile_.commit({"shp", "shx", "dbf", "prj"}, {"out.cpg", "out.qix"});
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "vorn2shp: out.shp: Is a directory\n");
 
     EXPECT_FALSE(committed);
-    EXPECT_EQ(namesUnder("."), (std::set<std::string>{"elsewhere.shx", "out.cpg", "out.dbf",
-                                                      "out.shp", "out.shp/keep", "out.shx"}));
-    for (const char* name : {"out.shx", "out.dbf", "out.cpg"}) {
+    EXPECT_EQ(namesUnder("."),
+              (std::set<std::string>{"elsewhere.shx", "out.cpg", "out.dbf", "out.qix", "out.shp",
+                                     "out.shp/keep", "out.shx"}));
+    for (const char* name : {"out.shx", "out.dbf", "out.cpg", "out.qix"}) {
         EXPECT_EQ(readFile(name), std::string("earlier ") + name);
     }
     EXPECT_EQ(std::filesystem::read_symlink("out.shx"), "elsewhere.shx");

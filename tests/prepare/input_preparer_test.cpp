@@ -108,6 +108,30 @@ TEST(SideFileName, CutsTheLastPathComponentAtItsFirstDot) {
     EXPECT_EQ(sideFileName("maps.old/town.txt", "info"), "maps.old/town.info");
 }
 
+TEST(FindSourceLine, CountsTheLinesThatFirstImdLacks) {
+    ScopedWorkDir dir;
+    struct Case {
+        std::string file;
+        std::size_t preparedLine;
+        std::size_t number;
+        std::string text;
+    };
+    const std::string town = "% note\r\nr(x) :-\n\nq(a) :- b(c).\nid = 1.\n% last\n";
+    const std::vector<Case> cases = {
+        {town, 1, 2, "r(x) :-"}, {town, 2, 3, ""},
+        {town, 3, 5, "id = 1."}, {town, 5, 6, ""},  // the end of the text: the file's last line
+        {"a\nb", 3, 2, ""},      {"", 1, 1, ""},
+    };
+    for (const Case& c : cases) {
+        writeFile("town.txt", c.file);
+        const std::optional<SourceLine> line = findSourceLine("town.txt", c.preparedLine);
+        ASSERT_TRUE(line.has_value());
+        EXPECT_EQ(line->number, c.number) << c.file << " " << c.preparedLine;
+        EXPECT_EQ(line->text, c.text) << c.file << " " << c.preparedLine;
+    }
+    EXPECT_FALSE(findSourceLine("missing.txt", 1).has_value());
+}
+
 TEST(InputPreparer, WritesTheThreeFilesWithCrLfLineEnds) {
     ScopedWorkDir dir;
     writeTown(

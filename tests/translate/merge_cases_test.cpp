@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <numeric>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,8 +17,11 @@
 namespace vorn2shp {
 namespace {
 
+using testing::cornerAt;
+using testing::describe;
 using testing::firstMeeting;
 using testing::isClosed;
+using testing::ordersOf;
 using testing::repeatsACorner;
 using testing::sameCycle;
 using testing::shoelaceArea;
@@ -44,45 +45,21 @@ Point readPoint(std::istringstream& in) {
     return p;
 }
 
-Ring readRing(const std::string& text) {
-    Ring ring;
-    std::istringstream items(text);
-    std::string item;
-    while (std::getline(items, item, ',')) {
-        std::istringstream in(item);
-        ring.push_back(readPoint(in));
-    }
-    return ring;
-}
-
 std::vector<MergeCase> loadCases() {
-    const std::string text =
-        testing::readFile(testing::sourceDir() + "/tests/translate/merge_cases.txt");
     std::vector<MergeCase> cases;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        line = line.substr(0, line.find('#'));
-        std::istringstream in(line);
-        std::string word;
-        if (!(in >> word)) {
-            continue;
-        }
-        std::string rest;
-        std::getline(in, rest);
-        std::istringstream values(rest);
+    const auto onLine = [&cases](const std::string& word, std::istringstream& values) {
         if (word == "case") {
             cases.emplace_back();
-            cases.back().caption = rest.substr(rest.find_first_not_of(' '));
+            std::getline(values >> std::ws, cases.back().caption);
         } else if (word == "tri") {
             const Point a = readPoint(values);
             const Point b = readPoint(values);
             const Point c = readPoint(values);
             cases.back().triangles.push_back(Triangle{a, b, c});
         } else if (word == "ring") {
-            cases.back().rings.push_back(readRing(rest));
+            cases.back().rings.push_back(testing::readRing(values));
         } else if (word == "tiling") {
-            cases.back().tiling = rest.find("yes") != std::string::npos;
+            cases.back().tiling = values.str().find("yes") != std::string::npos;
         } else if (word == "dropped") {
             values >> cases.back().dropped;
         } else if (word == "area-within") {
@@ -90,16 +67,11 @@ std::vector<MergeCase> loadCases() {
         } else if (word == "orders") {
             cases.back().everyOrder = true;
         } else if (word != "end") {
-            ADD_FAILURE() << "unknown line in merge_cases.txt: " << line;
+            ADD_FAILURE() << "unknown line in merge_cases.txt: " << values.str();
         }
-    }
+    };
+    testing::readCaseLines(testing::sourceDir() + "/tests/translate/merge_cases.txt", onLine);
     return cases;
-}
-
-// Corner k % 3 (12, 13, 23) of triangle k / 3.
-Point cornerAt(const std::vector<Triangle>& triangles, std::size_t k) {
-    const Triangle& t = triangles.at(k / 3);
-    return k % 3 == 0 ? t.c12 : (k % 3 == 1 ? t.c13 : t.c23);
 }
 
 bool passes(const Ring& ring, Point p) {
@@ -149,17 +121,6 @@ void expectSoundOutline(const std::vector<Triangle>& triangles, const MergeResul
     }
 }
 
-std::string describe(const std::vector<Ring>& rings) {
-    std::ostringstream out;
-    for (const Ring& ring : rings) {
-        out << "\n  ring";
-        for (const Point& p : ring) {
-            out << " (" << p.x << "," << p.y << ")";
-        }
-    }
-    return out.str();
-}
-
 TEST(MergeCases, GiveTheirRingsFlagsAndSoundOutlines) {
     const std::vector<MergeCase> cases = loadCases();
     ASSERT_GE(cases.size(), 20u);
@@ -181,26 +142,6 @@ TEST(MergeCases, GiveTheirRingsFlagsAndSoundOutlines) {
     }
 }
 
-// Every order of the triangles, or a fixed sample of orders for the larger
-// cases: the same rings, each turning as the seed says.
-std::vector<std::vector<std::size_t>> ordersOf(std::size_t count) {
-    std::vector<std::size_t> order(count);
-    std::iota(order.begin(), order.end(), 0);
-    std::vector<std::vector<std::size_t>> orders;
-    if (count <= 6) {
-        do {
-            orders.push_back(order);
-        } while (std::next_permutation(order.begin(), order.end()));
-        return orders;
-    }
-    std::mt19937 random(20240611);
-    for (int i = 0; i < 1500; ++i) {
-        std::shuffle(order.begin(), order.end(), random);
-        orders.push_back(order);
-    }
-    return orders;
-}
-
 void expectSameRings(const MergeCase& c, const std::vector<Triangle>& triangles,
                      const MergeResult& result, const std::string& what) {
     ASSERT_EQ(result.rings.size(), c.rings.size()) << what << describe(result.rings);
@@ -220,7 +161,10 @@ TEST(MergeCases, EveryOrderOfTheTrianglesGivesTheSameRings) {
         if (!c.everyOrder) {
             continue;
         }
-        for (const std::vector<std::size_t>& order : ordersOf(c.triangles.size())) {
+        // Every order of the triangles, or a fixed sample of orders for the
+        // larger cases: the same rings, each turning as the seed says.
+        for (const std::vector<std::size_t>& order :
+             ordersOf(c.triangles.size(), 6, 1500, 20240611)) {
             std::vector<Triangle> triangles;
             std::string what = c.caption + ", order";
             for (const std::size_t i : order) {

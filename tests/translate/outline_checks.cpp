@@ -1,8 +1,14 @@
 #include "outline_checks.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
+#include <numeric>
+#include <random>
+#include <sstream>
 
 namespace vorn2shp::testing {
 
@@ -123,6 +129,68 @@ std::size_t firstMeeting(const std::vector<Triangle>& triangles, const Ring& rin
         }
     }
     return SIZE_MAX;
+}
+
+Point cornerAt(const std::vector<Triangle>& triangles, std::size_t k) {
+    const Triangle& t = triangles.at(k / 3);
+    return k % 3 == 0 ? t.c12 : (k % 3 == 1 ? t.c13 : t.c23);
+}
+
+std::vector<std::vector<std::size_t>> ordersOf(std::size_t count, std::size_t allUpTo, int samples,
+                                               unsigned seed) {
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<std::vector<std::size_t>> orders;
+    if (count <= allUpTo) {
+        do {
+            orders.push_back(order);
+        } while (std::next_permutation(order.begin(), order.end()));
+        return orders;
+    }
+    std::mt19937 random(seed);
+    for (int i = 0; i < samples; ++i) {
+        std::shuffle(order.begin(), order.end(), random);
+        orders.push_back(order);
+    }
+    return orders;
+}
+
+void readCaseLines(
+    const std::string& path,
+    const std::function<void(const std::string& word, std::istringstream& rest)>& onLine) {
+    std::ifstream file(path);
+    EXPECT_TRUE(file.is_open()) << path;
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream in(line.substr(0, line.find('#')));
+        std::string word;
+        if (in >> word) {
+            onLine(word, in);
+        }
+    }
+}
+
+Ring readRing(std::istringstream& text) {
+    Ring ring;
+    std::string item;
+    while (std::getline(text, item, ',')) {
+        std::istringstream in(item);
+        Point p;
+        in >> p.x >> p.y;
+        ring.push_back(p);
+    }
+    return ring;
+}
+
+std::string describe(const std::vector<Ring>& rings) {
+    std::ostringstream out;
+    for (const Ring& ring : rings) {
+        out << "\n  ring";
+        for (const Point& p : ring) {
+            out << " (" << p.x << "," << p.y << ")";
+        }
+    }
+    return out.str();
 }
 
 }  // namespace vorn2shp::testing

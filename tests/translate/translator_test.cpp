@@ -248,6 +248,37 @@ TEST(Translator, KeepsALongAttributeLineWithItsOwnObject) {
     EXPECT_EQ(t.err, "");
 }
 
+TEST(Translator, WarnsWhereAnAttributeTextWouldBeReadBackAsCoordinates) {
+    std::string text;
+    for (int id = 1; id <= 6; ++id) {
+        const std::string rule = id == 2 ? "r(id, x, y) :- id = 2, 0x + 1y >= 1, 0x + 2y <= 8, "
+                                           "1x + 1y <= 6;"  // parallel: writes nothing
+                                         : "r(id, x, y) :- id = " + std::to_string(id) +
+                                               ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
+        text += rule + "\n";
+    }
+    const std::string def = "(1,2)\r\n(5,6)\r\nLake (North),12\r\n,(3,4) north\r\n(3\r\n(12.";
+    const Translation t = translate(tokenLines(text), def);
+    EXPECT_TRUE(t.ok);
+    // The file keeps its form: each text follows its outline unchanged.
+    EXPECT_EQ(t.eff, kRoadOutline + "(1,2)\r\n" + kRoadOutline + "Lake (North),12\r\n" +
+                         kRoadOutline + ",(3,4) north\r\n" + kRoadOutline + "(3\r\n" +
+                         kRoadOutline + "(12.");
+    const std::string warning =
+        "\", begins like a coordinate pair: the export reads it as coordinates, not as attribute "
+        "values\n";
+    EXPECT_EQ(count(t.err, "\n"), 4u) << t.err;
+    EXPECT_NE(t.err.find("vorn2shp: object 1: its attribute text on line 1 of def.imd, \"(1,2)" +
+                         warning),
+              std::string::npos)
+        << t.err;
+    EXPECT_NE(t.err.find("vorn2shp: object 4: its attribute text on line 4 of def.imd, \",(3,4) "
+                         "north" +
+                         warning),
+              std::string::npos)
+        << t.err;
+}
+
 TEST(Translator, SurvivesASecondImdCutOffInTheMiddleOfATuple) {
     const std::string complete = "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
     const std::vector<std::string> cuts = {
@@ -333,8 +364,51 @@ TEST(Translator, TreatsIdZeroAndUnreadableIdsAsOrdinaryIds) {
     const Translation t = translate(tokenLines(text), "zero\r\nfive\r\n");
     // "abc" reads as 0, so the first two tuples are one object.
     EXPECT_EQ(t.eff, kRoadOutline + "zero\r\n" + kRoadOutline + "five");
-    EXPECT_NE(t.err.find("object 0: its triangles do not meet edge to edge"), std::string::npos)
-        << t.err;
+    // The same triangle twice: its union is the triangle, written as one.
+    EXPECT_EQ(t.err,
+              "vorn2shp: object 0: its triangles overlap or do not meet edge to edge; the "
+              "outline is the exact union of them\n");
+}
+
+TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
+    const std::string text =
+        // (0,0), (4,0), (0,4) turning clockwise from corner 12 (4,0); then
+        // (1,1), (5,1), (1,5) over its corner.
+        "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 1y <= 4, 1x + 0y >= 0;\n"
+        "r(id,x,y) :- id = 1, 0x + 1y >= 1, 1x + 1y <= 6, 1x + 0y >= 1;\n"
+        // Two triangles 0.00003 apart, one with a triangle inside: rounded,
+        // their sides x = 2 and x = 2.00003 would lie on each other.
+        "r(id,x,y) :- id = 2, 0x + 1y >= 0, 1x + 0y <= 2, 1x - 1y >= 0;\n"
+        "r(id,x,y) :- id = 2, 0x + 1y >= 0.1, 1x + 0y <= 1.5, 0.9x - 1y >= 0.35;\n"
+        "r(id,x,y) :- id = 2, 0x + 1y >= 0, 1x + 0y >= 2.00003, 1x + 1y <= 4;\n";
+    const Translation t = translate(tokenLines(text), "one\r\ntwo\r\n");
+    EXPECT_EQ(t.eff,
+              "(4.0000,-0.0000),(0.0000,-0.0000),(0.0000,-4.0000),(1.0000,-3.0000),"
+              "(1.0000,-5.0000),(5.0000,-1.0000),(3.0000,-1.0000),(4.0000,-0.0000),one\r\n"
+              "(2.0000,-0.0000),(0.0000,-0.0000),(2.0000,-2.0000),(4.0000,-0.0000),"
+              "(2.0000,-0.0000),two");
+    EXPECT_EQ(t.err,
+              "vorn2shp: object 1: its triangles overlap or do not meet edge to edge; the "
+              "outline is the exact union of them\n"
+              "vorn2shp: object 2: its triangles overlap or do not meet edge to edge; the "
+              "outline is the exact union of them, computed on the grid of the four decimals "
+              "written, as the union in full precision could not be written as a valid "
+              "polygon\n");
+}
+
+TEST(Translator, KeepsTheMergesOutlineWhereTheUnionCannotBeTaken) {
+    // GEOS's crossings overflow beyond 1e75: the union is not taken there.
+    const std::string big = "1" + std::string(80, '0');
+    const std::string text =
+        "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 1y <= 4" + big.substr(1) + ", 1x + 0y >= 0;\n" +
+        "r(id,x,y) :- id = 1, 0x + 1y >= " + big + ", 1x + 1y <= 6" + big.substr(1) +
+        ", 1x + 0y >= " + big + ";\n";
+    const Translation t = translate(tokenLines(text), "far\r\n");
+    EXPECT_EQ(t.err,
+              "vorn2shp: object 1: its triangles overlap or do not meet edge to edge, and their "
+              "union could not be taken: a corner lies beyond 1e+75, where GEOS cannot compute "
+              "it; the outline follows them as far as it can\n");
+    EXPECT_EQ(count(t.eff, "("), 8u) << t.eff;  // each triangle a ring of its own
 }
 
 TEST(Translator, NeverWritesAnInfinityOrNaN) {

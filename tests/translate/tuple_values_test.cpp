@@ -184,5 +184,31 @@ TEST(EffFormat, WritesFourDecimalsWithYNegated) {
     EXPECT_EQ(huge.substr(huge.size() - 7), ".0000),");
 }
 
+// The point a written point reads back as: the same text when written
+// again, and the values strtod gives for that text.
+TEST(EffFormat, WrittenPointsReadBackAsTheirText) {
+    const std::vector<Point> points = {
+        {1.23456, -7.65432},
+        {0.00004, -0.00004},
+        {-0.00005, 0.00015},
+        {2.00003, 1.99997},
+        {123456789012.34567, -987654321098.76543},
+        {126888958172626.14, -3e14 + 0.0625},  // four decimals need more than 2^53 units
+        {1e300, 1e-300},
+    };
+    for (const Point& p : points) {
+        std::string text;
+        appendEffPoint(text, p);
+        const Point written = writtenPoint(p);
+        std::string again;
+        appendEffPoint(again, written);
+        EXPECT_EQ(again, text) << p.x << " " << p.y;
+        const std::size_t comma = text.find(',');
+        EXPECT_EQ(written.x, std::strtod(text.c_str() + 1, nullptr)) << text;
+        EXPECT_EQ(-written.y, std::strtod(text.c_str() + comma + 1, nullptr)) << text;
+        EXPECT_TRUE(writtenPoint(written) == written) << text;
+    }
+}
+
 }  // namespace
 }  // namespace vorn2shp

@@ -1,0 +1,191 @@
+// The exact union of an object's triangles, as it will be written.
+//
+// GEOS computes the union in doubles. Rounded to the four decimals written,
+// a valid union can still turn invalid (a sliver collapses, two rings come
+// to touch along a side), so the rounded rings are checked as they will be
+// written, and where they fail the union is snap-rounded by GEOS onto the
+// grid of the written values, which keeps it valid. Every
+// result is checked, as GEOS's own coverage union checks its result: a
+// valid polygon whose area is the union's.
+#include "translate/triangle_union.h"
+
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "translate/geos_handles.h"
+#include "translate/union_rings.h"
+
+namespace vorn2shp {
+
+namespace {
+
+// One unit of the fourth decimal: the grid of the written values.
+constexpr double kGridSize = 1e-4;
+// Rounding to it moves a point by at most half a unit on each axis.
+constexpr double kHalfUnit = 0.5e-4;
+// How far the rings' area may differ from the union's, relative.
+constexpr double kAreaTolerance = 1e-9;
+
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+// GEOS computes a crossing from products of three coordinates, in
+// double-double arithmetic: beyond this magnitude they overflow, and below
+// its inverse they lose their bits, and the union comes out wrong without a
+// word. Values that small are 0 at four decimals; values that large are
+// beyond any map.
+constexpr double kLargestForGeos = 1e75;
+constexpr double kSmallestForGeos = 1e-75;
+
+double flushedTiny(double value) { return std::fabs(value) < kSmallestForGeos ? 0.0 : value; }
+
+Point flushedTiny(Point p) { return Point{flushedTiny(p.x), flushedTiny(p.y)}; }
+
+bool withinGeosRange(Point p) {
+    return std::fabs(p.x) <= kLargestForGeos && std::fabs(p.y) <= kLargestForGeos;
+}
+
+// The triangles that have an area, as GEOS is given them; false when a
+// corner lies beyond what GEOS computes.
+bool trianglesForGeos(const std::vector<Triangle>& triangles, std::vector<Triangle>& usable) {
+    usable.reserve(triangles.size());
+    for (const Triangle& t : triangles) {
+        if (!withinGeosRange(t.c12) || !withinGeosRange(t.c13) || !withinGeosRange(t.c23)) {
+            return false;
+        }
+        const Triangle flushed{flushedTiny(t.c12), flushedTiny(t.c13), flushedTiny(t.c23)};
+        if (orientation(flushed.c12, flushed.c13, flushed.c23) != 0.0) {
+            usable.push_back(flushed);
+        }
+    }
+    return true;
+}
+
+// The most that moving every point by up to half a unit per axis can change
+// the area: each point moved by d changes it by at most |d| times the
+// length of its two sides, and the products of two moves add n * |d|^2.
+double roundingAllowance(const std::vector<PolygonRings>& polygons) {
+    std::size_t points = 0;
+    for (const PolygonRings& polygon : polygons) {
+        points += polygon.shell.size();
+        for (const Ring& hole : polygon.holes) {
+            points += hole.size();
+        }
+    }
+    const double move = std::sqrt(2.0) * kHalfUnit;
+    return move * unionrings::perimeter(polygons) + static_cast<double>(points) * move * move;
+}
+
+struct CharsDeleter {
+    GEOSContextHandle_t handle;
+    void operator()(char* text) const { GEOSFree_r(handle, text); }
+};
+
+// Why GEOS finds the written polygons invalid; empty when they are valid.
+std::string invalidityOf(geos::Context& context, const std::vector<PolygonRings>& written) {
+    if (written.empty()) {
+        return "nothing is left of it at four decimals";
+    }
+    const geos::Geometry shape = geos::multiPolygon(context, written);
+    if (!shape) {
+        return "GEOS refused its rings (" + context.takeError() + ")";
+    }
+    if (GEOSisValid_r(context.handle(), shape.get()) == 1) {
+        return {};
+    }
+    const std::unique_ptr<char, CharsDeleter> reason(
+        GEOSisValidReason_r(context.handle(), shape.get()), CharsDeleter{context.handle()});
+    return "as written it is not a valid polygon (" +
+           (reason ? std::string(reason.get()) : context.takeError()) + ")";
+}
+
+// The union's polygons as they will be written, and what is wrong with them.
+struct CheckedUnion {
+    std::vector<PolygonRings> written;
+    std::string fault;
+    bool valid = false;
+};
+
+CheckedUnion checkedUnion(geos::Context& context, const GEOSGeometry& shape, bool onGrid) {
+    CheckedUnion checked;
+    std::vector<PolygonRings> polygons;
+    double unionArea = 0.0;
+    if (!geos::polygonsOf(context, shape, polygons) ||
+        GEOSArea_r(context.handle(), &shape, &unionArea) == 0) {
+        checked.fault = "GEOS gave no polygon for their union (" + context.takeError() + ")";
+        return checked;
+    }
+    checked.written = unionrings::asWritten(polygons);
+    checked.fault = invalidityOf(context, checked.written);
+    checked.valid = checked.fault.empty();
+    // The rings read back cover the union's area; rounding them for writing
+    // may move it only as far as the moves of their points allow.
+    const double ringsArea = unionrings::coveredArea(polygons);
+    const double writtenArea = unionrings::coveredArea(checked.written);
+    const double allowed = kAreaTolerance * unionArea;
+    const double allowedWritten = allowed + (onGrid ? 0.0 : roundingAllowance(checked.written));
+    if (checked.fault.empty() && (std::fabs(ringsArea - unionArea) > allowed ||
+                                  std::fabs(writtenArea - unionArea) > allowedWritten)) {
+        checked.fault = "its rings cover an area of " + numberText(writtenArea) +
+                        ", the union of its triangles " + numberText(unionArea);
+    }
+    return checked;
+}
+
+}  // namespace
+
+TriangleUnion::TriangleUnion() : context_(std::make_unique<geos::Context>()) {}
+
+TriangleUnion::~TriangleUnion() = default;
+
+UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles) {
+    UnionOutline result;
+    std::vector<Triangle> usable;
+    if (!trianglesForGeos(triangles, usable)) {
+        result.fault = "a corner lies beyond " + numberText(kLargestForGeos) +
+                       ", where GEOS cannot compute it";
+        return result;
+    }
+    if (usable.empty()) {
+        result.fault = "none of its triangles has an area";
+        return result;
+    }
+    geos::Context& context = *context_;
+    const geos::Geometry input = geos::triangleCollection(context, usable);
+    if (!input) {
+        result.fault = "GEOS refused its triangles (" + context.takeError() + ")";
+        return result;
+    }
+    const geos::Geometry exact(GEOSUnaryUnion_r(context.handle(), input.get()),
+                               geos::GeometryDeleter{context.handle()});
+    CheckedUnion checked;
+    if (exact) {
+        checked = checkedUnion(context, *exact, false);
+    } else {
+        checked.fault = "GEOS could not compute their union (" + context.takeError() + ")";
+    }
+    if (!checked.valid) {
+        // Snap-rounding the union itself is far cheaper than taking the union
+        // of the rounded triangles; that is left for when GEOS had no union.
+        const geos::Geometry grid(
+            exact ? GEOSGeom_setPrecision_r(context.handle(), exact.get(), kGridSize, 0)
+                  : GEOSUnaryUnionPrec_r(context.handle(), input.get(), kGridSize),
+            geos::GeometryDeleter{context.handle()});
+        if (grid) {
+            checked = checkedUnion(context, *grid, true);
+            result.onGrid = true;
+        } else {
+            checked.fault +=
+                "; nor on the grid of the written values (" + context.takeError() + ")";
+        }
+    }
+    result.rings = unionrings::orderedRings(checked.written, usable);
+    result.fault = std::move(checked.fault);
+    return result;
+}
+
+}  // namespace vorn2shp

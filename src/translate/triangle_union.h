@@ -1,0 +1,43 @@
+// The outline of an object whose triangles overlap or do not meet edge to
+// edge: the exact union of its triangles, computed with GEOS.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "translate/geometry.h"
+
+namespace vorn2shp {
+
+namespace geos {
+class Context;
+}
+
+struct UnionOutline {
+    // The rings in writing order, on the values their four decimals give;
+    // empty when GEOS could not compute the union.
+    std::vector<Ring> rings;
+    // True when the union in full precision could not be written as a valid
+    // polygon (rounded, it turned invalid, or GEOS could not compute it), so
+    // the union was snap-rounded onto the grid of the written values.
+    bool onGrid = false;
+    // Why the rings fail the check that they form a valid polygon of the
+    // union's area, or why there are none; empty when all is well.
+    std::string fault;
+};
+
+class TriangleUnion {
+public:
+    TriangleUnion();
+    ~TriangleUnion();
+    TriangleUnion(const TriangleUnion&) = delete;
+    TriangleUnion& operator=(const TriangleUnion&) = delete;
+
+    UnionOutline outline(const std::vector<Triangle>& triangles);
+
+private:
+    std::unique_ptr<geos::Context> context_;
+};
+
+}  // namespace vorn2shp
