@@ -32,7 +32,16 @@ ConsoleHold::~ConsoleHold() {
 std::string describeFileError(std::string_view path, int errorNumber) {
     std::string text(path);
     text += ": ";
-    text += std::strerror(errorNumber);
+    switch (errorNumber) {
+        case kNotARegularFile:
+            text += "not a regular file (a FIFO, socket or device)";
+            break;
+        case kSymbolicLink:
+            text += "a symbolic link, which the run never writes through";
+            break;
+        default:
+            text += std::strerror(errorNumber);
+    }
     return text;
 }
 

@@ -29,6 +29,13 @@ public:
     ConsoleHold& operator=(const ConsoleHold&) = delete;
 };
 
+// Reasons of the program's own for refusing a file, kept where an errno
+// would be; describeFileError words them like the system's.
+enum FileRefusal : int {
+    kNotARegularFile = -1,  // a FIFO, socket or device: it may never end, or block
+    kSymbolicLink = -2,     // a file the run writes, which it never writes through a link
+};
+
 // "<path>: <system error text>", for messages about a file that failed.
 std::string describeFileError(std::string_view path, int errorNumber);
 

@@ -1,7 +1,14 @@
 #include "text_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
+#include <new>
+
+#include "common/diagnostics.h"
 
 namespace vorn2shp {
 
@@ -10,14 +17,64 @@ constexpr std::size_t kReadChunk = 1 << 16;
 // The intermediate files run to hundreds of megabytes: a large buffer keeps
 // the number of write calls low (the C library's own would be 4 KiB).
 constexpr std::size_t kWriteBuffer = 1 << 18;
+
+int lastError() { return errno != 0 ? errno : EIO; }
+
+// A FIFO, socket or device may block an open or a read for good, or never
+// end: only regular files are read and written.
+bool isStream(mode_t mode) {
+    return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode);
+}
+
+// Why an open of `path` failed with `error`: a link or a stream at the name,
+// which the open was not to follow or wait for, or the system's reason.
+int refusalOf(const std::string& path, int error) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) == 0) {
+        if (S_ISLNK(status.st_mode)) {
+            return kSymbolicLink;
+        }
+        if (isStream(status.st_mode)) {
+            return kNotARegularFile;
+        }
+    }
+    return error;
+}
+
+// Opens with `flags`, O_NONBLOCK among them so that a FIFO without a writer
+// or reader cannot hold the open, and takes a stream in `mode` on it: a
+// regular file (or, for reading, a directory, which says so itself).
+// Nothing but the file as found is ever changed.
+FilePtr openStream(const std::string& path, int flags, const char* mode, int& error) {
+    errno = 0;
+    const int descriptor = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        error = refusalOf(path, lastError());
+        return nullptr;
+    }
+    struct stat status {};
+    const bool writing = (flags & O_WRONLY) != 0;
+    if (fstat(descriptor, &status) != 0 || isStream(status.st_mode)) {
+        error = kNotARegularFile;
+    } else if (S_ISDIR(status.st_mode)) {
+        error = EISDIR;
+    } else if (fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0 ||
+               (writing && ftruncate(descriptor, 0) != 0)) {
+        error = lastError();
+    } else if (FilePtr file{fdopen(descriptor, mode)}) {
+        return file;
+    } else {
+        error = lastError();
+    }
+    close(descriptor);
+    return nullptr;
+}
 }  // namespace
 
 bool LineReader::open(const std::string& path) {
     path_ = path;
-    errno = 0;
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    file_ = openStream(path, O_RDONLY, "rb", error_);
     if (!file_) {
-        error_ = errno != 0 ? errno : EIO;
         finished_ = true;
         return false;
     }
@@ -54,7 +111,15 @@ bool LineReader::fill() {
         begin_ = 0;
     }
     if (buffer_.size() - end_ < kReadChunk / 2) {
-        buffer_.resize(buffer_.size() * 2);
+        // A line has no length limit, so memory may run out on a long one:
+        // that is a read that failed, for the caller to report with the file.
+        try {
+            buffer_.resize(buffer_.size() * 2);
+        } catch (const std::bad_alloc&) {
+            endOfFile_ = true;
+            error_ = ENOMEM;
+            return false;
+        }
     }
     errno = 0;
     const std::size_t got =
@@ -122,10 +187,11 @@ bool OutputFile::open(const std::string& path) {
     pushBuffer();
     stopWriter();
     path_ = path;
-    errno = 0;
-    file_.reset(std::fopen(path.c_str(), "wb"));
+    // O_NOFOLLOW: a link at the name, planted or left behind, would send the
+    // writes to whatever file it points to. The file is emptied only once
+    // it has been found to be a regular file.
+    file_ = openStream(path, O_WRONLY | O_CREAT | O_NOFOLLOW, "wb", error_);
     if (!file_) {
-        error_ = errno != 0 ? errno : EIO;
         return false;
     }
     // The text is gathered in buffer_, so the stream needs no buffer of its

@@ -35,7 +35,9 @@ public:
     explicit LineReader(CarriageReturns carriageReturns = CarriageReturns::PartOfLineEnd)
         : carriageReturns_(carriageReturns) {}
 
-    // Opens `path` for reading. False when it cannot be opened; error() tells why.
+    // Opens `path` for reading. False when it cannot be opened or is no
+    // regular file (a FIFO or a device is refused without waiting on it);
+    // error() tells why.
     bool open(const std::string& path);
 
     // Goes back to the first line. False (and error() set) when that fails.
@@ -56,7 +58,8 @@ public:
     // True once the last line of the file has been returned (or a read failed).
     bool atEnd() const { return finished_; }
 
-    // The errno of the failed open or read, 0 when nothing failed.
+    // The errno of the failed open or read (ENOMEM for a line too long to
+    // hold), or a FileRefusal; 0 when nothing failed.
     int error() const { return error_; }
 
     const std::string& path() const { return path_; }
@@ -118,7 +121,9 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Creates or truncates `path`. False when it cannot be created; error() tells why.
+    // Creates or truncates `path`, never through a symbolic link and never
+    // anything but a regular file. False when it cannot be created; error()
+    // tells why (an errno or a FileRefusal).
     bool open(const std::string& path);
 
     void write(std::string_view text);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "export/stale_side_files.h"
+
 namespace vorn2shp {
 
 namespace {
@@ -94,9 +96,34 @@ bool takeValue(int code, const char* value, CommandLine& line) {
     return false;
 }
 
+std::string lastComponent(const std::string& path) {
+    return path.substr(path.find_last_of("/\\") + 1);
+}
+
+// The files are named after the output base's last component, without the
+// extension that shapelib cuts from it. Where that leaves no name ("",
+// "dir/", ".", "..", "dir/.x"), the files would be hidden ones named
+// ".shp" or "..shp": what the user meant is not known. Empty when the base
+// is usable, else what is wrong with it.
+std::string outputBaseFault(const std::string& outputBase) {
+    const std::string name = lastComponent(datasetBase(outputBase));
+    if (!name.empty() && name != "." && name != "..") {
+        return {};
+    }
+    const std::string given = lastComponent(outputBase);
+    const std::string fault = "the output base '" + outputBase + "' has no file name part";
+    if (given.empty() || given == "." || given == "..") {
+        return fault + " to name the .shp, .shx and .dbf after";
+    }
+    return fault + ": '" + given + "' leaves none once its extension is cut";
+}
+
 CommandLine withFileNames(CommandLine line, std::vector<std::string> names) {
     if (names.size() < 2) {
         return misuse("");
+    }
+    if (std::string fault = outputBaseFault(names[1]); !fault.empty()) {
+        return misuse(std::move(fault));
     }
     line.action = CommandLine::Action::Convert;
     line.settings.inputPath = names[0];

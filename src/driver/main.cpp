@@ -1,6 +1,7 @@
 // vorn2shp: converts a VORN constraint relation of triangles into an ESRI
 // shapefile. See usageText() for the command line.
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "command_line.h"
@@ -45,5 +46,12 @@ int main(int argc, char** argv) {
     // the stop signals to it.
     vorn2shp::StagingRegistry staging;
     const vorn2shp::StopSignalWatcher watcher(staging);
-    return static_cast<int>(vorn2shp::runConversion(command.settings, staging));
+    try {
+        return static_cast<int>(vorn2shp::runConversion(command.settings, staging));
+    } catch (const std::bad_alloc&) {
+        // The stages name the file they were working on; this is the net
+        // below them, so that no run ever ends in an abort.
+        vorn2shp::warn("out of memory; the run stops here");
+        return static_cast<int>(ExitStatus::Failure);
+    }
 }

@@ -1,9 +1,8 @@
 #include "pipeline.h"
 
-#include <cerrno>
-#include <cstdio>
+#include <new>
 #include <optional>
-#include <vector>
+#include <string_view>
 
 #include "common/console.h"
 #include "common/diagnostics.h"
@@ -12,6 +11,7 @@
 #include "parse/parser.h"
 #include "parse/rejection_message.h"
 #include "prepare/input_preparer.h"
+#include "run_files.h"
 #include "translate/translator.h"
 
 namespace vorn2shp {
@@ -32,30 +32,47 @@ void reportRejection(const std::string& inputPath, const TokenPlace& place) {
 }
 
 // A .prj holds one line of text; it is read whole, and copied as it stands.
+// The lines are joined again by the line feeds they were split at.
 bool readWholeFile(const std::string& path, std::string& bytes) {
-    errno = 0;
-    const FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (file) {
-        std::string chunk(1 << 16, '\0');
-        while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) {
-            bytes.append(chunk, 0, got);
-        }
-        if (!std::ferror(file.get())) {
-            return true;
+    LineReader reader(LineReader::CarriageReturns::Kept);
+    if (reader.open(path)) {
+        std::string_view line;
+        for (bool first = true; reader.readLine(line); first = false) {
+            if (!first) {
+                bytes.push_back('\n');
+            }
+            bytes.append(line);
         }
     }
-    warn("cannot read " + describeFileError(path, errno != 0 ? errno : EIO));
+    if (reader.error() == 0) {
+        return true;
+    }
+    warn("cannot read " + describeFileError(path, reader.error()));
     return false;
 }
 
-// The files the user handed in, which the export must never remove.
-std::vector<std::string> inputPathsOf(const ConversionSettings& settings) {
-    std::vector<std::string> inputs = {settings.inputPath, sideFileName(settings.inputPath, "def"),
-                                       sideFileName(settings.inputPath, "info")};
-    if (!settings.projectionPath.empty()) {
-        inputs.push_back(settings.projectionPath);
+// Memory runs out only on input of extreme size, such as a line or a token
+// of gigabytes: the run then ends with a message that names the file the
+// stage works on, never with an abort.
+template <typename Stage>
+bool runStage(const std::string& file, const Stage& stage) {
+    try {
+        return stage();
+    } catch (const std::bad_alloc&) {
+        warn(file + ": out of memory; the run stops here");
+        return false;
     }
-    return inputs;
+}
+
+// A read or write failure has been reported; a rejection not yet.
+bool parse(Parser& parser, const ConversionSettings& settings, Console& console) {
+    if (parser.parse(console)) {
+        return true;
+    }
+    if (!parser.ioFailed()) {
+        reportRejection(settings.inputPath, parser.rejectedAt());
+    }
+    return false;
 }
 
 ExportOptions exportOptionsOf(const ConversionSettings& settings) {
@@ -69,12 +86,13 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings) {
 
 ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging) {
     WorkingDirectoryLock lock;
-    if (!lock.acquire()) {
+    if (!lock.acquire() || !checkRunFiles(settings)) {
         return ExitStatus::Failure;
     }
     ExportOptions exportOptions = exportOptionsOf(settings);
-    if (!settings.projectionPath.empty() &&
-        !readWholeFile(settings.projectionPath, exportOptions.projection.emplace())) {
+    if (!settings.projectionPath.empty() && !runStage(settings.projectionPath, [&] {
+            return readWholeFile(settings.projectionPath, exportOptions.projection.emplace());
+        })) {
         return ExitStatus::Failure;
     }
     // The console outlives the stages, so a failure text that a stage leaves
@@ -86,24 +104,22 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
     Parser parser;
     Translator translator;
 
-    if (!preparer.prepare(settings.inputPath, settings.outputBase, console)) {
+    if (!runStage(settings.inputPath, [&] {
+            return preparer.prepare(settings.inputPath, settings.outputBase, console);
+        })) {
         return ExitStatus::Failure;
     }
-    if (!parser.initialize()) {
+    if (!runStage("first.imd",
+                  [&] { return parser.initialize() && parse(parser, settings, console); })) {
         return ExitStatus::Failure;
     }
-    if (!parser.parse(console)) {
-        // A read or write failure has been reported; a rejection not yet.
-        if (!parser.ioFailed()) {
-            reportRejection(settings.inputPath, parser.rejectedAt());
-        }
+    if (!runStage("second.imd", [&] { return translator.translate(console); })) {
         return ExitStatus::Failure;
     }
-    if (!translator.translate(console)) {
-        return ExitStatus::Failure;
-    }
-    if (exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console, staging,
-                        inputPathsOf(settings)) != 0) {
+    if (!runStage("output.eff.imd", [&] {
+            return exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console,
+                                   staging, inputPathsOf(settings)) == 0;
+        })) {
         return ExitStatus::Failure;
     }
     console.progress("");

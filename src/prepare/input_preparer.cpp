@@ -1,8 +1,6 @@
 #include "input_preparer.h"
 
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "common/console.h"
 #include "common/diagnostics.h"
@@ -47,23 +45,6 @@ bool openSideFile(SourceFile& file, const std::string& path) {
     return false;
 }
 
-// Writing an intermediate file that is also one of the user's files would
-// destroy the user's data before it has been read.
-bool isIntermediateFile(const SourceFile& file) {
-    if (file.missing()) {
-        return false;
-    }
-    for (const char* name : {kPreparedText, kDefinitions, kFieldList}) {
-        std::error_code ignored;
-        if (std::filesystem::equivalent(file.path(), name, ignored)) {
-            warn("cannot use " + file.path() + ": it is the intermediate file " + name +
-                 " of the working directory, which a run overwrites");
-            return true;
-        }
-    }
-    return false;
-}
-
 bool createOutput(OutputFile& out, const char* name) {
     if (out.open(name)) {
         return true;
@@ -89,22 +70,32 @@ bool readToTheEnd(const SourceFile& in) {
     return false;
 }
 
+// memchr searches a line many bytes at a time; the lines of a constraint
+// file are long, and every one is searched three times.
+bool holds(std::string_view line, char c) {
+    return std::memchr(line.data(), c, line.size()) != nullptr;
+}
+
+// The table takes its text as C strings, so a value ends at a NUL byte;
+// the first line that holds one is named, once.
 bool copyDefinitions(SourceFile& definitions) {
     OutputFile out;
     if (!createOutput(out, kDefinitions)) {
         return false;
     }
     std::string_view line;
+    std::size_t lineNumber = 0;
+    bool nulReported = false;
     while (definitions.readLine(line)) {
+        ++lineNumber;
+        if (!nulReported && holds(line, '\0')) {
+            warn(definitions.path() + ":" + std::to_string(lineNumber) +
+                 ": NUL byte; every attribute value that holds one ends there in the table");
+            nulReported = true;
+        }
         out.writeLine(line);
     }
     return readToTheEnd(definitions) && finishOutput(out);
-}
-
-// memchr searches a line many bytes at a time; the lines of a constraint
-// file are long, and every one is searched three times.
-bool holds(std::string_view line, char c) {
-    return std::memchr(line.data(), c, line.size()) != nullptr;
 }
 
 // Whether a line holds two '(' or more: the search stops at the second.
@@ -173,6 +164,11 @@ bool writeFieldList(SourceFile& info, Console& console) {
     if (list.fault != FieldListFault::None && !info.missing()) {
         warn(describeFieldListFault(info.path(), list.fault));
     }
+    // The table takes its column names as C strings.
+    if (holds(list.text, '\0')) {
+        warn(info.path() +
+             ":2: NUL byte in the field list; the field name that holds it ends there");
+    }
     OutputFile out;
     if (!createOutput(out, kFieldList)) {
         return false;
@@ -239,10 +235,6 @@ bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*o
     if (!openConstraintFile(constraints, inputPath) ||
         !openSideFile(definitions, sideFileName(inputPath, "def")) ||
         !openSideFile(info, sideFileName(inputPath, "info"))) {
-        return false;
-    }
-    if (isIntermediateFile(constraints) || isIntermediateFile(definitions) ||
-        isIntermediateFile(info)) {
         return false;
     }
     if (!copyDefinitions(definitions) || !writePreparedText(constraints)) {

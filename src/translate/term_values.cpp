@@ -1,7 +1,6 @@
 #include "translate/term_values.h"
 
 #include <charconv>
-#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -12,6 +11,23 @@ namespace vorn2shp {
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether `text` begins with `word` (lower case), in any letter case.
+bool startsWithWord(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (lowerCase(text[i]) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // What std::isspace calls white space in the "C" locale, the only one the
 // program runs in, without a call into the library for every term.
@@ -38,7 +54,8 @@ SignedText splitSign(std::string_view text) {
 }
 
 // Only decimal numbers count: "0x1p3" is 0 with the name "x1p3" behind it,
-// and "inf" or "nan" are no number at all.
+// and "inf" or "nan" are no number at all (startsWithNonDecimalNumber tells
+// where atof would differ).
 bool startsWithNumber(std::string_view text) {
     return !text.empty() &&
            (isDigit(text[0]) || (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
@@ -81,23 +98,31 @@ double constantValue(std::string_view text) {
     return t.negative ? -magnitude : magnitude;
 }
 
-int objectId(std::string_view text) {
+bool startsWithNonDecimalNumber(std::string_view text) {
+    const std::string_view rest = splitSign(text).rest;
+    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+        const std::size_t digits = rest[2] == '.' ? 3 : 2;
+        return digits < rest.size() && isHexDigit(rest[digits]);
+    }
+    return startsWithWord(rest, "inf") || startsWithWord(rest, "nan");
+}
+
+std::string objectId(std::string_view text) {
     const SignedText t = splitSign(text);
-    long long value = 0;
-    for (const char c : t.rest) {
-        if (!isDigit(c)) {
-            break;
-        }
-        value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
-        }
+    std::size_t digits = 0;
+    while (digits < t.rest.size() && isDigit(t.rest[digits])) {
+        ++digits;
     }
-    value = t.negative ? -value : value;
-    if (value > INT_MAX) {
-        value = INT_MAX;
+    std::size_t first = 0;
+    while (first + 1 < digits && t.rest[first] == '0') {
+        ++first;
     }
-    return static_cast<int>(value);
+    if (digits == 0 || (digits - first == 1 && t.rest[first] == '0')) {
+        return "0";
+    }
+    std::string id = t.negative ? "-" : "";
+    id.append(t.rest.substr(first, digits - first));
+    return id;
 }
 
 }  // namespace vorn2shp

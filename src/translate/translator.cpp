@@ -71,7 +71,7 @@ bool fillTuples(TupleReader& reader, TupleBatch& batch) {
     return true;
 }
 
-std::string objectName(int id) { return "object " + std::to_string(id); }
+std::string objectName(const std::string& id) { return "object " + id; }
 
 // The start of a long text, enough to recognise it by, cut between UTF-8
 // characters.
@@ -118,6 +118,7 @@ private:
     std::vector<Ring> unionOutline(MergeResult& merged);
     void warnAboutDropped(const MergeResult& merged) const;
     bool nextAttributeText(std::string& text);
+    void warnAboutUnusedAttributes();
     bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
     void warnAbout(const std::string& message) const {
@@ -134,7 +135,8 @@ private:
     OutputFile eff_;
 
     bool inObject_ = false;
-    int objectId_ = 0;
+    std::string objectId_;
+    std::size_t objects_ = 0;
     std::vector<Triangle> triangles_;
     // Made at the first object that needs it: most maps never do.
     std::unique_ptr<TriangleUnion> union_;
@@ -177,6 +179,7 @@ bool TranslationPass::run() {
         return false;
     }
     closeObject();
+    warnAboutUnusedAttributes();
     if (!eff_.close()) {
         warn(describeFileError(kOutputFile, eff_.error()));
         return false;
@@ -210,6 +213,9 @@ void TranslationPass::take(const Tuple& tuple) {
     } else if (tuple.constraintCount < 3) {
         warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
                   " constraint(s), a triangle needs 3; the tuple was left out");
+    } else if (!tuple.nonDecimalNumber.empty()) {
+        warnAbout(rule() + " has \"" + tuple.nonDecimalNumber +
+                  "\" for a number, which is no decimal number; the tuple was left out");
     } else {
         if (tuple.constraintCount > 3) {
             warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
@@ -236,6 +242,7 @@ void TranslationPass::closeObject() {
         return;
     }
     inObject_ = false;
+    ++objects_;
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
     MergeResult merged = mergeGroup(triangles_);
@@ -313,6 +320,28 @@ bool TranslationPass::nextAttributeText(std::string& text) {
              objectName(objectId_) + " and every later object get an empty attribute text");
     }
     return false;
+}
+
+// Lines of def.imd with text that no object took: that text is lost, so
+// the user is told. Empty lines at the end (a final line end leaves one)
+// hold nothing to lose.
+void TranslationPass::warnAboutUnusedAttributes() {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    std::string text;
+    while (attributesLeft_ && readAttributeLine(text)) {
+        first = first == 0 ? attributeLine_ : first;
+        last = text.empty() ? last : attributeLine_;
+    }
+    if (last == 0) {
+        return;
+    }
+    const std::string lines = first == last ? "line " + std::to_string(first) + " belongs"
+                                            : "lines " + std::to_string(first) + " to " +
+                                                  std::to_string(last) + " belong";
+    warn(std::string(kAttributeFile) + " has more lines than there are objects (" +
+         std::to_string(objects_) + "): " + lines + " to no object and " +
+         (first == last ? "was" : "were") + " not used");
 }
 
 // The next line of def.imd that can belong to an object. A .def file that

@@ -102,7 +102,11 @@ bool TupleReader::readTuple(Tuple& tuple) {
             return true;
         }
         ConstraintLine line;
-        if (!is(token_, ",") || !readConstraint(line)) {
+        // Only the first three constraints are used, and only theirs count.
+        std::string ignored;
+        std::string& nonDecimal =
+            tuple.constraintCount < tuple.lines.size() ? tuple.nonDecimalNumber : ignored;
+        if (!is(token_, ",") || !readConstraint(line, nonDecimal)) {
             // Whatever broke the rule off is read again as the start of
             // the next one.
             tuple.cutOff = true;
@@ -118,23 +122,31 @@ bool TupleReader::readTuple(Tuple& tuple) {
 
 // Reads first term, second term, comparison and constant. False, with the
 // token that broke the pattern left in token_, when they are not all there.
-bool TupleReader::readConstraint(ConstraintLine& line) {
+bool TupleReader::readConstraint(ConstraintLine& line, std::string& nonDecimalNumber) {
     if (!nextToken() || !isIdentifier(token_)) {
         return false;
     }
-    line.a = termCoefficient(token_);
+    line.a = readNumber(termCoefficient, nonDecimalNumber);
     if (!nextToken() || !isIdentifier(token_)) {
         return false;
     }
-    line.b = termCoefficient(token_);
+    line.b = readNumber(termCoefficient, nonDecimalNumber);
     if (!nextToken() || !isComparison(token_)) {
         return false;
     }
     if (!nextToken() || !isIdentifier(token_)) {
         return false;
     }
-    line.c = constantValue(token_);
+    line.c = readNumber(constantValue, nonDecimalNumber);
     return true;
+}
+
+double TupleReader::readNumber(double (*read)(std::string_view),
+                               std::string& nonDecimalNumber) const {
+    if (nonDecimalNumber.empty() && startsWithNonDecimalNumber(token_)) {
+        nonDecimalNumber.assign(token_.data(), token_.size());
+    }
+    return read(token_);
 }
 
 }  // namespace vorn2shp

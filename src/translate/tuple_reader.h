@@ -14,11 +14,14 @@
 namespace vorn2shp {
 
 struct Tuple {
-    long rule = 0;  // the rule's number in the text, counted from 1
-    int id = 0;
+    long rule = 0;                          // the rule's number in the text, counted from 1
+    std::string id;                         // as objectId() writes it
     std::size_t constraintCount = 0;        // how many constraints the rule gives
     std::array<ConstraintLine, 3> lines{};  // the first three of them
     bool cutOff = false;                    // the rule breaks off before its ";"
+    // The first term or constant of those three that atof would read as a
+    // hexadecimal number, an infinity or a NaN; empty when there is none.
+    std::string nonDecimalNumber;
 };
 
 // A tuple is a rule whose binding is an "id" line followed by an "=" line;
@@ -51,7 +54,10 @@ private:
     // The token just read is read again by the next nextToken().
     void putBack() { putBack_ = !exhausted_; }
     bool readTuple(Tuple& tuple);
-    bool readConstraint(ConstraintLine& line);
+    bool readConstraint(ConstraintLine& line, std::string& nonDecimalNumber);
+    // Reads a term or constant, keeping it in `nonDecimalNumber` when that is
+    // still empty and atof would read it as no decimal number.
+    double readNumber(double (*read)(std::string_view), std::string& nonDecimalNumber) const;
     long ruleNumber() const { return rules_ > 0 ? rules_ : 1; }
     void note(std::string message) const;
 

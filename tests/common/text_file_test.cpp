@@ -1,19 +1,24 @@
 #include "common/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/diagnostics.h"
 #include "support/test_support.h"
 
 namespace vorn2shp {
 namespace {
 
-using testing::ScopedWorkDir;
+using testing::fileExists;
+using testing::FileSizeLimit;
 using testing::readFile;
+using testing::ScopedWorkDir;
 using testing::writeFile;
 
 std::vector<std::string> readAllLines(const std::string& path) {
@@ -110,13 +115,22 @@ TEST(LineReader, ReportsWhatCannotBeRead) {
     ScopedWorkDir dir;
     LineReader missing;
     EXPECT_FALSE(missing.open("missing.txt"));
-    EXPECT_NE(missing.error(), 0);
+    EXPECT_EQ(missing.error(), ENOENT);
 
     LineReader directory;
-    ASSERT_TRUE(directory.open("."));  // a directory opens but cannot be read
+    EXPECT_FALSE(directory.open("."));
+    EXPECT_EQ(directory.error(), EISDIR);
     std::string line;
     EXPECT_FALSE(directory.readLine(line));
-    EXPECT_NE(directory.error(), 0);
+
+    // A FIFO without a writer would hold a blocking open for good, and a
+    // device may never end: both are refused at once.
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    for (const char* path : {"pipe", "/dev/zero"}) {
+        LineReader stream;
+        EXPECT_FALSE(stream.open(path)) << path;
+        EXPECT_EQ(stream.error(), kNotARegularFile) << path;
+    }
 }
 
 TEST(OutputFile, WritesCrLfLinesAndReportsAFullDisk) {
@@ -128,11 +142,45 @@ TEST(OutputFile, WritesCrLfLinesAndReportsAFullDisk) {
     EXPECT_TRUE(out.close());
     EXPECT_EQ(readFile("out.imd"), "a\r\nb");
 
+    const FileSizeLimit noRoom(0);
     OutputFile full;
-    ASSERT_TRUE(full.open("/dev/full"));
+    ASSERT_TRUE(full.open("full.imd"));
     full.writeLine("lost");
     EXPECT_FALSE(full.close());
-    EXPECT_NE(full.error(), 0);
+    EXPECT_EQ(full.error(), EFBIG);
+}
+
+// Whatever stands at the name of a file to be written, only a regular file
+// is written, and nothing is written through a link.
+TEST(OutputFile, NeverWritesThroughALinkOrIntoAStream) {
+    ScopedWorkDir dir;
+    writeFile("victim", "the user's data");
+    ASSERT_EQ(symlink("victim", "linked.imd"), 0);
+    ASSERT_EQ(symlink("nowhere/new", "dangling.imd"), 0);
+    ASSERT_EQ(mkfifo("pipe.imd", 0600), 0);
+    const std::pair<const char*, int> refused[] = {
+        {"linked.imd", kSymbolicLink},
+        {"dangling.imd", kSymbolicLink},
+        {"pipe.imd", kNotARegularFile},  // no reader: a blocking open would wait for one
+        {"/dev/full", kNotARegularFile},
+    };
+    for (const auto& [path, error] : refused) {
+        OutputFile out;
+        EXPECT_FALSE(out.open(path)) << path;
+        EXPECT_EQ(out.error(), error) << path;
+        EXPECT_FALSE(out.close()) << path;
+    }
+    EXPECT_EQ(readFile("victim"), "the user's data");
+    EXPECT_FALSE(fileExists("nowhere"));
+
+    // A file of the user's reached by a hard link is a regular file like
+    // any other: the run checks its inputs against such names beforehand.
+    writeFile("old.imd", "earlier text, longer than the new");
+    OutputFile out;
+    ASSERT_TRUE(out.open("old.imd"));
+    out.write("new");
+    EXPECT_TRUE(out.close());
+    EXPECT_EQ(readFile("old.imd"), "new");
 }
 
 // Files larger than the buffer are written behind the caller's back: the
@@ -158,20 +206,21 @@ TEST(OutputFile, WritesLargeFilesInOrderAndCompleteAtEveryFlush) {
     EXPECT_TRUE(out.close());
     EXPECT_EQ(readFile("big.imd"), expected);
 
+    const FileSizeLimit noRoom(100'000);
     OutputFile full;
-    ASSERT_TRUE(full.open("/dev/full"));
+    ASSERT_TRUE(full.open("full.imd"));
     for (int i = 0; i < 5; ++i) {
         full.write(block);
     }
     EXPECT_FALSE(full.flush());
-    EXPECT_EQ(full.error(), ENOSPC);
+    EXPECT_EQ(full.error(), EFBIG);
     full.write(block);
     EXPECT_FALSE(full.close());
-    EXPECT_EQ(full.error(), ENOSPC);
+    EXPECT_EQ(full.error(), EFBIG);
 
     // Left without close(), a failing file still ends without hanging.
     OutputFile abandoned;
-    ASSERT_TRUE(abandoned.open("/dev/full"));
+    ASSERT_TRUE(abandoned.open("abandoned.imd"));
     abandoned.write(block);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 namespace vorn2shp {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::readFile;
 using testing::ScopedWorkDir;
 using testing::writeFile;
@@ -176,23 +178,25 @@ TEST(Scanner, ReadsTokensAcrossBlockBoundaries) {
 TEST(Scanner, ReportsFilesThatCannotBeUsed) {
     struct Case {
         const char* name;
-        bool asDirectory;  // else a link to a device that is always full
+        bool asDirectory;  // else the disk is full for it
         bool opens;
         const char* message;
     };
     const std::vector<Case> cases = {
         {"first.imd", true, true, "vorn2shp: cannot read first.imd: Is a directory\n"},
         {"second.imd", true, false, "vorn2shp: cannot create second.imd: Is a directory\n"},
-        {"second.imd", false, true, "vorn2shp: cannot write second.imd: No space left on device\n"},
+        {"second.imd", false, true, "vorn2shp: cannot write second.imd: File too large\n"},
     };
     for (const Case& c : cases) {
         ScopedWorkDir dir;
-        writeFile("first.imd", "a;");
+        // A first token too long for files that may not grow past 64 KiB.
+        writeFile("first.imd", std::string(100'000, 'a') + ";");
         std::filesystem::remove(c.name);
+        std::optional<FileSizeLimit> full;
         if (c.asDirectory) {
             std::filesystem::create_directory(c.name);
         } else {
-            std::filesystem::create_symlink("/dev/full", c.name);
+            full.emplace(1 << 16);
         }
         ::testing::internal::CaptureStderr();
         {

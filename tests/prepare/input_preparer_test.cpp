@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace vorn2shp {
 namespace {
 
 using testing::fileExists;
+using testing::FileSizeLimit;
 using testing::readFile;
 using testing::ScopedWorkDir;
 using testing::writeFile;
@@ -306,9 +308,12 @@ TEST(InputPreparer, AnUnreadableConstraintFileIsNamedWithItsCause) {
 }
 
 TEST(InputPreparer, ReportsAnIntermediateFileThatCannotBeWritten) {
+    // Where the files may not grow past 64 KiB, the one made long does not fit.
+    const std::string longText = std::string(100'000, ' ') + "r(x) :- id = 1, x + y >= 1.";
+    const std::string longInfo = "\nT(" + std::string(100'000, 'a') + ")";
     struct Case {
         const char* name;
-        bool asDirectory;  // else a link to a device that is always full
+        bool asDirectory;  // else the disk is full for it
         const char* message;
         const char* printed;
     };
@@ -317,34 +322,51 @@ TEST(InputPreparer, ReportsAnIntermediateFileThatCannotBeWritten) {
         {"first.imd", true, "vorn2shp: cannot create first.imd: Is a directory\n", ""},
         {"DBF$$$.fld", true, "vorn2shp: cannot create DBF$$$.fld: Is a directory\n",
          "Initial File Processing Done...\ntown.info\n"},
-        {"first.imd", false, "vorn2shp: cannot write first.imd: No space left on device\n", ""},
-        {"DBF$$$.fld", false, "vorn2shp: cannot write DBF$$$.fld: No space left on device\n",
+        {"first.imd", false, "vorn2shp: cannot write first.imd: File too large\n", ""},
+        {"DBF$$$.fld", false, "vorn2shp: cannot write DBF$$$.fld: File too large\n",
          "Initial File Processing Done...\ntown.info\n"},
     };
     for (const Case& c : cases) {
         ScopedWorkDir dir;
-        writeTown("r(x) :- id = 1, x + y >= 1.", "a", "\nT(a)");
+        const std::string name = c.name;
+        const std::string text =
+            !c.asDirectory && name == "first.imd" ? longText : "r(x) :- id = 1, x + y >= 1.";
+        writeTown(text, "a", !c.asDirectory && name == "DBF$$$.fld" ? longInfo : "\nT(a)");
         if (c.asDirectory) {
             std::filesystem::create_directory(c.name);
-        } else {
-            std::filesystem::create_symlink("/dev/full", c.name);
+        }
+        std::optional<FileSizeLimit> full;
+        if (!c.asDirectory) {
+            full.emplace(1 << 16);
         }
         const PrepareRun run = runPrepare("town.txt");
+        full.reset();
         EXPECT_FALSE(run.ok) << c.name;
         EXPECT_EQ(run.err, c.message);
         EXPECT_EQ(run.out, c.printed) << c.name;
-        EXPECT_EQ(readFile("town.txt"), "r(x) :- id = 1, x + y >= 1.");
+        EXPECT_EQ(readFile("town.txt"), text);
     }
 }
 
-TEST(InputPreparer, RefusesAUserFileThatIsAnIntermediateFile) {
+// The table takes its text as C strings, where a value or a field name ends
+// at a NUL byte: the first place of one is named in each file.
+TEST(InputPreparer, WarnsOfNulBytesInTheAttributeTextAndTheFieldList) {
     ScopedWorkDir dir;
-    writeFile("first.imd", "r(x) :- id = 1, x + y >= 1.");
-    const PrepareRun run = runPrepare("first.imd");
-    EXPECT_FALSE(run.ok);
-    EXPECT_NE(run.err.find("cannot use first.imd"), std::string::npos) << run.err;
-    EXPECT_EQ(readFile("first.imd"), "r(x) :- id = 1, x + y >= 1.");
-    EXPECT_FALSE(fileExists("def.imd"));
+    writeTown("a.", "Pond,12\nLa\0ke,1\0 2\nNo\0rth\n"s, "ma\0p\nMap(na\0me, kind)\n"s);
+    const PrepareRun run = runPrepare("town.txt");
+    EXPECT_TRUE(run.ok);
+    EXPECT_EQ(run.err,
+              "vorn2shp: town.def:2: NUL byte; every attribute value that holds one ends there in "
+              "the table\n"
+              "vorn2shp: town.info:2: NUL byte in the field list; the field name that holds it "
+              "ends there\n");
+    // The bytes are passed on as they are.
+    EXPECT_EQ(readFile("def.imd"), "Pond,12\r\nLa\0ke,1\0 2\r\nNo\0rth\r\n\r\n"s);
+    EXPECT_EQ(readFile("DBF$$$.fld"), "na\0me, kind\r\n"s);
+
+    // Outside the field list, a NUL byte of the .info file changes nothing.
+    writeTown("a.", "Pond", "ma\0p\nMap(name)\0\n"s);
+    EXPECT_EQ(runPrepare("town.txt").err, "");
 }
 
 TEST(InputPreparer, WarnsOnceForTheFirstNulByteWritten) {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <shapefil.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,25 @@ std::string formatNumber(double value) {
 }
 
 }  // namespace
+
+FileSizeLimit::FileSizeLimit(long bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    previousSoft_ = static_cast<unsigned long>(limit.rlim_cur);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        throw std::runtime_error("cannot limit the size of files");
+    }
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(previousSoft_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, previousHandler_);
+}
 
 ScopedWorkDir::ScopedWorkDir() : path_(makeTempDir()), previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(path_);

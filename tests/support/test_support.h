@@ -40,6 +40,22 @@ private:
     std::string path_;
 };
 
+// While it lives, a write that would take a regular file past `bytes`
+// fails with EFBIG, as a full disk makes a write fail with ENOSPC; the
+// signal that such a write raises is ignored. Processes started meanwhile
+// inherit both. Pipes are not limited.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long previousSoft_ = 0;  // the rlim_t of the limit before
+    void (*previousHandler_)(int) = nullptr;
+};
+
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);

@@ -156,7 +156,7 @@ TEST(Translator, ReadsTermsWithoutANumberAsOneWithTheirSign) {
     const std::vector<std::string> spellings = {
         "x - y <= -1, 0x + y >= 3, x + y <= 7",
         "1x - 1y <= -1, 0x + 1y >= 3, 1x + 1y <= 7",
-        "inf - nan <= -1, 0x + q >= 3, ax + by <= 7",
+        "ex - ny <= -1, 0x + q >= 3, ax + by <= 7",
         "x_1 - y.2 <= -1, 0.0x + Y >= 3, +x + y <= 7",
     };
     for (const std::string& constraints : spellings) {
@@ -236,6 +236,86 @@ TEST(Translator, GivesEmptyAttributesWithOneWarningWhenDefRunsOut) {
     EXPECT_EQ(copied.eff, kRoadOutline + "a\r\n" + kRoadOutline + "b\r\n" + kRoadOutline);
     EXPECT_EQ(count(copied.err, "\n"), 1u) << copied.err;
     EXPECT_NE(copied.err.find("object 3"), std::string::npos) << copied.err;
+}
+
+// Text of def.imd that no object takes is lost, and the user is told; the
+// empty lines that the line ends of a copied file leave are no text.
+TEST(Translator, TellsOfDefLinesThatNoObjectTakes) {
+    const std::string twoObjects =
+        "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
+        "r(id,x,y) :- id = 2, 0x + 1y >= 1, 0x + 2y <= 8, 1x + 1y <= 6;";  // parallel: no line
+    const std::string tail = " to no object and ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a\r\nb\r\n\r\n", ""},
+        {"a\r\nb\r\n\r\n\r\n\r\n", ""},
+        {"a\r\nb", ""},
+        {"a\r\nb\r\nc\r\n\r\n", "line 3 belongs" + tail + "was"},
+        {"a\r\nb\r\n\r\nd\r\ne\r\n\r\n\r\n", "lines 3 to 5 belong" + tail + "were"},
+        {"a\r\nb\r\n\r\nd", "lines 3 to 4 belong" + tail + "were"},
+    };
+    for (const auto& [def, unused] : cases) {
+        const Translation t = translate(tokenLines(twoObjects), def);
+        const std::string expected =
+            "vorn2shp: object 2: rule 2 has two parallel lines, which bound no triangle; the tuple "
+            "was left out\n"
+            "vorn2shp: object 2: no tuple gives a usable triangle, so nothing was written for it; "
+            "its line of def.imd was skipped\n";
+        EXPECT_EQ(t.err, expected + (unused.empty() ? ""
+                                                    : "vorn2shp: def.imd has more lines than "
+                                                      "there are objects (2): " +
+                                                          unused + " not used\n"))
+            << def;
+        EXPECT_EQ(t.eff, kRoadOutline + "a") << def;
+    }
+}
+
+// Ids are told apart by their whole number, however long: nothing is
+// clamped into another object.
+TEST(Translator, TellsIdsApartByTheirWholeNumber) {
+    const std::string tuple = ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n";
+    const std::string text = "r(id,x,y) :- id = 99999999999999999999" + tuple +
+                             "r(id,x,y) :- id = 99999999999999999998" + tuple +
+                             "r(id,x,y) :- id = 007" + tuple + "r(id,x,y) :- id = 7" + tuple +
+                             "r(id,x,y) :- id = -99999999999999999999, 0x + 1y >= 1;";
+    const Translation t = translate(tokenLines(text), "a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(t.eff, kRoadOutline + "a\r\n" + kRoadOutline + "b\r\n" + kRoadOutline + "c");
+    EXPECT_EQ(t.err,
+              "vorn2shp: object 7: its triangles overlap or do not meet edge to edge; the outline "
+              "is the exact union of them\n"
+              "vorn2shp: object -99999999999999999999: rule 5 gives 1 constraint(s), a triangle "
+              "needs 3; the tuple was left out\n"
+              "vorn2shp: object -99999999999999999999: no tuple gives a usable triangle, so "
+              "nothing was written for it; its line of def.imd was skipped\n");
+}
+
+// A term or constant that atof would read as a hexadecimal number, an
+// infinity or a NaN: the tuple is left out with a word, like one that
+// bounds no triangle, and the object keeps its other tuples.
+TEST(Translator, LeavesOutATupleWithANumberThatIsNoDecimal) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"0x + y >= nan, -1x + 1y <= 0, 1x + 1y <= 6", "nan"},
+        {"0x + y >= 1, -1x + 1y <= -inf, 1x + 1y <= 6", "-inf"},
+        {"0x + y >= 1, -1x + 1y <= 0, 1x + 1y <= 0x10", "0x10"},
+        {"0x + NaNy >= 1, -1x + 1y <= 0, 1x + 1y <= 6", "+NaNy"},
+        {"0x + y >= 1, Infinityx + 1y <= 0, 1x + 1y <= 6", "Infinityx"},
+        {"0x + y >= 1, -0x1p3x + 1y <= 0, 1x + 1y <= 6", "-0x1p3x"},
+    };
+    for (const auto& [constraints, number] : cases) {
+        const Translation t =
+            translate(tokenLines(kRoadRule + "\nr(id, x, y) :- id = 1, " + constraints + ";"), "v");
+        EXPECT_EQ(t.eff, kRoadOutline + "v") << constraints;
+        EXPECT_EQ(t.err,
+                  "vorn2shp: object 1: rule 2 has \"" + number +
+                      "\" for a number, which is no decimal number; the tuple was left out\n");
+    }
+    // A fourth constraint is not used, whatever it holds.
+    const Translation fourth = translate(
+        tokenLines(
+            "r(id, x, y) :- id = 7, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6, x + y >= inf;"),
+        "m");
+    EXPECT_EQ(fourth.eff, kRoadOutline + "m");
+    EXPECT_EQ(fourth.err,
+              "vorn2shp: object 7: rule 1 gives 4 constraints; only the first 3 were used\n");
 }
 
 TEST(Translator, KeepsALongAttributeLineWithItsOwnObject) {
@@ -439,7 +519,9 @@ TEST(Translator, WritesAnEmptyFileWhenThereIsNoTuple) {
     EXPECT_TRUE(t.ok);
     EXPECT_EQ(t.eff, "");
     EXPECT_EQ(t.out, kTranscript);
-    EXPECT_EQ(t.err, "");
+    EXPECT_EQ(t.err,
+              "vorn2shp: def.imd has more lines than there are objects (0): line 1 belongs to no "
+              "object and was not used\n");
 }
 
 // The line through u and v, as a constraint "ax + by <= c" with whole numbers.

@@ -2,7 +2,6 @@
 // corners of the triangle and the text of a point.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -78,21 +77,41 @@ TEST(TermValues, AgreeWithAtofBitForBit) {
     }
 }
 
-TEST(TermValues, ReadIdsAsAtoiWithinTheRangeOfInt) {
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"12", 12},
-        {"-3", -3},
-        {"+5", 5},
-        {"007", 7},
-        {"12ab", 12},
-        {"abc", 0},
-        {"", 0},
-        {"2147483647", INT_MAX},
-        {"99999999999999999999", INT_MAX},
-        {"-99999999999999999999", INT_MIN},
+// Ids are the same object exactly when atoi-like reading gives the same
+// number, of any length: nothing is clamped into another object.
+TEST(TermValues, ReadIdsAsTheDecimalTextOfTheirNumber) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"12", "12"},
+        {"-3", "-3"},
+        {"+5", "5"},
+        {"007", "7"},
+        {"-007", "-7"},
+        {"12ab", "12"},
+        {"abc", "0"},
+        {"", "0"},
+        {"0", "0"},
+        {"-0", "0"},
+        {"000", "0"},
+        {"2147483647", "2147483647"},
+        {"2147483648", "2147483648"},
+        {"99999999999999999999", "99999999999999999999"},
+        {"99999999999999999998", "99999999999999999998"},
+        {"-99999999999999999999", "-99999999999999999999"},
     };
     for (const auto& [text, id] : cases) {
         EXPECT_EQ(objectId(text), id) << text;
+    }
+}
+
+// What atof would read as another number than the decimal reading gives.
+TEST(TermValues, TellNumbersThatAreNoDecimalOnes) {
+    for (const char* text : {"nan", "NaN", "-nan", "nan(1)", "inf", "+INF", "-Infinity", "infx",
+                             "0x10", "0X1p3", "-0xa", "0x.8", "0x1y"}) {
+        EXPECT_TRUE(startsWithNonDecimalNumber(text)) << text;
+    }
+    for (const char* text : {"0x", "0y", "0xy", "0x.", "0x.y", "x", "-y", "12", "-3.5y", "1e5x",
+                             "in", "na", "n", "10x10", "00x1", ".5", "k"}) {
+        EXPECT_FALSE(startsWithNonDecimalNumber(text)) << text;
     }
 }
 

@@ -1,0 +1,107 @@
+#include "run_files.h"
+
+#include <sys/stat.h>
+
+#include "common/diagnostics.h"
+#include "export/stale_side_files.h"
+#include "prepare/input_preparer.h"
+
+namespace vorn2shp {
+
+namespace {
+
+// Each stage writes its own by these names in the working directory.
+constexpr const char* kIntermediateFiles[] = {"first.imd", "def.imd", "DBF$$$.fld", "second.imd",
+                                              "output.eff.imd"};
+
+struct Written {
+    std::string path;
+    std::string mayHold;  // an input that this file may be the same as, or ""
+};
+
+std::vector<Written> writtenPathsOf(const ConversionSettings& settings) {
+    std::vector<Written> written;
+    for (const char* name : kIntermediateFiles) {
+        written.push_back({name, ""});
+    }
+    const std::string base = datasetBase(settings.outputBase);
+    for (const char* extension : {".shp", ".shx", ".dbf", ".cpg"}) {
+        written.push_back({base + extension, ""});
+    }
+    if (!settings.projectionPath.empty()) {
+        written.push_back({base + ".prj", settings.projectionPath});
+    }
+    if (settings.spatialIndex) {
+        written.push_back({base + ".qix", ""});
+    }
+    return written;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A link or a stream at an intermediate file's name: the writes would go
+// elsewhere, or never end. A directory is left to the open, which names it.
+bool isUsableIntermediateName(const char* name) {
+    struct stat status {};
+    if (lstat(name, &status) != 0) {
+        return true;
+    }
+    int refusal = 0;
+    if (S_ISLNK(status.st_mode)) {
+        refusal = kSymbolicLink;
+    } else if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode) ||
+               S_ISBLK(status.st_mode)) {
+        refusal = kNotARegularFile;
+    }
+    if (refusal != 0) {
+        warn("cannot create " + describeFileError(name, refusal) + "; nothing was written");
+    }
+    return refusal == 0;
+}
+
+// Whether `input` is the file at `target`. A link at the target is no
+// clash: an output replaces it, and an intermediate file's name never holds one.
+bool isWrittenOver(const std::string& input, const struct stat& inputStatus,
+                   const Written& target) {
+    struct stat status {};
+    return lstat(target.path.c_str(), &status) == 0 && !S_ISLNK(status.st_mode) &&
+           sameFile(inputStatus, status) && input != target.mayHold;
+}
+
+}  // namespace
+
+std::vector<std::string> inputPathsOf(const ConversionSettings& settings) {
+    std::vector<std::string> inputs = {settings.inputPath, sideFileName(settings.inputPath, "def"),
+                                       sideFileName(settings.inputPath, "info")};
+    if (!settings.projectionPath.empty()) {
+        inputs.push_back(settings.projectionPath);
+    }
+    return inputs;
+}
+
+bool checkRunFiles(const ConversionSettings& settings) {
+    for (const char* name : kIntermediateFiles) {
+        if (!isUsableIntermediateName(name)) {
+            return false;
+        }
+    }
+    const std::vector<Written> written = writtenPathsOf(settings);
+    for (const std::string& input : inputPathsOf(settings)) {
+        struct stat inputStatus {};
+        if (stat(input.c_str(), &inputStatus) != 0) {
+            continue;  // a missing input is reported where it is read
+        }
+        for (const Written& target : written) {
+            if (isWrittenOver(input, inputStatus, target)) {
+                warn("cannot use " + input + ": it is the same file as " + target.path +
+                     ", which this run writes; nothing was written");
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace vorn2shp
