@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "command_line.h"
 #include "common/diagnostics.h"
@@ -42,16 +43,18 @@ int main(int argc, char** argv) {
     for (const std::string& ignored : command.ignored) {
         vorn2shp::warn("the argument '" + ignored + "' after the output base name is ignored");
     }
-    // The watcher starts before any stage, so every thread of the run leaves
-    // the stop signals to it.
-    vorn2shp::StagingRegistry staging;
-    const vorn2shp::StopSignalWatcher watcher(staging);
+    // The stages name the file they were working on when memory or threads
+    // run out; this is the net below them, so that no run ends in an abort.
     try {
+        // The watcher starts before any stage, so every thread of the run
+        // leaves the stop signals to it.
+        vorn2shp::StagingRegistry staging;
+        const vorn2shp::StopSignalWatcher watcher(staging);
         return static_cast<int>(vorn2shp::runConversion(command.settings, staging));
     } catch (const std::bad_alloc&) {
-        // The stages name the file they were working on; this is the net
-        // below them, so that no run ever ends in an abort.
         vorn2shp::warn("out of memory; the run stops here");
-        return static_cast<int>(ExitStatus::Failure);
+    } catch (const std::system_error& error) {
+        vorn2shp::warn(std::string(error.what()) + "; the run stops here");
     }
+    return static_cast<int>(ExitStatus::Failure);
 }

@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "common/console.h"
 #include "common/diagnostics.h"
@@ -51,17 +52,20 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     return false;
 }
 
-// Memory runs out only on input of extreme size, such as a line or a token
-// of gigabytes: the run then ends with a message that names the file the
-// stage works on, never with an abort.
+// Memory runs out only on input of extreme size, such as an object of
+// millions of triangles, or where the run is given very little; a thread
+// may then not start either. The run ends with a message that names the
+// file the stage works on, never with an abort.
 template <typename Stage>
 bool runStage(const std::string& file, const Stage& stage) {
     try {
         return stage();
     } catch (const std::bad_alloc&) {
         warn(file + ": out of memory; the run stops here");
-        return false;
+    } catch (const std::system_error& error) {
+        warn(file + ": " + error.what() + "; the run stops here");
     }
+    return false;
 }
 
 // A read or write failure has been reported; a rejection not yet.

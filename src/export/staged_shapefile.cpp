@@ -57,7 +57,8 @@ std::string StagedShapefile::finalPath(std::string_view extension) const {
 int StagedShapefile::replacementError(std::string_view extension) const {
     const std::string path = finalPath(extension);
     struct stat status {};
-    if (stat(path.c_str(), &status) != 0) {
+    // A link is replaced, never written through: where it points is no matter.
+    if (lstat(path.c_str(), &status) != 0 || S_ISLNK(status.st_mode)) {
         return 0;
     }
     if (S_ISDIR(status.st_mode)) {

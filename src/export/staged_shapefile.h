@@ -34,7 +34,8 @@ public:
 
     // 0 when the file at finalPath(extension), if there is one, may be
     // replaced; otherwise the reason (a directory, a file the user may not
-    // write), as creating it in place would have given.
+    // write), as creating it in place would have given. A symbolic link may
+    // always be replaced, whatever it points to.
     int replacementError(std::string_view extension) const;
 
     // Moves the `written` files into place, replacing the earlier ones (the

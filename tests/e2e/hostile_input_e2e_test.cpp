@@ -123,17 +123,18 @@ std::vector<Case> cases() {
                    [](const TempDir& dir) { fifo(dir, "def.imd"); },
                    1,
                    "vorn2shp: cannot create def.imd" + notRegular + nothing});
-    all.push_back({"links at every file of the dataset",
-                   {"--prj", "map.prj", "--spatial-index", "map.txt", "out"},
-                   [](const TempDir& dir) {
-                       for (const char* name :
-                            {"out.shp", "out.shx", "out.dbf", "out.cpg", "out.prj", "out.qix"}) {
-                           link(dir, "victim", name);
-                       }
-                   },
-                   0,
-                   "",
-                   2});
+    all.push_back(
+        {"links at every file of the dataset",
+         {"--prj", "map.prj", "--spatial-index", "map.txt", "out"},
+         [](const TempDir& dir) {
+             for (const char* name : {"out.shp", "out.shx", "out.cpg", "out.prj", "out.qix"}) {
+                 link(dir, "victim", name);
+             }
+             link(dir, "sub", "out.dbf");
+         },
+         0,
+         "",
+         2});
     // Inputs are never overwritten, whatever name they go by.
     for (const std::string name : {"first.imd", "second.imd", "output.eff.imd"}) {
         all.push_back({"the intermediate " + name + " as input",
@@ -231,19 +232,19 @@ std::vector<Case> cases() {
                            "\" for a number, which is no decimal number; the tuple was left out\n",
                        2});
     }
-    all.push_back({"a NUL byte in the .def and the .info",
-                   {"map.txt", "out"},
-                   [](const TempDir& dir) {
-                       writeFile(dir.file("map.def"), std::string("Po\0nd,water\nField,farm\n", 23));
-                       writeFile(dir.file("map.info"),
-                                 std::string("map\nMap(na\0me, kind).\n", 22));
-                   },
-                   0,
-                   "vorn2shp: map.def:1: NUL byte; every attribute value that holds one ends there "
-                   "in the table\n"
-                   "vorn2shp: map.info:2: NUL byte in the field list; the field name that holds it "
-                   "ends there\n",
-                   2});
+    all.push_back(
+        {"a NUL byte in the .def and the .info",
+         {"map.txt", "out"},
+         [](const TempDir& dir) {
+             writeFile(dir.file("map.def"), std::string("Po\0nd,water\nField,farm\n", 23));
+             writeFile(dir.file("map.info"), std::string("map\nMap(na\0me, kind).\n", 22));
+         },
+         0,
+         "vorn2shp: map.def:1: NUL byte; every attribute value that holds one ends there "
+         "in the table\n"
+         "vorn2shp: map.info:2: NUL byte in the field list; the field name that holds it "
+         "ends there\n",
+         2});
     // An output base must name the files.
     for (const std::string base : {"", ".", "..", "sub/", "sub/.", "sub/.."}) {
         all.push_back({"the output base '" + base + "'",
@@ -326,6 +327,26 @@ TEST(HostileInput, ALineTooLongForMemoryEndsTheRunWithAMessage) {
     EXPECT_FALSE(fileExists(dir.file("first.imd")));
     EXPECT_FALSE(fileExists(dir.file("out.shp")));
 #endif
+}
+
+// A run that may not start the threads it works with, for a user who may
+// run no more processes (a uid no other process has): a message, exit 1,
+// nothing written, and no abort.
+TEST(HostileInput, ThreadsThatCannotStartEndTheRunWithAMessage) {
+    if (geteuid() != 0 || !fileExists("/usr/bin/prlimit") || !fileExists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "needs root, prlimit and setpriv";
+    }
+    TempDir dir;
+    writeFile(dir.file("map.txt"), kMap);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    const RunResult run =
+        runProgram("/usr/bin/prlimit",
+                   {"--nproc=1", "/usr/bin/setpriv", "--reuid=54321", "--regid=54321",
+                    "--clear-groups", vorn2shpBinary(), "map.txt", "out"},
+                   dir.path());
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    EXPECT_EQ(run.err, "vorn2shp: Resource temporarily unavailable; the run stops here\n");
+    EXPECT_EQ(snapshot(dir.path()), (Snapshot{{"map.txt", kMap}}));
 }
 
 }  // namespace

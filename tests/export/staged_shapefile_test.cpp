@@ -159,6 +159,9 @@ TEST_F(StagedShapefileCommit, WhatIsNotCommittedIsDiscarded) {
 TEST_F(StagedShapefileCommit, RefusesToReplaceWhatCreatingInPlaceWouldNot) {
     ASSERT_EQ(mkdir("out.prj", 0755), 0);
     ASSERT_EQ(chmod("out.dbf", 0444), 0);
+    ASSERT_EQ(unlink("out.shx"), 0);
+    ASSERT_EQ(symlink("out.prj", "out.shx"), 0);
+    EXPECT_EQ(shapefile_.replacementError("shx"), 0);  // the link, not the directory
     EXPECT_EQ(shapefile_.replacementError("shp"), 0);
     EXPECT_EQ(shapefile_.replacementError("qix"), 0);  // none yet
     EXPECT_EQ(shapefile_.replacementError("prj"), EISDIR);
