@@ -8,7 +8,7 @@
 //
 //   --layer   Natural Earth scale (default 110m)
 //   --out     output base name; BASE.txt, BASE.def and BASE.info are written
-//             (default tests/e2e/world/countries_110m for the 110m layer)
+//             (default tests/data/world/countries_110m for the 110m layer)
 //   --repeat  copies of the whole map, each with ids of its own (default 1),
 //             laid out in a square block of rows and columns
 //   --offset  degrees between copies along x and along y (default 360,180)
@@ -61,7 +61,7 @@ function parseArguments(argv) {
   }
   if (options.out === null) {
     const root = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
-    options.out = path.join(root, 'tests', 'e2e', 'world', `countries_${options.layer}`);
+    options.out = path.join(root, 'tests', 'data', 'world', `countries_${options.layer}`);
   }
   return options;
 }

@@ -249,7 +249,7 @@ TEST_F(GdalReadsTheOutput, ARerunLeavesNoSideFileOfTheEarlierDataset) {
 // The world map fixture: Natural Earth's countries triangulated by earcut
 // (scripts/make_world_map.mjs). Where a country's rings touch or cross
 // themselves, its triangles overlap or meet corners in the middle of sides.
-const char* const kWorldMap = "/tests/e2e/world/countries_110m";
+const char* const kWorldMap = "/tests/data/world/countries_110m";
 
 __extension__ using Wide = __int128;
 
