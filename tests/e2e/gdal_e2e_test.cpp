@@ -1,6 +1,8 @@
 // The output read by GDAL, the library under most GIS tools: feature counts,
-// fields and values as ogrinfo lists them, every polygon valid, and every
-// polygon covering exactly the union of its object's triangles.
+// fields and values as ogrinfo lists them, every polygon valid, every
+// polygon covering exactly the union of its object's triangles, and the
+// files of the options as GDAL takes them. Some runs are case folders of
+// tests/cases, run again here for what only GDAL can tell.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/case_folder.h"
 #include "support/test_support.h"
 
 namespace vorn2shp::testing {
@@ -189,6 +192,87 @@ TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
     for (const std::string& mismatch : mismatches) {
         EXPECT_LT(std::fabs(std::stod(mismatch)), 1e-9) << listing;
     }
+}
+
+// Case `name` of tests/cases run in `dir`.
+RunResult runCase(const std::string& name, const TempDir& dir) {
+    const std::string caseDir = casesDir() + "/" + name;
+    arrangeCase(caseDir, dir.path());
+    return runProgram(vorn2shpBinary(), caseArguments(caseDir), dir.path());
+}
+
+RunResult ogrinfo(const TempDir& dir, const std::vector<std::string>& args) {
+    RunResult run = runProgram(kOgrinfo, args, dir.path());
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    return run;
+}
+
+// GDAL counts as many features in every shapefile a case folder dumps as
+// the dump holds shapes.
+TEST_F(GdalReadsTheOutput, EveryShapefileOfTheCaseFoldersHasItsShapes) {
+    const std::regex dumped("== (.*)\ntype [0-9]+ shapes ([0-9]+)\n");
+    for (const std::string& name : caseNames()) {
+        const std::string dumpFile = casesDir() + "/" + name + "/dump";
+        if (!fileExists(dumpFile)) {
+            continue;
+        }
+        SCOPED_TRACE(name);
+        TempDir dir;
+        runCase(name, dir);
+        const std::string dump = readFile(dumpFile);
+        for (std::sregex_iterator it(dump.begin(), dump.end(), dumped), end; it != end; ++it) {
+            const std::smatch& shapefile = *it;
+            const RunResult info =
+                ogrinfo(dir, {"-ro", "-so", "-al", "./" + shapefile.str(1) + ".shp"});
+            EXPECT_NE(info.out.find("Feature Count: " + shapefile.str(2) + "\n"), std::string::npos)
+                << info.out;
+        }
+    }
+}
+
+int featureCount(const std::string& listing) {
+    int count = 0;
+    for (std::size_t at = listing.find("OGRFeature("); at != std::string::npos;
+         at = listing.find("OGRFeature(", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(GdalReadsTheOutput, TheProjectionOfPrj) {
+    TempDir dir;
+    ASSERT_EQ(runCase("prj_copied_beside_the_shapefile", dir).exitStatus, 0);
+    const RunResult info = ogrinfo(dir, {"-ro", "-so", "out.shp", "out"});
+    EXPECT_NE(info.out.find("WGS 84"), std::string::npos) << info.out;
+    EXPECT_EQ(info.out.find("(unknown)"), std::string::npos) << info.out;
+}
+
+TEST_F(GdalReadsTheOutput, TheCodePageOfEncoding) {
+    for (const char* name : {"encoding_iso_8859_1", "encoding_1252"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        ASSERT_EQ(runCase(name, dir).exitStatus, 0);
+        const RunResult info = ogrinfo(dir, {"-ro", "-al", "out.shp"});
+        EXPECT_NE(info.out.find("name (String) = Do\xC3\xB1"
+                                "a Ana\n"),
+                  std::string::npos)
+            << info.out;
+    }
+}
+
+TEST_F(GdalReadsTheOutput, TheSpatialIndexInAWindowQuery) {
+    TempDir dir;
+    ASSERT_EQ(runCase("spatial_index_written", dir).exitStatus, 0);
+    // Cells 1 and 2 of 40 lie in the window (the output's y runs downwards).
+    const RunResult info = ogrinfo(dir, {"--config", "CPL_DEBUG", "ON", "-ro", "-al", "-spat", "9",
+                                         "-5", "25", "1", "out.shp"});
+    EXPECT_EQ(featureCount(info.out), 2) << info.out;
+    EXPECT_NE(info.out.find("name (String) = cell 1\n"), std::string::npos);
+    EXPECT_NE(info.out.find("name (String) = cell 2\n"), std::string::npos);
+    std::smatch used;
+    ASSERT_TRUE(std::regex_search(info.err, used, std::regex("Used spatial index, got ([0-9]+)")))
+        << info.err;
+    EXPECT_LT(std::stoi(used[1]), 40) << "the index ruled nothing out";
 }
 
 // A window that cuts the new triangle (1000,1000), (1010,1000), (1010,1010)
