@@ -193,6 +193,8 @@ bench_wide() {
     differing=1
   fi
   echo "$values $label: wall $wall s, table-limit stop $verdict"
+}
+
 # One object of 10,000 triangles that each overlap their neighbours: its
 # outline is the exact union of the triangles. Prints the median wall time of
 # the whole conversion against the goal of half a second, and checks that the
