@@ -270,7 +270,7 @@ std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
     if (!union_) {
         union_ = std::make_unique<TriangleUnion>();
     }
-    UnionOutline outline = union_->outline(triangles_);
+    UnionOutline outline = union_->outline(triangles_, merged.unionPolygons);
     const std::string what = "its triangles overlap or do not meet edge to edge";
     if (outline.rings.empty()) {
         warnAboutDropped(merged);
