@@ -166,8 +166,8 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     }
     MergeResult result;
     merge::TilingFaults faults;
-    const merge::SnappedCorners snapped = merge::snapCorners(triangles);
-    const merge::OrientedSides oriented = merge::orientSides(snapped, faults);
+    merge::SnappedCorners snapped = merge::snapCorners(triangles);
+    merge::OrientedSides oriented = merge::orientSides(snapped, faults);
     result.droppedTriangles = faults.droppedTriangles;
     if (oriented.seed < 0) {
         return result;
@@ -175,6 +175,9 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     merge::UnionFind parts(triangles.size());
     std::vector<merge::Side> sides =
         merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+    // Every side of every triangle: no longer needed, and the largest
+    // object's memory is the program's.
+    std::vector<merge::Side>().swap(oriented.sides);
     std::vector<TracedRing> traced =
         merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
     merge::SideContacts found;
@@ -200,7 +203,8 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     result.rings = orderedRings(traced, snapped, static_cast<std::size_t>(oriented.seed),
                                 oriented.turn, parts);
     if (!result.edgeToEdge) {
-        result.unionPolygons = merge::unionOfSides(std::move(sides), snapped.vertices,
+        traced.clear();
+        result.unionPolygons = merge::unionOfSides(std::move(sides), std::move(snapped.vertices),
                                                    std::move(found), oriented.turn);
     }
     return result;

@@ -8,6 +8,7 @@
 // boundary of the union. The work is that of the boundary, not of every
 // triangle.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <tuple>
@@ -157,13 +158,74 @@ std::vector<Segment> segmentsOf(const std::vector<Side>& sides,
     return segments;
 }
 
-// The pieces with covered ground on their inner side and none on their
-// outer one. The triangles over a point are the winding number of the
-// weighted sides around it, counted here at each piece's middle: that is
-// the count on one side of the piece, and the other side's differs by the
-// piece's own count. Which side it is tells the middle's side of the
-// piece's line; a middle rounded onto that line counts for the side that
-// the ray leaves alone.
+// The sides whose vertices all have two sides, forming loops apart from
+// everything else: along such a loop the ground on either side is one
+// piece, so one count serves the whole loop. Indexed by the loop's
+// representative vertex (see UnionFind); the rest of the sides are
+// counted one by one.
+class Loops {
+public:
+    Loops(const std::vector<Side>& sides, std::size_t vertexCount)
+        : components_(vertexCount), isLoop_(vertexCount, 1), outer_(vertexCount, kUnknown) {
+        std::vector<std::uint8_t> degree(vertexCount, 0);
+        for (const Side& s : sides) {
+            components_.unite(s.from, s.to);
+            for (const VertexId v : {s.from, s.to}) {
+                degree[v] = static_cast<std::uint8_t>(std::min(degree[v] + 1, 3));
+            }
+        }
+        for (std::size_t v = 0; v < vertexCount; ++v) {
+            if (degree[v] != 0 && degree[v] != 2) {
+                isLoop_[components_.find(static_cast<std::uint32_t>(v))] = 0;
+            }
+        }
+    }
+
+    // The count on the outer side of a side of a loop, once known.
+    bool knownOuter(const Side& s, long& outer) {
+        const std::uint32_t loop = components_.find(s.from);
+        outer = outer_[loop];
+        return isLoop_[loop] != 0 && outer != kUnknown;
+    }
+
+    void noteOuter(const Side& s, long outer) {
+        const std::uint32_t loop = components_.find(s.from);
+        if (isLoop_[loop] != 0) {
+            outer_[loop] = outer;
+        }
+    }
+
+private:
+    static constexpr long kUnknown = LONG_MIN;
+    UnionFind components_;
+    std::vector<char> isLoop_;
+    std::vector<long> outer_;
+};
+
+// The count of triangles on the outer side of a side: the winding number
+// of the weighted sides around its middle. That is the count on one known
+// side of it, and the other side's differs by the side's own count. Which
+// side it is tells the middle's side of the side's line; a middle rounded
+// onto that line counts for the side that the ray leaves alone.
+long outerCount(const std::vector<Side>& sides, std::size_t i, const std::vector<Point>& vertices,
+                double turn, const WindingBands& bands, std::size_t& work) {
+    const Side& s = sides[i];
+    const Point a = vertices[s.from];
+    const Point b = vertices[s.to];
+    const Point middle{0.5 * (a.x + b.x), 0.5 * (a.y + b.y)};
+    long winding = 0;
+    work += bands.forEachCrossing(middle, [&](std::uint32_t j, int direction) {
+        winding += direction * long{sides[j].count};
+    });
+    const double side = orientation(a, b, middle);
+    const bool countedLeft = side != 0.0 ? side > 0.0 : bands.countsLeftOf(a, b);
+    const long counted = turn > 0.0 ? winding : -winding;
+    const bool innerIsLeft = turn > 0.0;
+    return countedLeft == innerIsLeft ? counted - long{s.count} : counted;
+}
+
+// The sides with covered ground on their inner side and none on their
+// outer one: the boundary of the union.
 bool coveredBoundary(const std::vector<Side>& sides, const std::vector<Point>& vertices,
                      double turn, std::vector<Side>& boundary) {
     const std::vector<Segment> segments = segmentsOf(sides, vertices);
@@ -173,23 +235,16 @@ bool coveredBoundary(const std::vector<Side>& sides, const std::vector<Point>& v
     if (!bands.complete()) {
         return false;
     }
-    const bool innerIsLeft = turn > 0.0;
+    Loops loops(sides, vertices.size());
     std::size_t work = 0;
     for (std::size_t i = 0; i < sides.size() && work <= budget; ++i) {
         const Side& s = sides[i];
-        const Point a = vertices[s.from];
-        const Point b = vertices[s.to];
-        const Point middle{0.5 * (a.x + b.x), 0.5 * (a.y + b.y)};
-        long winding = 0;
-        work += bands.forEachCrossing(middle, [&](std::uint32_t j, int direction) {
-            winding += direction * long{sides[j].count};
-        });
-        const double side = orientation(a, b, middle);
-        const bool countedLeft = side != 0.0 ? side > 0.0 : bands.countsLeftOf(a, b);
-        const long counted = turn > 0.0 ? winding : -winding;
-        const long count = long{s.count};
-        const long inner = countedLeft == innerIsLeft ? counted : counted + count;
-        if (inner >= 1 && inner - count < 1) {
+        long outer = 0;
+        if (!loops.knownOuter(s, outer)) {
+            outer = outerCount(sides, i, vertices, turn, bands, work);
+            loops.noteOuter(s, outer);
+        }
+        if (outer < 1 && outer + long{s.count} >= 1) {
             boundary.push_back(Side{s.from, s.to, s.triangle, 1});
         }
     }
@@ -225,8 +280,14 @@ bool grouped(const std::vector<TracedRing>& traced, const std::vector<Point>& ve
     if (holes.empty()) {
         return !polygons.empty();
     }
+    std::size_t shellSides = 0;
+    for (const PolygonRings& polygon : polygons) {
+        shellSides += polygon.shell.size() - 1;
+    }
     std::vector<Segment> segments;
     std::vector<std::uint32_t> shellOf;
+    segments.reserve(shellSides);
+    shellOf.reserve(shellSides);
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         const Ring& shell = polygons[p].shell;
         for (std::size_t i = 0; i + 1 < shell.size(); ++i) {
