@@ -40,7 +40,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 runs="${1:-5}"
 build="${2:-$root/build/bench}"
 expected="$root/bench/expected-checksums.txt"
-maps="$root/build/maps"
 "$root/scripts/setup.sh" bench
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -122,27 +121,10 @@ time_peer() {
     "$(sort -g -k3 "$scratch/peer-times.txt" | tail -1 | cut -d' ' -f3)"
 }
 
-# The real map of up to `tuples` tuples, made once and kept in build/maps:
-# BASE.txt, .def, .info and BASE-triangles.csv. The stamp names the
-# generator's checksum, so a changed generator makes the map again.
-real_map() {
-  local tuples="$1"
-  local base="$maps/world10m-$tuples"
-  local stamp
-  stamp="$(sha256sum "$root/scripts/make_world_map.mjs" | cut -d' ' -f1) 10m $tuples"
-  if [ ! -f "$base.stamp" ] || [ "$(cat "$base.stamp")" != "$stamp" ]; then
-    mkdir -p "$maps"
-    node "$root/scripts/make_world_map.mjs" --layer 10m --repeat $((tuples / 500000 + 1)) \
-      --tuples "$tuples" --out "$base" --triangles "$base-triangles.csv" 2>"$base.log"
-    echo "$stamp" >"$base.stamp"
-  fi
-  echo "$base"
-}
-
 bench_real_map() {
   local tuples="$1"
   local base
-  base=$(real_map "$tuples")
+  base=$("$root/bench/real_map.sh" "$tuples")
   local count objects
   count=$(grep -c '^country' "$base.txt")
   objects=$(wc -l <"$base.def")
