@@ -161,8 +161,10 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
 
 std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
                                 UnionFind& parts, TilingFaults& faults) {
+    // Most sides cancel: a triangulated polygon keeps about a third of them,
+    // a tiling of a square far fewer.
     std::vector<Side> boundary;
-    boundary.reserve(sides.size());  // at most every side, and one allocation
+    boundary.reserve(sides.size() / 3 + 16);
     forEachRun(sides, vertexCount, [&](auto begin, auto end) {
         // The triangles of one side are one part.
         for (auto i = begin; i != end; ++i) {

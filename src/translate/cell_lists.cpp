@@ -52,7 +52,7 @@ constexpr std::uint64_t kBlockCells = 9;
 
 }  // namespace
 
-CellLists::CellLists(const std::vector<Segment>& segments, double reach) {
+CellLists::CellLists(std::vector<Segment> segments, double reach) {
     if (segments.size() < 2) {
         return;
     }
@@ -132,6 +132,7 @@ CellLists::CellLists(const std::vector<Segment>& segments, double reach) {
             entries_.push_back(c << 32 | i);
         }
     }
+    std::vector<Segment>().swap(segments);
     sortByUpperHalf(entries_);
 }
 

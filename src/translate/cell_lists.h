@@ -19,8 +19,9 @@ namespace vorn2shp::merge {
 class CellLists {
 public:
     // Every two segments that come within `reach` of each other on both
-    // axes share a cell.
-    CellLists(const std::vector<Segment>& segments, double reach);
+    // axes share a cell. The segments are let go before the lists are
+    // sorted, so the two never take memory at once with the sorting's own.
+    CellLists(std::vector<Segment> segments, double reach);
 
     // Calls visit(i, j), i < j, for every two segments listed under one
     // cell: every pair within reach, some of them more than once, and some

@@ -205,7 +205,7 @@ bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vert
         for (const Side& s : sides) {
             segments.push_back(Segment{vertices[s.from], vertices[s.to]});
         }
-        const CellLists cells(segments, inspector.tolerance());
+        const CellLists cells(std::move(segments), inspector.tolerance());
         complete = cells.forEachPair(
             budget, [&](std::uint32_t i, std::uint32_t j) { inspector.inspect(i, j); });
     }

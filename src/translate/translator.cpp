@@ -13,6 +13,9 @@
 
 #include <memory>
 #include <string>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <utility>
 #include <vector>
 
@@ -69,6 +72,18 @@ bool fillTuples(TupleReader& reader, TupleBatch& batch) {
         batch.tuples.push_back(tuple);
     }
     return true;
+}
+
+// Objects of tens of thousands of triangles come and go, each taking
+// megabytes while it is merged. Blocks of a megabyte or more are mapped on
+// their own, so what such an object frees goes back to the system at once
+// and the peak follows the largest object: glibc would otherwise raise that
+// threshold as large blocks are freed, and keep them in its heap.
+void returnLargeBlocksAtOnce() {
+#ifdef __GLIBC__
+    constexpr int kLargeBlock = 1 << 20;
+    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+#endif
 }
 
 std::string objectName(int id) { return "object " + std::to_string(id); }
@@ -360,6 +375,7 @@ void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
 }  // namespace
 
 bool Translator::translate(Console& console) {
+    returnLargeBlocksAtOnce();
     console.progress("Starting Translation Process....");
     TranslationPass pass;
     if (!pass.open() || !pass.run()) {

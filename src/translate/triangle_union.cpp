@@ -65,6 +65,22 @@ bool trianglesForGeos(const std::vector<Triangle>& triangles, std::vector<Triang
     return true;
 }
 
+// True when GEOS can take the triangles as they are, with no corner to
+// flush or beyond its range and an area to each: then they need no copy.
+bool readyForGeos(const std::vector<Triangle>& triangles) {
+    for (const Triangle& t : triangles) {
+        for (const Point p : {t.c12, t.c13, t.c23}) {
+            if (!withinGeosRange(p) || flushedTiny(p) != p) {
+                return false;
+            }
+        }
+        if (orientation(t.c12, t.c13, t.c23) == 0.0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The most that moving every point by up to half a unit per axis can change
 // the area: each point moved by d changes it by at most |d| times the
 // length of its two sides, and the products of two moves add n * |d|^2.
@@ -174,12 +190,14 @@ TriangleUnion::~TriangleUnion() = default;
 UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles,
                                     const std::vector<PolygonRings>& traced) {
     UnionOutline result;
-    std::vector<Triangle> usable;
-    if (!trianglesForGeos(triangles, usable)) {
+    std::vector<Triangle> cleaned;
+    const bool asTheyAre = readyForGeos(triangles);
+    if (!asTheyAre && !trianglesForGeos(triangles, cleaned)) {
         result.fault = "a corner lies beyond " + numberText(kLargestForGeos) +
                        ", where GEOS cannot compute it";
         return result;
     }
+    const std::vector<Triangle>& usable = asTheyAre ? triangles : cleaned;
     if (usable.empty()) {
         result.fault = "none of its triangles has an area";
         return result;
