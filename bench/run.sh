@@ -178,27 +178,24 @@ bench_size() {
   local dir="$scratch/map-$tuples"
   mkdir -p "$dir"
   "$generator" "$dir/map" "$tuples" 42 2>/dev/null
-  local walls=() rss=() copies=() cpus=()
+  : >"$scratch/runs.txt"
+  : >"$scratch/stages.txt"
   for ((i = 0; i < runs; i++)); do
-    local start=$EPOCHREALTIME
-    cp "$dir/map.txt" "$scratch/copy.txt"
-    copies+=("$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN{printf "%.3f", b-a}')")
-    rm -f "$scratch/copy.txt"
-    convert_once "$dir/map.txt" "$scratch/stages-$i.txt"
-    read -r wall kb user system <"$scratch/time.txt"
-    walls+=("$wall"); rss+=("$kb"); cpus+=("$(awk -v u="$user" -v s="$system" 'BEGIN{print u + s}')")
+    convert_once "$dir/map.txt" "$scratch/transcript.txt"
+    awk '{print $1, $3 + $4, $2}' "$scratch/time.txt" >>"$scratch/runs.txt"
+    stage_times "$scratch/transcript.txt" >>"$scratch/stages.txt"
   done
-  local wall copy peak cpu
-  wall=$(printf '%s\n' "${walls[@]}" | median)
-  cpu=$(printf '%s\n' "${cpus[@]}" | median)
-  copy=$(printf '%s\n' "${copies[@]}" | sort -g | head -1)
-  peak=$(printf '%s\n' "${rss[@]}" | sort -g | tail -1)
-  echo "== $tuples tuples ($(du -m "$dir/map.txt" | cut -f1) MB input), median of $runs runs"
-  awk -v w="$wall" -v n="$tuples" -v c="$copy" -v m="$peak" -v u="$cpu" 'BEGIN {
-    printf "wall %.2f s, %.0f tuples/s, cpu %.2f s, peak RSS %.1f MiB, cp %.3f s, ratio to cp %.1f\n",
-           w, n / (w > 0 ? w : 0.001), u, m / 1024, c, w / (c > 0 ? c : 0.001) }'
-  echo "stages (last run): $(stage_times "$scratch/stages-$((runs - 1)).txt" | describe_stages)"
-  echo "file hand-offs alone: $(handoff_time "$copy")"
+  local wall cpu peak handoff megabytes
+  read -r wall cpu _ < <(column_medians "$scratch/runs.txt")
+  peak=$(sort -g -k3 "$scratch/runs.txt" | tail -1 | awk '{print $3}')
+  read -r handoff megabytes < <(handoff_seconds)
+  echo "== generated map: $tuples tuples ($(du -m "$dir/map.txt" | cut -f1) MB), median of $runs runs"
+  awk -v w="$wall" -v n="$tuples" -v m="$peak" -v u="$cpu" 'BEGIN {
+    printf "wall %.2f s, %.0f tuples/s, cpu %.2f s, peak RSS %.1f MiB\n",
+           w, n / (w > 0 ? w : 0.001), u, m / 1024 }'
+  echo "  stages: $(column_medians "$scratch/stages.txt" | describe_stages)"
+  awk -v h="$handoff" -v mb="$megabytes" -v w="$wall" 'BEGIN {
+    printf "file hand-offs alone: %d MB in %.3f s; vorn2shp takes %.1f times as long\n", mb, h, w / h }'
   check_outputs "tuples-$tuples"
 }
 
@@ -219,13 +216,6 @@ handoff_seconds() {
     fi
   done
   echo "$best $(du -cm "$scratch/run"/*.imd "$scratch/run"/out.* | tail -1 | cut -f1)"
-}
-
-handoff_time() {
-  local copy="$1" seconds megabytes
-  read -r seconds megabytes < <(handoff_seconds)
-  awk -v h="$seconds" -v c="$copy" -v mb="$megabytes" \
-    'BEGIN { printf "%d MB in %.3f s, %.1f times the cp\n", mb, h, h / (c > 0 ? c : 0.001) }'
 }
 
 # Compares the outputs of the last run with the recorded checksums of `case`.
