@@ -30,8 +30,8 @@
 # clashing columns.
 #
 # Every case's outputs are compared with bench/expected-checksums.txt:
-# MATCH or DIFFER per case. check_number_text first compares the fast
-# number routes with the C library. The exit status is 1 when anything
+# MATCH or DIFFER per case. check_number_text first compares the
+# converter's own number routes with the C library. The exit status is 1 when anything
 # differs. The load average is printed before and after: other work on the
 # machine slows the runs, CPU seconds less than wall seconds.
 set -euo pipefail
