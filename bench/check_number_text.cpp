@@ -1,12 +1,12 @@
-// Checks the fast number routes of the converter against the C library on
-// millions of values, the check that the benchmark's speed work changed no
-// output byte beyond the benchmark's own maps.
+// Checks the converter's own number routes against the C library on
+// millions of values, the check that the speed work changed no output byte
+// beyond the benchmark's own maps.
 //
 //   check_number_text [values]   default 500,000 per check
 //
 // - coordinates written for output.eff.imd against snprintf's "%.4f";
-// - short decimals read by the constraint and the export passes against
-//   strtod, bit for bit, including the texts the fast route hands back.
+// - decimals read by the constraint and the export passes against strtod,
+//   bit for bit.
 // Prints one line per check and exits with 1 when any value differs.
 #include <cmath>
 #include <cstdint>
@@ -16,7 +16,6 @@
 #include <random>
 #include <string>
 
-#include "common/decimal_text.h"
 #include "export/record_line.h"
 #include "translate/eff_format.h"
 #include "translate/term_values.h"
@@ -132,28 +131,6 @@ std::string decimalText(std::mt19937_64& random) {
     return text;
 }
 
-bool checkShortDecimals(long count) {
-    Tally tally("short decimals against strtod");
-    std::mt19937_64 random(2);
-    for (long i = 0; i < count; ++i) {
-        const std::string text = decimalText(random);
-        const std::size_t unsignedFrom = text[0] == '-' || text[0] == '+' ? 1 : 0;
-        double value = 0.0;
-        std::size_t length = 0;
-        if (!vorn2shp::readShortDecimal(std::string_view(text).substr(unsignedFrom), value,
-                                        length)) {
-            continue;
-        }
-        char* end = nullptr;
-        const std::string unsignedText = text.substr(unsignedFrom);
-        const double expected = std::strtod(unsignedText.c_str(), &end);
-        tally.check(sameBits(value, expected) &&
-                        static_cast<std::size_t>(end - unsignedText.c_str()) == length,
-                    text);
-    }
-    return tally.report();
-}
-
 bool checkConstraintNumbers(long count) {
     Tally tally("constraint terms and constants against strtod");
     std::mt19937_64 random(3);
@@ -191,7 +168,6 @@ bool checkRecordCoordinates(long count) {
 int main(int argc, char** argv) {
     const long count = argc > 1 ? std::atol(argv[1]) : 500000;
     bool same = checkPointText(count);
-    same = checkShortDecimals(count) && same;
     same = checkConstraintNumbers(count) && same;
     same = checkRecordCoordinates(count) && same;
     return same ? 0 : 1;

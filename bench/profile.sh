@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Counts the instructions each stage of vorn2shp executes on a generated map,
-# under valgrind's callgrind: a measure that the other work on the machine
-# does not disturb, for comparing one build with another.
+# Counts the instructions each stage of vorn2shp executes, under valgrind's
+# callgrind: a measure that the other work on the machine does not disturb,
+# for comparing one build with another.
 #
-#   bench/profile.sh [tuples] [build-dir]   default 100000 and build/bench
+#   bench/profile.sh [tuples] [build-dir] [map]   default 100000, build/bench
+#                                                 and the generated map; map
+#                                                 "world" takes the real map
+#                                                 of bench/real_map.sh
 #
 # Prints the instructions of each stage and of the whole run, and leaves the
 # callgrind profile behind for callgrind_annotate.
@@ -12,7 +15,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tuples="${1:-100000}"
 build="${2:-$root/build/bench}"
+map="${3:-generated}"
 "$root/scripts/setup.sh" profile
+[ "$map" != world ] || "$root/scripts/setup.sh" bench
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 fi
@@ -21,7 +26,14 @@ cmake --build "$build" -j 2 --target vorn2shp generate_map >/dev/null
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorn2shp-profile-XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
-"$build/bench/generate_map" "$scratch/map" "$tuples" 42 2>/dev/null
+if [ "$map" = world ]; then
+  base=$("$root/bench/real_map.sh" "$tuples")
+  cp "$base.txt" "$scratch/map.txt"
+  cp "$base.def" "$scratch/map.def"
+  cp "$base.info" "$scratch/map.info"
+else
+  "$build/bench/generate_map" "$scratch/map" "$tuples" 42 2>/dev/null
+fi
 profile="$PWD/callgrind.vorn2shp.$tuples.out"
 (cd "$scratch" && valgrind --tool=callgrind --callgrind-out-file="$profile" \
   "$build/src/driver/vorn2shp" map.txt out >/dev/null 2>"$scratch/valgrind.txt")
@@ -37,16 +49,14 @@ callgrind_annotate --inclusive=yes "$profile" 2>/dev/null | awk -v n="$tuples" '
   /Parser::parse\(/ && !parse { parse = count($1) }
   /Translator::translate\(/ && !translate { translate = count($1) }
   /exportShapefile\(/ && !export { export = count($1) }
-  # The threads of the stages, by the function each one runs.
-  /_M_run\(/ && /TupleFeed::TupleFeed\(/ && !tupleFeed { tupleFeed = count($1) }
-  /_M_run\(/ && /RecordFeed::RecordFeed\(/ && !recordFeed { recordFeed = count($1) }
+  # The translation reads its tuples on a thread of its own.
+  /_M_run\(/ && /BatchFeed/ && !tupleFeed { tupleFeed = count($1) }
   END {
     printf "%d tuples, instructions (millions) per stage:\n", n
     printf "  prepare %.0f  parse %.0f  translate %.0f (+%.0f reading on its own thread)" \
-           "  export %.0f (+%.0f parsing on its own thread)\n",
+           "  export %.0f\n",
            prepare / 1e6, (initialize + parse) / 1e6, translate / 1e6, tupleFeed / 1e6,
-           export / 1e6, recordFeed / 1e6
-    printf "  whole run %.0f (the writer threads of the intermediate files spend their\n" \
-           "  time in the kernel, which callgrind does not count)\n", total / 1e6
+           export / 1e6
+    printf "  whole run %.0f\n", total / 1e6
   }'
 echo "profile: $profile"

@@ -5,6 +5,7 @@
 //
 //   node scripts/make_world_map.mjs [--layer 110m|50m|10m] [--out BASE]
 //                                    [--repeat N] [--offset DX,DY]
+//                                    [--tuples N] [--triangles CSV]
 //
 //   --layer   Natural Earth scale (default 110m)
 //   --out     output base name; BASE.txt, BASE.def and BASE.info are written
@@ -12,6 +13,11 @@
 //   --repeat  copies of the whole map, each with ids of its own (default 1),
 //             laid out in a square block of rows and columns
 //   --offset  degrees between copies along x and along y (default 360,180)
+//   --tuples  at most N tuples: whole objects are taken in order, copy after
+//             copy, until the next one would go past N (default: no limit)
+//   --triangles  also writes the triangles to CSV, one row per triangle
+//             ("id,WKT" with the polygon of its three corners), as GDAL reads
+//             them to dissolve them per id
 //
 // Coordinates are in units of 1e-5 degree (longitude as x, latitude as y),
 // rounded to whole units. Each triangle is written as the three lines
@@ -39,12 +45,14 @@ const UNITS_PER_DEGREE = 100000;
 function usage(message) {
   process.stderr.write(`make_world_map: ${message}\n` +
     'usage: node scripts/make_world_map.mjs [--layer 110m|50m|10m] [--out BASE] ' +
-    '[--repeat N] [--offset DX,DY]\n');
+    '[--repeat N] [--offset DX,DY] [--tuples N] [--triangles CSV]\n');
   process.exit(2);
 }
 
 function parseArguments(argv) {
-  const options = { layer: '110m', out: null, repeat: 1, offset: [360, 180] };
+  const options = {
+    layer: '110m', out: null, repeat: 1, offset: [360, 180], tuples: Infinity, triangles: null,
+  };
   for (let i = 0; i < argv.length; i += 2) {
     const [name, value] = [argv[i], argv[i + 1]];
     if (value === undefined) usage(`${name} needs a value`);
@@ -52,10 +60,15 @@ function parseArguments(argv) {
     else if (name === '--out') options.out = value;
     else if (name === '--repeat') options.repeat = Number(value);
     else if (name === '--offset') options.offset = value.split(',').map(Number);
+    else if (name === '--tuples') options.tuples = Number(value);
+    else if (name === '--triangles') options.triangles = value;
     else usage(`unknown option ${name}`);
   }
   if (!['110m', '50m', '10m'].includes(options.layer)) usage(`no layer ${options.layer}`);
   if (!Number.isInteger(options.repeat) || options.repeat < 1) usage('--repeat takes a count');
+  if (options.tuples !== Infinity && (!Number.isInteger(options.tuples) || options.tuples < 1)) {
+    usage('--tuples takes a count');
+  }
   if (options.offset.length !== 2 || options.offset.some((v) => !Number.isFinite(v))) {
     usage('--offset takes DX,DY in degrees');
   }
@@ -176,6 +189,43 @@ function hasArea([p, q, r]) {
   return (q[0] - p[0]) * (r[1] - p[1]) - (q[1] - p[1]) * (r[0] - p[0]) !== 0;
 }
 
+function triangleRow(id, triangle) {
+  const ring = [...triangle, triangle[0]].map(([x, y]) => `${x} ${y}`).join(',');
+  return `${id},"POLYGON ((${ring}))"\n`;
+}
+
+// The copies laid out side by side, object after object, until the next
+// object would take the map past the tuple limit.
+function layOut(countries, options) {
+  const columns = Math.ceil(Math.sqrt(options.repeat));
+  const text = [`% Natural Earth ${options.layer} countries (public domain) from ` +
+    `${PACKAGES.join(', ')}; x, y in 1e-5 degree\n`];
+  const def = [];
+  const csv = ['id,WKT\n'];
+  let tuples = 0;
+  let worst = 0;
+  for (let copy = 0; copy < options.repeat; ++copy) {
+    const dx = Math.round((copy % columns) * options.offset[0] * UNITS_PER_DEGREE);
+    const dy = Math.round(Math.floor(copy / columns) * options.offset[1] * UNITS_PER_DEGREE);
+    for (const [index, country] of countries.entries()) {
+      if (tuples + country.triangles.length > options.tuples) {
+        return { text, def, csv, tuples, worst };
+      }
+      const id = copy * countries.length + index + 1;
+      for (const triangle of country.triangles) {
+        const corners = shifted(triangle, dx, dy);
+        const { lines, error } = bestLineOrder(corners);
+        worst = Math.max(worst, error);
+        text.push(tupleText(id, lines));
+        if (options.triangles !== null) csv.push(triangleRow(id, corners));
+        ++tuples;
+      }
+      def.push(`${country.name},${country.code}\n`);
+    }
+  }
+  return { text, def, csv, tuples, worst };
+}
+
 async function main() {
   const options = parseArguments(process.argv.slice(2));
   const tools = await loadPackages();
@@ -190,31 +240,13 @@ async function main() {
       }))
       .filter((c) => c.triangles.length > 0);
 
-    const columns = Math.ceil(Math.sqrt(options.repeat));
-    const text = [`% Natural Earth ${options.layer} countries (public domain) from ` +
-      `${PACKAGES.join(', ')}; x, y in 1e-5 degree\n`];
-    const def = [];
-    let tuples = 0;
-    let worst = 0;
-    for (let copy = 0; copy < options.repeat; ++copy) {
-      const dx = Math.round((copy % columns) * options.offset[0] * UNITS_PER_DEGREE);
-      const dy = Math.round(Math.floor(copy / columns) * options.offset[1] * UNITS_PER_DEGREE);
-      countries.forEach((country, index) => {
-        const id = copy * countries.length + index + 1;
-        for (const triangle of country.triangles) {
-          const { lines, error } = bestLineOrder(shifted(triangle, dx, dy));
-          worst = Math.max(worst, error);
-          text.push(tupleText(id, lines));
-          ++tuples;
-        }
-        def.push(`${country.name},${country.code}\n`);
-      });
-    }
+    const { text, def, csv, tuples, worst } = layOut(countries, options);
     fs.mkdirSync(path.dirname(options.out), { recursive: true });
     fs.writeFileSync(`${options.out}.txt`, text.join(''));
     fs.writeFileSync(`${options.out}.def`, def.join(''));
     fs.writeFileSync(`${options.out}.info`, `Natural Earth ${options.layer} countries, ` +
       'triangulated by earcut\nWorld(name, iso_n3).\n');
+    if (options.triangles !== null) fs.writeFileSync(options.triangles, csv.join(''));
     process.stderr.write(`make_world_map: ${options.out}.txt: ${def.length} objects, ` +
       `${tuples} tuples; corners as converted at most ${worst} units off\n`);
   } finally {

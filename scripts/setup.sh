@@ -3,7 +3,9 @@
 #   setup.sh build   compiler, CMake, shapelib, GEOS
 #   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang with its
 #                    fuzzer runtime, man (the install test renders the manual page)
-#   setup.sh bench   the above build set and GNU time
+#   setup.sh bench   the above build set, GNU time, GDAL's command-line tools (the peers
+#                    the converter is timed against) and node with npm (they make the
+#                    real map)
 #   setup.sh profile the above build set and valgrind (bench/profile.sh)
 set -euo pipefail
 
@@ -12,7 +14,11 @@ packages=(g++ cmake make pkg-config libshp-dev libgeos-dev)
 case "$profile" in
   build) ;;
   test) packages+=(libgtest-dev gdal-bin clang libclang-rt-dev man-db) ;;
-  bench) packages+=(time) ;;
+  bench)
+    packages+=(time gdal-bin nodejs)
+    # Some builds of nodejs bring npm along; Debian's own comes as a package.
+    command -v npm >/dev/null || packages+=(npm)
+    ;;
   profile) packages+=(valgrind) ;;
   *) echo "setup.sh: unknown profile '$profile' (build, test, bench or profile)" >&2; exit 2 ;;
 esac

@@ -178,14 +178,10 @@ bool LineReader::readAnyLine(std::string_view& line) {
 
 // Whatever is still buffered reaches the file; a failure then can no
 // longer be reported, which is why writers call close().
-OutputFile::~OutputFile() {
-    pushBuffer();
-    stopWriter();
-}
+OutputFile::~OutputFile() { pushBuffer(); }
 
 bool OutputFile::open(const std::string& path) {
     pushBuffer();
-    stopWriter();
     path_ = path;
     // O_NOFOLLOW: a link at the name, planted or left behind, would send the
     // writes to whatever file it points to. The file is emptied only once
@@ -211,42 +207,14 @@ void OutputFile::noteWriteFailure(int error) {
     }
 }
 
-// A full buffer means a large file: from then on the buffers go to the
-// background writer, and the one it gives back is filled next.
 void OutputFile::pushBuffer() {
-    if (used_ == 0 || !file_) {
-        used_ = 0;
-        return;
-    }
-    if (!writer_ && used_ == buffer_.size()) {
-        writer_ = std::make_unique<BackgroundWriter>(file_.get());
-    }
-    if (writer_) {
-        if (const int error = writer_->submit(buffer_, used_); error != 0) {
-            noteWriteFailure(error);
-        }
-        buffer_.resize(kWriteBuffer);
-    } else {
+    if (used_ > 0 && file_) {
         errno = 0;
         if (std::fwrite(buffer_.data(), 1, used_, file_.get()) != used_) {
             noteWriteFailure();
         }
     }
     used_ = 0;
-}
-
-// Waits until everything handed to the writer has been written.
-void OutputFile::waitForWriter() {
-    if (writer_) {
-        if (const int error = writer_->drain(); error != 0) {
-            noteWriteFailure(error);
-        }
-    }
-}
-
-void OutputFile::stopWriter() {
-    waitForWriter();
-    writer_.reset();
 }
 
 // Lines are appended to the buffer by memcpy: a call of fwrite for every
@@ -279,7 +247,6 @@ bool OutputFile::flush() {
         return error_ == 0;
     }
     pushBuffer();
-    waitForWriter();
     errno = 0;
     if (std::fflush(file_.get()) != 0) {
         noteWriteFailure();
@@ -292,7 +259,6 @@ bool OutputFile::close() {
         return error_ == 0;
     }
     flush();
-    stopWriter();
     errno = 0;
     if (std::ferror(file_.get())) {
         noteWriteFailure();

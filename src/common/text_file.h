@@ -13,8 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "common/background_writer.h"
-
 namespace vorn2shp {
 
 struct FileCloser {
@@ -51,9 +49,7 @@ public:
 
     // The same, without copying: `line` views the reader's own buffer and
     // stays valid only until the next read, rewind or close.
-    bool readLine(std::string_view& line) {
-        return readShortLine(line) || readAnyLine(line);
-    }
+    bool readLine(std::string_view& line) { return readShortLine(line) || readAnyLine(line); }
 
     // True once the last line of the file has been returned (or a read failed).
     bool atEnd() const { return finished_; }
@@ -112,8 +108,7 @@ private:
 };
 
 // A buffered output file whose every failure is kept and reported by
-// flush() and close(). A file larger than its buffer is written on a thread
-// of its own while the caller goes on producing text.
+// flush() and close().
 class OutputFile {
 public:
     OutputFile() = default;
@@ -144,15 +139,10 @@ private:
     void noteWriteFailure();
     void noteWriteFailure(int error);
     void pushBuffer();
-    void waitForWriter();
-    // Waits for the writer and ends its thread.
-    void stopWriter();
 
     std::vector<char> buffer_;  // text written but not yet handed to the stream
     std::size_t used_ = 0;
     FilePtr file_;
-    // Started once a file outgrows one buffer; small files never need it.
-    std::unique_ptr<BackgroundWriter> writer_;
     std::string path_;
     int error_ = 0;
 };

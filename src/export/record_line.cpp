@@ -1,9 +1,10 @@
 #include "record_line.h"
 
+#include <charconv>
 #include <cstdlib>
+#include <system_error>
 
 #include "common/coordinate_items.h"
-#include "common/decimal_text.h"
 #include "eff_validation.h"
 
 namespace vorn2shp {
@@ -45,8 +46,9 @@ void splitItems(std::string_view line, std::vector<std::string_view>& items) {
 }
 
 // The form the translation writes, "(12.5000" or "-3.2500)": one
-// parenthesis at most, a sign, a short decimal and nothing else. Read in
-// place, it needs neither the copy without parentheses nor strtod.
+// parenthesis at most, a sign, a decimal and nothing else. Read in place,
+// it needs neither the copy without parentheses nor strtod; from_chars
+// rounds exactly as strtod does.
 bool readWrittenCoordinate(std::string_view item, double& value) {
     if (!item.empty() && item.front() == '(') {
         item.remove_prefix(1);
@@ -58,9 +60,14 @@ bool readWrittenCoordinate(std::string_view item, double& value) {
     if (!item.empty() && (item.front() == '-' || item.front() == '+')) {
         item.remove_prefix(1);
     }
+    // Only digits with a point: strtod reads the rest (exponents, "inf",
+    // hex) its own way.
+    const bool decimal = !item.empty() && item.find_first_not_of("0123456789.") == item.npos;
     double magnitude = 0.0;
-    std::size_t length = 0;
-    if (!readShortDecimal(item, magnitude, length) || length != item.size()) {
+    const char* const end = item.data() + item.size();
+    const auto [stop, error] =
+        std::from_chars(item.data(), end, magnitude, std::chars_format::fixed);
+    if (!decimal || error != std::errc{} || stop != end) {
         return false;
     }
     value = negative ? -magnitude : magnitude;

@@ -2,12 +2,12 @@
 
 #include <climits>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
 
 #include "common/diagnostics.h"
 #include "eff_validation.h"
-#include "record_feed.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -56,7 +56,8 @@ bool noFailureSoFar(const ExportTarget& target) {
 
 class RecordWriter {
 public:
-    RecordWriter(const ExportTarget& target, const LineReader& file) : target_(target), file_(file) {
+    RecordWriter(const ExportTarget& target, const LineReader& file)
+        : target_(target), file_(file) {
         SHPGetInfo(target.shp, nullptr, &shapeType_, nullptr, nullptr);
     }
 
@@ -156,26 +157,24 @@ private:
     std::size_t firstCutLine_ = 0;
 };
 
-// Writes the records that the feed parses ahead, in file order. False
-// after a failure has been reported.
-bool writeParsedRecords(LineReader& file, RecordWriter& writer) {
-    RecordFeed feed(file);
-    RecordBatch batch;
-    while (feed.next(batch)) {
-        for (std::size_t i = 0; i < batch.count; ++i) {
-            const ParsedRecord& record = batch.records[i];
-            if (!writer.write(record.fields, record.lineNumber)) {
-                return false;
-            }
+// Writes the records in file order. False after a failure has been
+// reported.
+bool writeEveryRecord(LineReader& file, RecordWriter& writer) {
+    std::string line;
+    RecordLine record;
+    for (std::size_t lineNumber = 1; readLine(file, line); ++lineNumber) {
+        if (line.empty()) {
+            continue;
         }
-        if (batch.faultLine != 0) {
-            warn(linePlace(file, batch.faultLine) + ": the file changed after it was validated");
+        if (parseRecordLine(line, record) != LineFault::None) {
+            warn(linePlace(file, lineNumber) + ": the file changed after it was validated");
             return false;
         }
-        feed.recycle(std::move(batch));
+        readVertices(record);
+        if (!writer.write(record, lineNumber)) {
+            return false;
+        }
     }
-    feed.finish();
-    // The feed's thread has ended: the file is the caller's again.
     return true;
 }
 
@@ -237,7 +236,7 @@ bool writeRecords(LineReader& file, const ExportTarget& target) {
     // next row would seek back over it and push the buffer out. It is only
     // needed behind the last row, which is written when the table is closed.
     DBFSetWriteEndOfFileChar(target.dbf, 0);
-    if (!writeParsedRecords(file, writer)) {
+    if (!writeEveryRecord(file, writer)) {
         return false;
     }
     if (file.error() != 0 || !file.rewind()) {

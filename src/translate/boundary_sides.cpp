@@ -9,7 +9,6 @@
 
 #include "translate/merge_steps.h"
 #include "translate/outline_merge.h"
-#include "translate/spatial_grid.h"
 
 namespace vorn2shp::merge {
 
@@ -25,65 +24,75 @@ bool hasArea(VertexId a, VertexId b, VertexId c, double turn) {
     return a != b && b != c && a != c && turn != 0.0 && std::isfinite(turn);
 }
 
-// A cell about one side long (and never below the corner tolerance), so a
-// side is sampled a few times and a cell holds a few vertices; and how far
-// from a sample a vertex on the side can lie.
-std::pair<double, double> cellAndReachForSides(const std::vector<Side>& sides,
-                                               const std::vector<Point>& vertices) {
-    double largest = 0.0;
-    double totalLength = 0.0;
-    for (const Side& s : sides) {
-        const Point a = vertices[s.from];
-        const Point b = vertices[s.to];
-        totalLength += std::hypot(b.x - a.x, b.y - a.y);
-        largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
-    }
-    const double tolerance = toleranceNear(largest);
-    const double meanLength = totalLength / static_cast<double>(sides.size());
-    const double cell = std::isfinite(meanLength) ? std::max(tolerance, meanLength) : tolerance;
-    return {cell, std::min(cell, 0.25 * cell + tolerance)};
-}
-
-SpatialGrid gridOfEnds(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-                       double cell) {
-    SpatialGrid grid(cell, 2 * sides.size());
-    std::vector<char> inserted(vertices.size(), 0);
-    for (const Side& s : sides) {
-        for (const VertexId v : {s.from, s.to}) {
-            if (!inserted[v]) {
-                inserted[v] = 1;
-                grid.insert(vertices[v], v);
-            }
-        }
-    }
-    return grid;
-}
-
-// Sides [begin, end) all join the same two vertices. Their triangles are
-// one part; the directions cancel pairwise, and what is left over (at most
-// one side) is boundary.
-template <class Iterator>
-void keepUnmatched(const std::vector<Side>& sides, Iterator begin, Iterator end, UnionFind& parts,
-                   TilingFaults& faults, std::vector<Side>& boundary) {
+// Sides [begin, end) all join the same two vertices: the counts of the
+// two directions, and the first side of each.
+struct SideRun {
     std::size_t forward = 0;
     std::size_t backward = 0;
     const Side* firstForward = nullptr;
     const Side* firstBackward = nullptr;
+
+    // The side left over once the directions cancel pairwise, if any.
+    bool leftOver(Side& side) const {
+        if (forward == backward) {
+            return false;
+        }
+        side = *(forward > backward ? firstForward : firstBackward);
+        side.count = static_cast<std::uint32_t>(forward > backward ? forward - backward
+                                                                   : backward - forward);
+        return true;
+    }
+};
+
+template <class Iterator>
+SideRun runOf(const std::vector<Side>& sides, Iterator begin, Iterator end) {
+    SideRun run;
     for (Iterator i = begin; i != end; ++i) {
         const Side& s = sides[*i];
-        parts.unite(sides[*begin].triangle, s.triangle);
         const bool isForward = s.from < s.to;
-        (isForward ? forward : backward) += 1;
-        const Side*& first = isForward ? firstForward : firstBackward;
+        (isForward ? run.forward : run.backward) += s.count;
+        const Side*& first = isForward ? run.firstForward : run.firstBackward;
         first = first != nullptr ? first : &s;
     }
-    // Two triangles on the same side of one side overlap; the side is kept
-    // once, so a repeated tuple does not double the outline.
-    faults.overlap = faults.overlap || forward > 1 || backward > 1;
-    if (forward > backward) {
-        boundary.push_back(*firstForward);
-    } else if (backward > forward) {
-        boundary.push_back(*firstBackward);
+    return run;
+}
+
+// Calls visit(begin, end) for every run of sides that join the same two
+// vertices: sides by their lower vertex (a counting sort), then within that
+// short run by their upper vertex, so the runs come together at linear cost.
+template <class Visit>
+void forEachRun(const std::vector<Side>& sides, std::size_t vertexCount, Visit&& visit) {
+    std::vector<std::uint32_t> runStart(vertexCount + 1, 0);
+    for (const Side& s : sides) {
+        ++runStart[std::min(s.from, s.to) + 1];
+    }
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        runStart[v + 1] += runStart[v];
+    }
+    std::vector<std::uint32_t> order(sides.size());
+    {
+        std::vector<std::uint32_t> next(runStart.begin(), runStart.end() - 1);
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            order[next[std::min(sides[i].from, sides[i].to)]++] = static_cast<std::uint32_t>(i);
+        }
+    }
+    auto upperThenTriangle = [&](std::uint32_t l, std::uint32_t r) {
+        const VertexId hl = std::max(sides[l].from, sides[l].to);
+        const VertexId hr = std::max(sides[r].from, sides[r].to);
+        return hl != hr ? hl < hr : sides[l].triangle < sides[r].triangle;
+    };
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        const auto first = order.begin() + runStart[v];
+        const auto last = order.begin() + runStart[v + 1];
+        std::sort(first, last, upperThenTriangle);
+        for (auto begin = first; begin != last;) {
+            auto end = begin;
+            while (end != last && undirectedKey(sides[*end]) == undirectedKey(sides[*begin])) {
+                ++end;
+            }
+            visit(begin, end);
+            begin = end;
+        }
     }
 }
 
@@ -152,83 +161,55 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
 
 std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
                                 UnionFind& parts, TilingFaults& faults) {
-    // Sides by their lower vertex (a counting sort), then within that
-    // short run by their upper vertex: the sides between the same two
-    // vertices come together at linear cost.
-    std::vector<std::uint32_t> runStart(vertexCount + 1, 0);
-    for (const Side& s : sides) {
-        ++runStart[std::min(s.from, s.to) + 1];
-    }
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        runStart[v + 1] += runStart[v];
-    }
-    std::vector<std::uint32_t> order(sides.size());
-    {
-        std::vector<std::uint32_t> next(runStart.begin(), runStart.end() - 1);
-        for (std::size_t i = 0; i < sides.size(); ++i) {
-            order[next[std::min(sides[i].from, sides[i].to)]++] = static_cast<std::uint32_t>(i);
-        }
-    }
-    auto upperThenTriangle = [&](std::uint32_t l, std::uint32_t r) {
-        const VertexId hl = std::max(sides[l].from, sides[l].to);
-        const VertexId hr = std::max(sides[r].from, sides[r].to);
-        return hl != hr ? hl < hr : sides[l].triangle < sides[r].triangle;
-    };
+    // Most sides cancel: a triangulated polygon keeps about a third of them,
+    // a tiling of a square far fewer.
     std::vector<Side> boundary;
-    boundary.reserve(sides.size());  // at most every side, and one allocation
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        const auto first = order.begin() + runStart[v];
-        const auto last = order.begin() + runStart[v + 1];
-        std::sort(first, last, upperThenTriangle);
-        for (auto begin = first; begin != last;) {
-            auto end = begin;
-            while (end != last && undirectedKey(sides[*end]) == undirectedKey(sides[*begin])) {
-                ++end;
-            }
-            keepUnmatched(sides, begin, end, parts, faults, boundary);
-            begin = end;
+    boundary.reserve(sides.size() / 3 + 16);
+    forEachRun(sides, vertexCount, [&](auto begin, auto end) {
+        // The triangles of one side are one part.
+        for (auto i = begin; i != end; ++i) {
+            parts.unite(sides[*begin].triangle, sides[*i].triangle);
         }
-    }
+        const SideRun run = runOf(sides, begin, end);
+        // Two triangles on the same side of one side overlap; the side is
+        // kept once, so a repeated tuple does not double the outline.
+        faults.overlap = faults.overlap || run.forward > 1 || run.backward > 1;
+        Side left;
+        if (run.leftOver(left)) {
+            boundary.push_back(left);
+        }
+    });
     return boundary;
 }
 
-bool splitSidesAtCorners(std::vector<Side>& sides, const std::vector<Point>& vertices) {
-    if (sides.size() < 3) {
-        return false;
-    }
-    // Named copies, not structured bindings: lambdas below capture them.
-    const auto cellAndReach = cellAndReachForSides(sides, vertices);
-    const double reach = cellAndReach.second;
-    const SpatialGrid grid = gridOfEnds(sides, vertices, cellAndReach.first);
-    std::vector<Side> result;
-    result.reserve(sides.size());
-    std::vector<std::pair<double, VertexId>> onSide;
-    bool split = false;
-    for (const Side& s : sides) {
-        const Point a = vertices[s.from];
-        const Point b = vertices[s.to];
-        onSide.clear();
-        grid.forEachSample(a, b, [&](Point sample) {
-            grid.forEachWithin(sample, reach, [&](std::uint32_t v) {
-                const double t =
-                    v == s.from || v == s.to ? -1.0 : positionOnSide(vertices[v], a, b);
-                if (t > 0.0) {
-                    onSide.emplace_back(t, v);
-                }
-            });
-        });
-        std::sort(onSide.begin(), onSide.end());
-        onSide.erase(std::unique(onSide.begin(), onSide.end()), onSide.end());
-        VertexId from = s.from;
-        for (const auto& [t, v] : onSide) {
-            result.push_back(Side{from, v, s.triangle});
-            from = v;
+std::vector<Side> netSides(const std::vector<Side>& sides, std::size_t vertexCount) {
+    std::vector<Side> net;
+    net.reserve(sides.size());
+    forEachRun(sides, vertexCount, [&](auto begin, auto end) {
+        Side left;
+        if (runOf(sides, begin, end).leftOver(left)) {
+            net.push_back(left);
         }
-        result.push_back(Side{from, s.to, s.triangle});
-        split = split || !onSide.empty();
+    });
+    return net;
+}
+
+std::vector<Side> splitAtCuts(const std::vector<Side>& sides, const std::vector<Cut>& cuts) {
+    std::vector<Side> result;
+    result.reserve(sides.size() + 2 * cuts.size());
+    auto cut = cuts.begin();
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        const Side& s = sides[i];
+        VertexId from = s.from;
+        for (; cut != cuts.end() && cut->side == i; ++cut) {
+            if (cut->vertex != from && cut->vertex != s.to) {
+                result.push_back(Side{from, cut->vertex, s.triangle, s.count});
+                from = cut->vertex;
+            }
+        }
+        result.push_back(Side{from, s.to, s.triangle, s.count});
     }
-    sides.swap(result);
-    return split;
+    return result;
 }
 
 }  // namespace vorn2shp::merge

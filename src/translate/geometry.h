@@ -1,6 +1,7 @@
 // The plane geometry shared by the translation pass and the outline merge.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 namespace vorn2shp {
@@ -20,6 +21,21 @@ struct Triangle {
     Point c13;
     Point c23;
 };
+
+// A straight piece between two points.
+struct Segment {
+    Point from;
+    Point to;
+};
+
+// The distance between two points: the plain formula, several times
+// faster than std::hypot, unless its squares overflow.
+inline double distance(Point a, Point b) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double squared = dx * dx + dy * dy;
+    return std::isfinite(squared) ? std::sqrt(squared) : std::hypot(dx, dy);
+}
 
 // A closed outline: the last point repeats the first.
 using Ring = std::vector<Point>;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "translate/geometry.h"
@@ -26,10 +28,13 @@ struct SnappedCorners {
 SnappedCorners snapCorners(const std::vector<Triangle>& triangles);
 
 // A triangle side, directed so that every triangle turns like the seed.
+// Once matched sides have cancelled, `count` says how many more triangles
+// lie on its inner side than on its outer one.
 struct Side {
     VertexId from;
     VertexId to;
     std::uint32_t triangle;
+    std::uint32_t count = 1;
 };
 
 // Joins triangles into the parts of a group: triangles with a common side.
@@ -67,15 +72,49 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults);
 std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
                                 UnionFind& parts, TilingFaults& faults);
 
+// The sides that do not cancel, each once with the count of triangles
+// over it: the boundary of the union, weighted by how often it is covered.
+std::vector<Side> netSides(const std::vector<Side>& sides, std::size_t vertexCount);
+
 // Where `p` lies along the inside of the side from a to b, as a fraction of
 // its length, when it is within the corner tolerance of that side and is
 // neither of its ends; a negative value otherwise.
 double positionOnSide(Point p, Point a, Point b);
 
-// Splits every boundary side at the boundary vertices that lie on it, so a
-// corner that meets another triangle in the middle of its side still
-// closes the outline there. True when any side was split.
-bool splitSidesAtCorners(std::vector<Side>& sides, const std::vector<Point>& vertices);
+// A vertex to split a side at, and how far along the side it lies.
+struct Cut {
+    std::uint32_t side;
+    VertexId vertex;
+    double along;
+};
+
+// Where sides meet other than end to end: the ends of sides that lie
+// inside another side (within the corner tolerance), and the pairs of
+// sides that cross, where no end of either lies on the other. Each once,
+// in order of side (and of the place along it).
+struct SideContacts {
+    std::vector<Cut> corners;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> crossings;
+};
+
+// False when the sides crowd so close together that looking at their
+// pairs would cost more than `budget` steps; `found` is then incomplete.
+bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                  std::size_t budget, SideContacts& found);
+
+// Splits each side at its cuts, in order along it: so a corner that meets
+// another triangle in the middle of its side still closes the outline
+// there. `cuts` must be in order of side and of place along it.
+std::vector<Side> splitAtCuts(const std::vector<Side>& sides, const std::vector<Cut>& cuts);
+
+// The boundary of the union of triangles that overlap, from their net
+// sides (see netSides) and the contacts among them: the sides are split
+// where they cross or where a vertex lies on them, and the pieces that
+// part covered ground from uncovered ground are linked into rings and
+// grouped into polygons. Empty when the pieces do not close into rings,
+// or when the sides would cost far more than their number to sort out.
+std::vector<PolygonRings> unionOfSides(std::vector<Side> sides, std::vector<Point> vertices,
+                                       SideContacts contacts, double turn);
 
 // A closed walk along the boundary, as vertex ids without the closing repeat.
 struct TracedRing {
@@ -96,7 +135,8 @@ struct RingContacts {
     bool overlap = false;       // rings cross, or nest as only overlaps make them
 };
 
-RingContacts inspectRings(const std::vector<TracedRing>& rings, const std::vector<Point>& vertices,
-                          double turn);
+// From the contacts among the rings' sides, and the rings' nesting.
+RingContacts inspectRings(const std::vector<TracedRing>& rings, const SideContacts& contacts,
+                          const std::vector<Point>& vertices, double turn);
 
 }  // namespace vorn2shp::merge

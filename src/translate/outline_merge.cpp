@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <tuple>
 
 #include "translate/merge_steps.h"
@@ -30,6 +31,10 @@ double signedArea(const std::vector<Point>& ring) {
 namespace {
 
 using merge::TracedRing;
+
+// Deciding whether triangles meet edge to edge looks at every pair of
+// sides that come near each other, however many there are.
+constexpr std::size_t kNoBudget = SIZE_MAX;
 using merge::VertexId;
 
 struct RingFacts {
@@ -161,8 +166,8 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     }
     MergeResult result;
     merge::TilingFaults faults;
-    const merge::SnappedCorners snapped = merge::snapCorners(triangles);
-    const merge::OrientedSides oriented = merge::orientSides(snapped, faults);
+    merge::SnappedCorners snapped = merge::snapCorners(triangles);
+    merge::OrientedSides oriented = merge::orientSides(snapped, faults);
     result.droppedTriangles = faults.droppedTriangles;
     if (oriented.seed < 0) {
         return result;
@@ -170,17 +175,25 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     merge::UnionFind parts(triangles.size());
     std::vector<merge::Side> sides =
         merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+    // Every side of every triangle: no longer needed, and the largest
+    // object's memory is the program's.
+    std::vector<merge::Side>().swap(oriented.sides);
     std::vector<TracedRing> traced =
         merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
-    merge::RingContacts contacts = merge::inspectRings(traced, snapped.vertices, oriented.turn);
+    merge::SideContacts found;
+    merge::findContacts(sides, snapped.vertices, kNoBudget, found);
+    merge::RingContacts contacts =
+        merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     // A corner on another triangle's side is rare; only then are the sides
     // split there and the rings traced again.
-    if (contacts.cornerOnSide && merge::splitSidesAtCorners(sides, snapped.vertices)) {
+    if (contacts.cornerOnSide) {
         faults.cornerOnSide = true;
-        sides = merge::boundarySides(sides, snapped.vertices.size(), parts, faults);
+        sides = merge::boundarySides(merge::splitAtCuts(sides, found.corners),
+                                     snapped.vertices.size(), parts, faults);
         faults.openChain = false;
         traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
-        contacts = merge::inspectRings(traced, snapped.vertices, oriented.turn);
+        merge::findContacts(sides, snapped.vertices, kNoBudget, found);
+        contacts = merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     }
     if (traced.empty()) {
         return result;
@@ -189,6 +202,11 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
                           contacts.cornerOnSide || contacts.overlap);
     result.rings = orderedRings(traced, snapped, static_cast<std::size_t>(oriented.seed),
                                 oriented.turn, parts);
+    if (!result.edgeToEdge) {
+        traced.clear();
+        result.unionPolygons = merge::unionOfSides(std::move(sides), std::move(snapped.vertices),
+                                                   std::move(found), oriented.turn);
+    }
     return result;
 }
 

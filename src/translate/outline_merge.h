@@ -22,6 +22,10 @@ struct MergeResult {
     // corner lies on another triangle's side. The rings are then the best
     // outline the data allows.
     bool edgeToEdge = true;
+    // Where they do not, the polygons of their union, corners joined as
+    // above; empty when the sides left over could not be sorted out, and
+    // then the union is left to GEOS.
+    std::vector<PolygonRings> unionPolygons;
 };
 
 // Two corners are one corner when x and y each differ by no more than

@@ -5,10 +5,12 @@
 // other holes, each outer ring in as many holes as outer rings.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 
+#include "translate/cell_lists.h"
 #include "translate/merge_steps.h"
-#include "translate/spatial_grid.h"
+#include "translate/winding_bands.h"
 
 namespace vorn2shp::merge {
 
@@ -45,7 +47,7 @@ bool properlyCross(Point p1, Point p2, Point q1, Point q2) {
            sideOf(p1, p2, q1) * sideOf(p1, p2, q2) < 0.0;
 }
 
-bool endsOn(const Edge& e, VertexId v) { return e.from == v || e.to == v; }
+bool endsOn(const Side& s, VertexId v) { return s.from == v || s.to == v; }
 
 // True when p lies in the box around a and b widened by `margin`: a cheap
 // first test, since most points asked about lie well away from the side.
@@ -54,106 +56,84 @@ bool nearBox(Point p, Point a, Point b, double margin) {
            std::min(a.y, b.y) - margin <= p.y && p.y <= std::max(a.y, b.y) + margin;
 }
 
-// The vertices of `f` that `e` does not end in, lying on `e`.
-bool hasCornerOn(const Edge& e, const Edge& f, const std::vector<Point>& vertices,
-                 double tolerance) {
-    const Point a = vertices[e.from];
-    const Point b = vertices[e.to];
-    for (const VertexId v : {f.from, f.to}) {
-        if (!endsOn(e, v) && nearBox(vertices[v], a, b, tolerance) &&
-            positionOnSide(vertices[v], a, b) > 0.0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-struct GridScale {
-    double cell;
-    double tolerance;
-};
-
-// The corner tolerance at the size of the rings' coordinates.
-double toleranceForEdges(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
+// The corner tolerance at the size of the sides' coordinates.
+double toleranceForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
     double largest = 0.0;
-    for (const Edge& e : edges) {
-        const Point a = vertices[e.from];
+    for (const Side& s : sides) {
+        const Point a = vertices[s.from];
         largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
     }
     return toleranceNear(largest);
 }
 
-// A cell about one edge long and at least twice the corner tolerance.
-GridScale scaleForEdges(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
-    double total = 0.0;
-    for (const Edge& e : edges) {
-        const Point a = vertices[e.from];
-        const Point b = vertices[e.to];
-        total += std::hypot(b.x - a.x, b.y - a.y);
-    }
-    const double tolerance = toleranceForEdges(edges, vertices);
-    const double cell = std::max(2.0 * tolerance, total / static_cast<double>(edges.size()));
-    return GridScale{std::isfinite(cell) ? cell : 2.0 * tolerance, tolerance};
-}
+// Looks at one pair of sides for the ends of either lying inside the
+// other, and else for a crossing.
+class PairInspector {
+public:
+    PairInspector(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                  SideContacts& found)
+        : sides_(sides),
+          vertices_(vertices),
+          tolerance_(toleranceForSides(sides, vertices)),
+          found_(found) {}
 
-// What one pair of edges shows: a corner of one on the other, or else a
-// proper crossing.
-void inspectPair(const Edge& e, const Edge& f, const std::vector<Point>& vertices, double tolerance,
-                 RingContacts& contacts) {
-    if (hasCornerOn(e, f, vertices, tolerance) || hasCornerOn(f, e, vertices, tolerance)) {
-        contacts.cornerOnSide = true;
-    } else if (!endsOn(e, f.from) && !endsOn(e, f.to) &&
-               properlyCross(vertices[e.from], vertices[e.to], vertices[f.from], vertices[f.to])) {
-        contacts.overlap = true;
-    }
-}
+    double tolerance() const { return tolerance_; }
 
-// Up to this many edges the grid would keep all of them in one list (three
-// samples an edge, up to 48) and hand every edge to every other anyway;
-// most objects are that small, and for them the pairs are looked at
-// directly, in the same order, without building the grid.
-constexpr std::size_t kFewEdges = 16;
-
-RingContacts contactsAmongFew(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
-    const double tolerance = toleranceForEdges(edges, vertices);
-    RingContacts contacts;
-    for (std::size_t i = 0; i < edges.size() && !contacts.cornerOnSide; ++i) {
-        for (std::size_t j = i + 1; j < edges.size() && !contacts.cornerOnSide; ++j) {
-            inspectPair(edges[i], edges[j], vertices, tolerance, contacts);
+    void inspect(std::uint32_t i, std::uint32_t j) {
+        const bool cornerOnI = addCornersOn(i, j);
+        const bool cornerOnJ = addCornersOn(j, i);
+        const Side& e = sides_[i];
+        const Side& f = sides_[j];
+        if (!cornerOnI && !cornerOnJ && !endsOn(e, f.from) && !endsOn(e, f.to) &&
+            properlyCross(vertices_[e.from], vertices_[e.to], vertices_[f.from], vertices_[f.to])) {
+            found_.crossings.emplace_back(i, j);
         }
     }
-    return contacts;
-}
 
-// Looks at every pair of edges that come within a cell of each other.
-RingContacts edgeContacts(const std::vector<Edge>& edges, const std::vector<Point>& vertices) {
-    if (edges.size() <= kFewEdges) {
-        return contactsAmongFew(edges, vertices);
+private:
+    // The ends of side `other` that lie inside side `on`.
+    bool addCornersOn(std::uint32_t on, std::uint32_t other) {
+        const Side& e = sides_[on];
+        const Point a = vertices_[e.from];
+        const Point b = vertices_[e.to];
+        bool any = false;
+        for (const VertexId v : {sides_[other].from, sides_[other].to}) {
+            if (endsOn(e, v) || !nearBox(vertices_[v], a, b, tolerance_)) {
+                continue;
+            }
+            const double along = positionOnSide(vertices_[v], a, b);
+            if (along > 0.0) {
+                found_.corners.push_back(Cut{on, v, along});
+                any = true;
+            }
+        }
+        return any;
     }
-    const GridScale scale = scaleForEdges(edges, vertices);
-    SpatialGrid grid(scale.cell, 3 * edges.size());
-    // Samples of two edges that come within the tolerance of each other lie
-    // at most this far apart.
-    const double reach = std::min(scale.cell, 0.5 * scale.cell + scale.tolerance);
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        grid.forEachSample(vertices[edges[i].from], vertices[edges[i].to],
-                           [&](Point p) { grid.insert(p, static_cast<std::uint32_t>(i)); });
-    }
-    std::vector<std::size_t> lastPairedWith(edges.size(), SIZE_MAX);
-    RingContacts contacts;
-    for (std::size_t i = 0; i < edges.size() && !contacts.cornerOnSide; ++i) {
-        const Edge& e = edges[i];
-        grid.forEachSample(vertices[e.from], vertices[e.to], [&](Point p) {
-            grid.forEachWithin(p, reach, [&](std::uint32_t j) {
-                if (j <= i || lastPairedWith[j] == i || contacts.cornerOnSide) {
-                    return;
-                }
-                lastPairedWith[j] = i;
-                inspectPair(e, edges[j], vertices, scale.tolerance, contacts);
-            });
-        });
-    }
-    return contacts;
+
+    const std::vector<Side>& sides_;
+    const std::vector<Point>& vertices_;
+    double tolerance_;
+    SideContacts& found_;
+};
+
+// Up to this many sides every pair is looked at directly: most objects
+// are that small, and sorting them into cells would cost more.
+constexpr std::size_t kFewSides = 16;
+
+// Each once, in order of side, then of place along it (then of vertex).
+void putInOrder(SideContacts& found) {
+    const auto byPlace = [](const Cut& l, const Cut& r) {
+        return std::tie(l.side, l.along, l.vertex) < std::tie(r.side, r.along, r.vertex);
+    };
+    const auto same = [](const Cut& l, const Cut& r) {
+        return l.side == r.side && l.vertex == r.vertex;
+    };
+    std::sort(found.corners.begin(), found.corners.end(), byPlace);
+    found.corners.erase(std::unique(found.corners.begin(), found.corners.end(), same),
+                        found.corners.end());
+    std::sort(found.crossings.begin(), found.crossings.end());
+    found.crossings.erase(std::unique(found.crossings.begin(), found.crossings.end()),
+                          found.crossings.end());
 }
 
 double ringArea(const TracedRing& ring, const std::vector<Point>& vertices) {
@@ -165,97 +145,41 @@ double ringArea(const TracedRing& ring, const std::vector<Point>& vertices) {
     return signedArea(points);
 }
 
-// The edges in bands across the longer extent of the rings, so the
-// winding number at a point needs only the edges of the point's band. The
-// rays run along the bands, in +y when the bands are upright.
-class BandIndex {
-public:
-    BandIndex(const std::vector<Edge>& edges, const std::vector<Point>& vertices)
-        : edges_(edges), vertices_(vertices) {
-        double lowX = vertices[edges.front().from].x;
-        double highX = lowX;
-        low_ = vertices[edges.front().from].y;
-        double high = low_;
-        for (const Edge& e : edges) {
-            const Point p = vertices[e.from];
-            lowX = std::min(lowX, p.x);
-            highX = std::max(highX, p.x);
-            low_ = std::min(low_, p.y);
-            high = std::max(high, p.y);
-        }
-        upright_ = highX - lowX > high - low_;
-        if (upright_) {
-            low_ = lowX;
-            high = highX;
-        }
-        const double count = static_cast<double>(edges.size());
-        height_ = std::max(scaleForEdges(edges, vertices).cell, (high - low_) / count);
-        bands_.resize(band(high) + 1);
-        for (std::size_t i = 0; i < edges.size(); ++i) {
-            const double a = at(edges[i].from).y;
-            const double b = at(edges[i].to).y;
-            for (std::size_t k = band(std::min(a, b)); k <= band(std::max(a, b)); ++k) {
-                bands_[k].push_back(static_cast<std::uint32_t>(i));
-            }
-        }
-    }
-
-    // Winding number at p of every ring but `skip`, counted in the rings'
-    // own turning sense; the edges looked at are added to `work`.
-    long windingAt(Point original, std::uint32_t skip, double turn, std::size_t& work) const {
-        const Point p = upright_ ? Point{original.y, original.x} : original;
-        long winding = 0;
-        const auto& inBand = bands_[std::min(band(p.y), bands_.size() - 1)];
-        work += inBand.size();
-        for (const std::uint32_t i : inBand) {
-            const Edge& e = edges_[i];
-            if (e.ring == skip) {
-                continue;
-            }
-            const Point a = at(e.from);
-            const Point b = at(e.to);
-            if (a.y <= p.y && p.y < b.y && orientation(a, b, p) > 0.0) {
-                ++winding;
-            } else if (b.y <= p.y && p.y < a.y && orientation(a, b, p) < 0.0) {
-                --winding;
-            }
-        }
-        // Swapping x and y mirrors the plane, which turns windings round.
-        return (turn > 0.0) != upright_ ? winding : -winding;
-    }
-
-private:
-    Point at(VertexId v) const {
-        const Point p = vertices_[v];
-        return upright_ ? Point{p.y, p.x} : p;
-    }
-    std::size_t band(double y) const {
-        const double k = std::floor((y - low_) / height_);
-        return k > 0.0 ? static_cast<std::size_t>(k) : 0;
-    }
-
-    const std::vector<Edge>& edges_;
-    const std::vector<Point>& vertices_;
-    bool upright_ = false;
-    double low_ = 0.0;
-    double height_ = 1.0;
-    std::vector<std::vector<std::uint32_t>> bands_;
-};
-
 bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<Edge>& edges,
                        const std::vector<Point>& vertices, double turn) {
     if (rings.size() == 1) {
         return ringArea(rings.front(), vertices) * turn < 0.0;
     }
-    const BandIndex index(edges, vertices);
+    std::vector<Segment> segments;
+    segments.reserve(edges.size());
+    for (const Edge& e : edges) {
+        segments.push_back(Segment{vertices[e.from], vertices[e.to]});
+    }
+    double total = 0.0;
+    double largest = 0.0;
+    for (const Segment& s : segments) {
+        total += distance(s.from, s.to);
+        largest = std::max({largest, std::fabs(s.from.x), std::fabs(s.from.y)});
+    }
+    // Bands about one edge high, and never thinner than the corner tolerance.
+    const double height =
+        std::max(2.0 * toleranceNear(largest), total / static_cast<double>(segments.size()));
+    const WindingBands bands(segments, height, kNestingBudget);
     std::size_t work = 0;
-    for (std::size_t r = 0; r < rings.size() && work < kNestingBudget; ++r) {
+    for (std::size_t r = 0; r < rings.size() && bands.complete() && work < kNestingBudget; ++r) {
         const Point a = vertices[rings[r].vertices[0]];
         const Point b = vertices[rings[r].vertices[1 % rings[r].vertices.size()]];
         const Point middle{0.5 * (a.x + b.x), 0.5 * (a.y + b.y)};
         const bool hole = ringArea(rings[r], vertices) * turn < 0.0;
         const long expected = hole ? 1 : 0;
-        if (index.windingAt(middle, static_cast<std::uint32_t>(r), turn, work) != expected) {
+        // The winding of every ring but this one, in the rings' own sense.
+        long winding = 0;
+        work += bands.forEachCrossing(middle, [&](std::uint32_t i, int direction) {
+            if (edges[i].ring != r) {
+                winding += direction;
+            }
+        });
+        if ((turn > 0.0 ? winding : -winding) != expected) {
             return true;
         }
     }
@@ -264,17 +188,40 @@ bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<E
 
 }  // namespace
 
-RingContacts inspectRings(const std::vector<TracedRing>& rings, const std::vector<Point>& vertices,
-                          double turn) {
-    const std::vector<Edge> edges = ringEdges(rings);
-    if (edges.empty()) {
-        return RingContacts{};
+bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                  std::size_t budget, SideContacts& found) {
+    found = SideContacts{};
+    PairInspector inspector(sides, vertices, found);
+    bool complete = true;
+    if (sides.size() <= kFewSides) {
+        for (std::uint32_t i = 0; i < sides.size(); ++i) {
+            for (std::uint32_t j = i + 1; j < sides.size(); ++j) {
+                inspector.inspect(i, j);
+            }
+        }
+    } else {
+        std::vector<Segment> segments;
+        segments.reserve(sides.size());
+        for (const Side& s : sides) {
+            segments.push_back(Segment{vertices[s.from], vertices[s.to]});
+        }
+        const CellLists cells(std::move(segments), inspector.tolerance());
+        complete = cells.forEachPair(
+            budget, [&](std::uint32_t i, std::uint32_t j) { inspector.inspect(i, j); });
     }
-    RingContacts contacts = edgeContacts(edges, vertices);
-    if (!contacts.cornerOnSide && !contacts.overlap) {
-        contacts.overlap = nestedLikeOverlap(rings, edges, vertices, turn);
+    putInOrder(found);
+    return complete;
+}
+
+RingContacts inspectRings(const std::vector<TracedRing>& rings, const SideContacts& contacts,
+                          const std::vector<Point>& vertices, double turn) {
+    RingContacts result;
+    result.cornerOnSide = !contacts.corners.empty();
+    result.overlap = !contacts.crossings.empty();
+    if (!rings.empty() && !result.cornerOnSide && !result.overlap) {
+        result.overlap = nestedLikeOverlap(rings, ringEdges(rings), vertices, turn);
     }
-    return contacts;
+    return result;
 }
 
 }  // namespace vorn2shp::merge

@@ -45,30 +45,6 @@ public:
         }
     }
 
-    // Every id in the cell of `p` and the eight cells around it.
-    template <class Visit>
-    void forEachNear(Point p, Visit&& visit) const {
-        forEachWithin(p, cellSize_, visit);
-    }
-
-    // Points along the segment from a to b, both ends included, no two more
-    // than half a cell apart: every point within half a cell of the segment
-    // is met by forEachNear of one of them.
-    template <class Visit>
-    void forEachSample(Point a, Point b, Visit&& visit) const {
-        if (few_) {
-            visit(a);  // forEachNear meets every id from anywhere
-            return;
-        }
-        const double length = std::hypot(b.x - a.x, b.y - a.y);
-        const double steps = std::ceil(length / (0.5 * cellSize_));
-        const auto count = static_cast<std::size_t>(steps > 1.0 ? steps : 1.0);
-        for (std::size_t i = 0; i <= count; ++i) {
-            const double t = static_cast<double>(i) / static_cast<double>(count);
-            visit(Point{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
-        }
-    }
-
 private:
     static constexpr std::uint32_t kNone = UINT32_MAX;
     struct Entry {

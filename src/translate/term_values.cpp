@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/decimal_text.h"
-
 namespace vorn2shp {
 
 namespace {
@@ -63,14 +61,9 @@ bool startsWithNumber(std::string_view text) {
 
 // from_chars rounds exactly like strtod, so the results are the same bits;
 // it only refuses what overflows or underflows, where strtod gives the
-// infinity or the tiny value that atof would. Most numbers are short and
-// take the quicker exact route first.
+// infinity or the tiny value that atof would.
 double readDecimal(std::string_view digits) {
     double value = 0.0;
-    std::size_t length = 0;
-    if (readShortDecimal(digits, value, length)) {
-        return value;
-    }
     const char* begin = digits.data();
     const auto [end, error] =
         std::from_chars(begin, begin + digits.size(), value, std::chars_format::general);

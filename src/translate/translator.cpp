@@ -13,6 +13,9 @@
 
 #include <memory>
 #include <string>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <utility>
 #include <vector>
 
@@ -69,6 +72,18 @@ bool fillTuples(TupleReader& reader, TupleBatch& batch) {
         batch.tuples.push_back(tuple);
     }
     return true;
+}
+
+// Objects of tens of thousands of triangles come and go, each taking
+// megabytes while it is merged. Blocks of a megabyte or more are mapped on
+// their own, so what such an object frees goes back to the system at once
+// and the peak follows the largest object: glibc would otherwise raise that
+// threshold as large blocks are freed, and keep them in its heap.
+void returnLargeBlocksAtOnce() {
+#ifdef __GLIBC__
+    constexpr int kLargeBlock = 1 << 20;
+    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+#endif
 }
 
 std::string objectName(const std::string& id) { return "object " + id; }
@@ -277,7 +292,7 @@ std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
     if (!union_) {
         union_ = std::make_unique<TriangleUnion>();
     }
-    UnionOutline outline = union_->outline(triangles_);
+    UnionOutline outline = union_->outline(triangles_, merged.unionPolygons);
     const std::string what = "its triangles overlap or do not meet edge to edge";
     if (outline.rings.empty()) {
         warnAboutDropped(merged);
@@ -389,6 +404,7 @@ void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
 }  // namespace
 
 bool Translator::translate(Console& console) {
+    returnLargeBlocksAtOnce();
     console.progress("Starting Translation Process....");
     TranslationPass pass;
     if (!pass.open() || !pass.run()) {

@@ -65,6 +65,22 @@ bool trianglesForGeos(const std::vector<Triangle>& triangles, std::vector<Triang
     return true;
 }
 
+// True when GEOS can take the triangles as they are, with no corner to
+// flush or beyond its range and an area to each: then they need no copy.
+bool readyForGeos(const std::vector<Triangle>& triangles) {
+    for (const Triangle& t : triangles) {
+        for (const Point p : {t.c12, t.c13, t.c23}) {
+            if (!withinGeosRange(p) || flushedTiny(p) != p) {
+                return false;
+            }
+        }
+        if (orientation(t.c12, t.c13, t.c23) == 0.0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The most that moving every point by up to half a unit per axis can change
 // the area: each point moved by d changes it by at most |d| times the
 // length of its two sides, and the products of two moves add n * |d|^2.
@@ -110,15 +126,9 @@ struct CheckedUnion {
     bool valid = false;
 };
 
-CheckedUnion checkedUnion(geos::Context& context, const GEOSGeometry& shape, bool onGrid) {
+CheckedUnion checkedPolygons(geos::Context& context, const std::vector<PolygonRings>& polygons,
+                             double unionArea, bool onGrid) {
     CheckedUnion checked;
-    std::vector<PolygonRings> polygons;
-    double unionArea = 0.0;
-    if (!geos::polygonsOf(context, shape, polygons) ||
-        GEOSArea_r(context.handle(), &shape, &unionArea) == 0) {
-        checked.fault = "GEOS gave no polygon for their union (" + context.takeError() + ")";
-        return checked;
-    }
     checked.written = unionrings::asWritten(polygons);
     checked.fault = invalidityOf(context, checked.written);
     checked.valid = checked.fault.empty();
@@ -136,25 +146,71 @@ CheckedUnion checkedUnion(geos::Context& context, const GEOSGeometry& shape, boo
     return checked;
 }
 
+CheckedUnion checkedUnion(geos::Context& context, const GEOSGeometry& shape, bool onGrid) {
+    std::vector<PolygonRings> polygons;
+    double unionArea = 0.0;
+    if (!geos::polygonsOf(context, shape, polygons) ||
+        GEOSArea_r(context.handle(), &shape, &unionArea) == 0) {
+        CheckedUnion checked;
+        checked.fault = "GEOS gave no polygon for their union (" + context.takeError() + ")";
+        return checked;
+    }
+    return checkedPolygons(context, polygons, unionArea, onGrid);
+}
+
+// The union as traced, checked as it will be written, and snap-rounded
+// onto the grid of the written values where rounding would leave it
+// invalid. Not valid when the traced polygons give GEOS trouble.
+CheckedUnion checkedTrace(geos::Context& context, const std::vector<PolygonRings>& traced,
+                          bool& onGrid) {
+    CheckedUnion checked = checkedPolygons(context, traced, unionrings::coveredArea(traced), false);
+    if (checked.valid) {
+        return checked;
+    }
+    // Snap-rounding starts from a valid union, or it may round a wrong one.
+    const geos::Geometry exact = geos::multiPolygon(context, traced);
+    if (!exact || GEOSisValid_r(context.handle(), exact.get()) != 1) {
+        return checked;
+    }
+    const geos::Geometry grid(GEOSGeom_setPrecision_r(context.handle(), exact.get(), kGridSize, 0),
+                              geos::GeometryDeleter{context.handle()});
+    if (grid) {
+        checked = checkedUnion(context, *grid, true);
+        onGrid = checked.valid;
+    }
+    return checked;
+}
+
 }  // namespace
 
 TriangleUnion::TriangleUnion() : context_(std::make_unique<geos::Context>()) {}
 
 TriangleUnion::~TriangleUnion() = default;
 
-UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles) {
+UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles,
+                                    const std::vector<PolygonRings>& traced) {
     UnionOutline result;
-    std::vector<Triangle> usable;
-    if (!trianglesForGeos(triangles, usable)) {
+    std::vector<Triangle> cleaned;
+    const bool asTheyAre = readyForGeos(triangles);
+    if (!asTheyAre && !trianglesForGeos(triangles, cleaned)) {
         result.fault = "a corner lies beyond " + numberText(kLargestForGeos) +
                        ", where GEOS cannot compute it";
         return result;
     }
+    const std::vector<Triangle>& usable = asTheyAre ? triangles : cleaned;
     if (usable.empty()) {
         result.fault = "none of its triangles has an area";
         return result;
     }
     geos::Context& context = *context_;
+    if (!traced.empty()) {
+        const CheckedUnion checked = checkedTrace(context, traced, result.onGrid);
+        if (checked.valid) {
+            result.rings = unionrings::orderedRings(checked.written, usable);
+            return result;
+        }
+        result.onGrid = false;
+    }
     const geos::Geometry input = geos::triangleCollection(context, usable);
     if (!input) {
         result.fault = "GEOS refused its triangles (" + context.takeError() + ")";

@@ -34,7 +34,11 @@ public:
     TriangleUnion(const TriangleUnion&) = delete;
     TriangleUnion& operator=(const TriangleUnion&) = delete;
 
-    UnionOutline outline(const std::vector<Triangle>& triangles);
+    // `traced` is the union as the merge traced it from the triangles'
+    // sides (see MergeResult); when it is empty, GEOS takes the union of
+    // the triangles themselves.
+    UnionOutline outline(const std::vector<Triangle>& triangles,
+                         const std::vector<PolygonRings>& traced = {});
 
 private:
     std::unique_ptr<geos::Context> context_;

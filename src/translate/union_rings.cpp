@@ -50,7 +50,7 @@ Ring closed(Ring open) {
 double ringLength(const Ring& ring) {
     double length = 0.0;
     for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
-        length += std::hypot(ring[i + 1].x - ring[i].x, ring[i + 1].y - ring[i].y);
+        length += distance(ring[i], ring[i + 1]);
     }
     return length;
 }

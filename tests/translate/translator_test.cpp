@@ -456,8 +456,9 @@ TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
         // (1,1), (5,1), (1,5) over its corner.
         "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 1y <= 4, 1x + 0y >= 0;\n"
         "r(id,x,y) :- id = 1, 0x + 1y >= 1, 1x + 1y <= 6, 1x + 0y >= 1;\n"
-        // Two triangles 0.00003 apart, one with a triangle inside: rounded,
-        // their sides x = 2 and x = 2.00003 would lie on each other.
+        // Two triangles 0.00003 apart, one with a triangle inside: their
+        // corners are one corner, as in the merge, so the sides x = 2 and
+        // x = 2.00003 are one side and need no grid to be written.
         "r(id,x,y) :- id = 2, 0x + 1y >= 0, 1x + 0y <= 2, 1x - 1y >= 0;\n"
         "r(id,x,y) :- id = 2, 0x + 1y >= 0.1, 1x + 0y <= 1.5, 0.9x - 1y >= 0.35;\n"
         "r(id,x,y) :- id = 2, 0x + 1y >= 0, 1x + 0y >= 2.00003, 1x + 1y <= 4;\n";
@@ -471,6 +472,23 @@ TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
               "vorn2shp: object 1: its triangles overlap or do not meet edge to edge; the "
               "outline is the exact union of them\n"
               "vorn2shp: object 2: its triangles overlap or do not meet edge to edge; the "
+              "outline is the exact union of them\n");
+}
+
+TEST(Translator, SaysWhenTheUnionIsTakenOnTheGridOfTheWrittenValues) {
+    // Two triangles 0.00008 apart, further than the corner tolerance, one
+    // with a triangle inside: written, their sides x = 1.99996 and
+    // x = 2.00004 both become x = 2 and would lie on each other.
+    const std::string text =
+        "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 0y <= 1.99996, 2x - 1.99996y >= 0;\n"
+        "r(id,x,y) :- id = 1, 0x + 1y >= 0.1, 1x + 0y <= 1.5, 0.9x - 1y >= 0.35;\n"
+        "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 0y >= 2.00004, 1x + 1y <= 4;\n";
+    const Translation t = translate(tokenLines(text), "two");
+    EXPECT_EQ(t.eff,
+              "(2.0000,-0.0000),(0.0000,-0.0000),(2.0000,-2.0000),(4.0000,-0.0000),"
+              "(2.0000,-0.0000),two");
+    EXPECT_EQ(t.err,
+              "vorn2shp: object 1: its triangles overlap or do not meet edge to edge; the "
               "outline is the exact union of them, computed on the grid of the four decimals "
               "written, as the union in full precision could not be written as a valid "
               "polygon\n");
@@ -479,10 +497,9 @@ TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
 TEST(Translator, KeepsTheMergesOutlineWhereTheUnionCannotBeTaken) {
     // GEOS's crossings overflow beyond 1e75: the union is not taken there.
     const std::string big = "1" + std::string(80, '0');
-    const std::string text =
-        "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 1y <= 4" + big.substr(1) + ", 1x + 0y >= 0;\n" +
-        "r(id,x,y) :- id = 1, 0x + 1y >= " + big + ", 1x + 1y <= 6" + big.substr(1) +
-        ", 1x + 0y >= " + big + ";\n";
+    const std::string text = "r(id,x,y) :- id = 1, 0x + 1y >= 0, 1x + 1y <= 4" + big.substr(1) +
+                             ", 1x + 0y >= 0;\n" + "r(id,x,y) :- id = 1, 0x + 1y >= " + big +
+                             ", 1x + 1y <= 6" + big.substr(1) + ", 1x + 0y >= " + big + ";\n";
     const Translation t = translate(tokenLines(text), "far\r\n");
     EXPECT_EQ(t.err,
               "vorn2shp: object 1: its triangles overlap or do not meet edge to edge, and their "

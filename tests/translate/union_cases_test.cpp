@@ -1,6 +1,9 @@
 // The union cases of union_cases.txt, in the file's order and in other
 // orders of the triangles: each takes the union path, and its rings are a
 // valid polygon of the union's area, written as the export reads them back.
+// Both routes to the union are run: the one the translator takes, traced by
+// the merge from the triangles' sides, and GEOS's union of the triangles,
+// which is what is left when the tracing gives up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,6 +42,7 @@ struct UnionCase {
     std::size_t outer = 0;
     std::size_t holes = 0;
     bool grid = false;
+    bool tracedGrid = false;
     double areaWithin = -1;  // absolute; below 0: 1e-9 of the area
     Ring firstRing;
 };
@@ -60,6 +64,9 @@ std::vector<UnionCase> loadCases() {
             values >> c->holes;
         } else if (word == "grid") {
             c->grid = values.str().find("yes") != std::string::npos;
+            c->tracedGrid = c->grid;
+        } else if (word == "traced-grid") {
+            c->tracedGrid = values.str().find("yes") != std::string::npos;
         } else if (word == "area-within") {
             values >> c->areaWithin;
         } else if (word == "ring") {
@@ -95,11 +102,18 @@ Point expectedStart(std::vector<Triangle> triangles, const Ring& first) {
     return cornerAt(triangles, firstMeeting(triangles, first));
 }
 
+// The union as the translator takes it: traced by the merge, where it can.
+UnionOutline tracedUnion(TriangleUnion& unions, const std::vector<Triangle>& triangles) {
+    const MergeResult merged = mergeGroup(triangles);
+    EXPECT_FALSE(merged.edgeToEdge) << "takes the union path";
+    EXPECT_FALSE(merged.unionPolygons.empty()) << "the merge traced the union";
+    return unions.outline(triangles, merged.unionPolygons);
+}
+
 void expectSoundUnion(const UnionCase& c, const std::vector<Triangle>& triangles,
-                      const UnionOutline& outline, const std::string& what) {
-    EXPECT_FALSE(mergeGroup(triangles).edgeToEdge) << what << ": takes the union path";
+                      const UnionOutline& outline, bool traced, const std::string& what) {
     EXPECT_EQ(outline.fault, "") << what;
-    EXPECT_EQ(outline.onGrid, c.grid) << what;
+    EXPECT_EQ(outline.onGrid, traced ? c.tracedGrid : c.grid) << what;
     ASSERT_FALSE(outline.rings.empty()) << what;
     const double turn = turnOf(triangles.front());
     std::size_t outer = 0;
@@ -127,10 +141,12 @@ TEST(UnionCases, AreValidPolygonsOfTheUnionsAreaInEveryOrder) {
     ASSERT_GE(cases.size(), 12u);
     TriangleUnion unions;
     for (const UnionCase& c : cases) {
-        const UnionOutline inFileOrder = unions.outline(c.triangles);
-        if (!c.firstRing.empty() && !inFileOrder.rings.empty()) {
-            EXPECT_EQ(inFileOrder.rings.front(), c.firstRing)
-                << c.caption << describe(inFileOrder.rings);
+        for (const UnionOutline& inFileOrder :
+             {unions.outline(c.triangles), tracedUnion(unions, c.triangles)}) {
+            if (!c.firstRing.empty() && !inFileOrder.rings.empty()) {
+                EXPECT_EQ(inFileOrder.rings.front(), c.firstRing)
+                    << c.caption << describe(inFileOrder.rings);
+            }
         }
         // Every order up to five triangles, else a fixed sample.
         for (const std::vector<std::size_t>& order :
@@ -141,7 +157,9 @@ TEST(UnionCases, AreValidPolygonsOfTheUnionsAreaInEveryOrder) {
                 triangles.push_back(c.triangles[i]);
                 what += " " + std::to_string(i);
             }
-            expectSoundUnion(c, triangles, unions.outline(triangles), what);
+            expectSoundUnion(c, triangles, unions.outline(triangles), false, what + " (GEOS)");
+            expectSoundUnion(c, triangles, tracedUnion(unions, triangles), true,
+                             what + " (traced)");
             if (::testing::Test::HasFailure()) {
                 return;
             }

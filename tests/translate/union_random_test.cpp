@@ -99,9 +99,11 @@ TEST(UnionRandom, OverlappingSetsInShuffledOrderGiveValidPolygonsOfTheUnionsArea
     TriangleUnion unions;
     int unionPath = 0;
     int onGrid = 0;
+    int traced = 0;
     for (int round = 0; round < 900; ++round) {
         std::vector<Triangle> triangles = randomSet(random, round % 3);
-        if (mergeGroup(triangles).edgeToEdge) {
+        const MergeResult merged = mergeGroup(triangles);
+        if (merged.edgeToEdge) {
             continue;
         }
         ++unionPath;
@@ -109,6 +111,12 @@ TEST(UnionRandom, OverlappingSetsInShuffledOrderGiveValidPolygonsOfTheUnionsArea
         const UnionOutline outline = unions.outline(triangles);
         onGrid += outline.onGrid ? 1 : 0;
         expectValidUnion(triangles, outline, what);
+        // The route the translator takes: the union the merge traced.
+        if (!merged.unionPolygons.empty()) {
+            ++traced;
+            expectValidUnion(triangles, unions.outline(triangles, merged.unionPolygons),
+                             what + ", traced");
+        }
         const double area = areaOf(outline.rings, turnOf(triangles.front()));
 
         std::shuffle(triangles.begin(), triangles.end(), random);
@@ -125,6 +133,8 @@ TEST(UnionRandom, OverlappingSetsInShuffledOrderGiveValidPolygonsOfTheUnionsArea
     }
     EXPECT_GT(unionPath, 600);
     EXPECT_GT(onGrid, 0);
+    // Tracing gives up only where crossings will not settle.
+    EXPECT_GT(traced, unionPath * 9 / 10);
 }
 
 }  // namespace
