@@ -97,8 +97,8 @@ long writeFan(MapWriter& out, long id, Point centre, int triangles, std::mt19937
     for (int i = 0; i < corners; ++i) {
         const double angle = 2.0 * kPi * (i + jitter(random)) / corners;
         const double radius = 40.0;
-        ring.push_back({snap(centre.x + radius * std::cos(angle)),
-                        snap(centre.y + radius * std::sin(angle))});
+        ring.push_back(
+            {snap(centre.x + radius * std::cos(angle)), snap(centre.y + radius * std::sin(angle))});
     }
     for (int i = 1; i + 1 < corners; ++i) {
         out.triangle(id, ring[0], ring[i], ring[i + 1]);
@@ -109,7 +109,8 @@ long writeFan(MapWriter& out, long id, Point centre, int triangles, std::mt19937
 // A rectangle of columns x rows squares, each split into two triangles;
 // with `reach`, each triangle grown by that much past its square's sides.
 long writeGrid(MapWriter& out, long id, Point origin, long triangles, double reach = 0.0) {
-    const long rows = std::max(1L, static_cast<long>(std::sqrt(static_cast<double>(triangles) / 16.0)));
+    const long rows =
+        std::max(1L, static_cast<long>(std::sqrt(static_cast<double>(triangles) / 16.0)));
     const long columns = std::max(1L, triangles / 2 / rows);
     const double step = 1.25;
     for (long r = 0; r < rows; ++r) {
@@ -152,8 +153,8 @@ int main(int argc, char** argv) {
     std::fprintf(info.get(), "Parcel(name, landuse, area, owner).\n");
     std::fprintf(text.get(), "%% generated benchmark map, seed %lu\n", seed);
 
-    static const char* const kLanduse[] = {"residential", "farmland", "forest", "water",
-                                           "industrial", "Doña Ana reserve"};
+    static const char* const kLanduse[] = {"residential", "farmland",   "forest",
+                                           "water",       "industrial", "Doña Ana reserve"};
     MapWriter out(text.get(), def.get());
     std::mt19937_64 random(seed);
     std::uniform_int_distribution<int> smallSize(2, 8);

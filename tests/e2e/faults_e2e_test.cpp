@@ -3,10 +3,9 @@
 // (both need root to set up), and a disk that fills up. Each ends with a
 // message that names the file, a non-zero exit status and no claim of
 // success, and never touches the user's input files.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -18,8 +17,7 @@
 namespace vorn2shp::testing {
 namespace {
 
-const std::string kTuple =
-    "map(id, x, y) :- id = 1, 0x - 4y <= 0, 4x + 0y <= 16, -4x + 4y <= 0.\n";
+const std::string kTuple = "map(id, x, y) :- id = 1, 0x - 4y <= 0, 4x + 0y <= 16, -4x + 4y <= 0.\n";
 constexpr const char* kSuccessLine = "Final output in .eff format : output.eff";
 
 struct InputFiles {
@@ -132,10 +130,10 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     for (int i = 0; i < 4000; ++i) {
         const std::string x0 = std::to_string(i);
         const std::string x1 = std::to_string(i + 1);
-        files.text += "map(id, x, y) :- id = 1, 0x - 1y <= 0, 1x + 0y <= " + x1 + ", -1x + 1y <= -" +
-                      x0 + ".\n";
-        files.text += "map(id, x, y) :- id = 1, 1x - 1y <= " + x0 + ", 0x + 1y <= 1, -1x + 0y <= -" +
-                      x0 + ".\n";
+        files.text += "map(id, x, y) :- id = 1, 0x - 1y <= 0, 1x + 0y <= " + x1 +
+                      ", -1x + 1y <= -" + x0 + ".\n";
+        files.text += "map(id, x, y) :- id = 1, 1x - 1y <= " + x0 +
+                      ", 0x + 1y <= 1, -1x + 0y <= -" + x0 + ".\n";
     }
     writeInputs(dir, files);
     ASSERT_EQ(mkdir(dir.file("small").c_str(), 0755), 0);
@@ -150,8 +148,8 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     const std::string script =
         "mount -t tmpfs -o size=64k tmpfs small && cp earlier/* small/ && "
         "{ \"$0\" map.txt small/out; status=$?; cp -a small/. after/; exit $status; }";
-    const RunResult run = runProgram("/usr/bin/unshare", {"-m", "sh", "-c", script, vorn2shpBinary()},
-                                     dir.path());
+    const RunResult run =
+        runProgram("/usr/bin/unshare", {"-m", "sh", "-c", script, vorn2shpBinary()}, dir.path());
     if (run.exitStatus != 0 && run.err.find("mount") != std::string::npos &&
         run.err.find("vorn2shp") == std::string::npos) {
         GTEST_SKIP() << "cannot mount a tmpfs here: " << run.err;

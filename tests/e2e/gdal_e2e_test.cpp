@@ -103,21 +103,28 @@ std::vector<Triangle> squareCells(long x0, long y0, long size, bool skipMiddle) 
 std::map<long, std::vector<Triangle>> islandsAndHoles() {
     std::map<long, std::vector<Triangle>> objects;
     objects[1] = squareCells(0, 0, 10, true);  // a square with a square hole
-    objects[2] = {{{100, 0}, {110, 0}, {110, 10}}, {{100, 0}, {110, 10}, {100, 10}},
-                  {{130, 0}, {140, 0}, {140, 10}}, {{130, 0}, {140, 10}, {130, 10}}};  // islands
-    objects[3] = {{{200, 0}, {210, 0}, {210, 10}}, {{200, 0}, {210, 10}, {200, 10}},
-                  {{210, 10}, {220, 10}, {220, 20}}, {{210, 10}, {220, 20}, {210, 20}}};  // corner
-    objects[4] = {{{305, 5}, {300, 0}, {310, 0}}, {{305, 5}, {310, 0}, {310, 10}},
-                  {{305, 5}, {310, 10}, {300, 10}}, {{305, 5}, {300, 10}, {300, 0}}};  // fan
+    objects[2] = {{{100, 0}, {110, 0}, {110, 10}},
+                  {{100, 0}, {110, 10}, {100, 10}},
+                  {{130, 0}, {140, 0}, {140, 10}},
+                  {{130, 0}, {140, 10}, {130, 10}}};  // islands
+    objects[3] = {{{200, 0}, {210, 0}, {210, 10}},
+                  {{200, 0}, {210, 10}, {200, 10}},
+                  {{210, 10}, {220, 10}, {220, 20}},
+                  {{210, 10}, {220, 20}, {210, 20}}};  // corner
+    objects[4] = {{{305, 5}, {300, 0}, {310, 0}},
+                  {{305, 5}, {310, 0}, {310, 10}},
+                  {{305, 5}, {310, 10}, {300, 10}},
+                  {{305, 5}, {300, 10}, {300, 0}}};  // fan
     return objects;
 }
 
 // Turns triangles.csv of `dir` into the shapefile "triangles" for GDAL's queries.
 bool loadTriangles(const std::string& dir) {
-    const RunResult load = runProgram(
-        kOgr2ogr, {"-f", "ESRI Shapefile", "triangles.shp", "triangles.csv", "-oo",
-                   "GEOM_POSSIBLE_NAMES=WKT", "-oo", "KEEP_GEOM_COLUMNS=NO"},
-        dir);
+    const RunResult load =
+        runProgram(kOgr2ogr,
+                   {"-f", "ESRI Shapefile", "triangles.shp", "triangles.csv", "-oo",
+                    "GEOM_POSSIBLE_NAMES=WKT", "-oo", "KEEP_GEOM_COLUMNS=NO"},
+                   dir);
     EXPECT_EQ(load.exitStatus, 0) << load.err;
     return load.exitStatus == 0;
 }
@@ -137,16 +144,15 @@ TEST_F(GdalReadsTheOutput, BundledExample) {
         runProgram(vorn2shpBinary(), {sourceDir() + "/examples/town.txt", "town"}, dir.path());
     ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
 
-    const std::string listing = ogrQuery(
-        dir.path(), "SELECT name, kind, area, ST_IsValid(geometry) AS valid, "
-                    "ST_Area(geometry) AS area_m FROM town");
-    EXPECT_EQ(fieldValues(listing, "name"),
-              (std::vector<std::string>{"Mill Pond", "North Field", "Doña Ana Woods",
-                                        "Old Quarry"}));
+    const std::string listing = ogrQuery(dir.path(),
+                                         "SELECT name, kind, area, ST_IsValid(geometry) AS valid, "
+                                         "ST_Area(geometry) AS area_m FROM town");
+    EXPECT_EQ(
+        fieldValues(listing, "name"),
+        (std::vector<std::string>{"Mill Pond", "North Field", "Doña Ana Woods", "Old Quarry"}));
     EXPECT_EQ(fieldValues(listing, "kind"),
               (std::vector<std::string>{"water", "farmland", "forest", "industrial"}));
-    EXPECT_EQ(fieldValues(listing, "area"),
-              (std::vector<std::string>{"16", "24", "18", "14.875"}));
+    EXPECT_EQ(fieldValues(listing, "area"), (std::vector<std::string>{"16", "24", "18", "14.875"}));
     EXPECT_EQ(fieldValues(listing, "valid"), (std::vector<std::string>(4, "1")));
     EXPECT_EQ(fieldValues(listing, "area_m"),
               (std::vector<std::string>{"16", "24", "18", "14.875"}));
@@ -177,12 +183,12 @@ TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
     ASSERT_TRUE(loadTriangles(dir.path()));
 
     // GDAL's own union of each object's triangles, compared with the polygon written.
-    const std::string listing = ogrQuery(
-        dir.path(),
-        "SELECT oid, ST_IsValid(geometry) AS valid, ST_NumGeometries(geometry) AS parts, "
-        "COALESCE(ST_Area(ST_SymDifference(geometry, (SELECT ST_Union(t.geometry) "
-        "FROM triangles t WHERE CAST(t.oid AS INTEGER) = CAST(out.oid AS INTEGER)))), 0) "
-        "/ ST_Area(geometry) AS mismatch FROM out ORDER BY CAST(oid AS INTEGER)");
+    const std::string listing =
+        ogrQuery(dir.path(),
+                 "SELECT oid, ST_IsValid(geometry) AS valid, ST_NumGeometries(geometry) AS parts, "
+                 "COALESCE(ST_Area(ST_SymDifference(geometry, (SELECT ST_Union(t.geometry) "
+                 "FROM triangles t WHERE CAST(t.oid AS INTEGER) = CAST(out.oid AS INTEGER)))), 0) "
+                 "/ ST_Area(geometry) AS mismatch FROM out ORDER BY CAST(oid AS INTEGER)");
     EXPECT_EQ(fieldValues(listing, "oid"), (std::vector<std::string>{"1", "2", "3", "4"}));
     EXPECT_EQ(fieldValues(listing, "valid"), (std::vector<std::string>(4, "1")));
     // The hole stays inside its one polygon; islands and corner-touching parts are two.
@@ -404,12 +410,12 @@ TEST_F(GdalReadsTheOutput, EveryCountryOfARealMapIsValidAndCoversItsTriangles) {
     ASSERT_TRUE(loadTriangles(dir.path()));
 
     // Every object writes one shape, so its id is its record number + 1.
-    const std::string listing = ogrQuery(
-        dir.path(),
-        "SELECT name, ST_IsValid(geometry) AS valid, "
-        "COALESCE(ST_Area(ST_SymDifference(geometry, (SELECT ST_Union(t.geometry) "
-        "FROM triangles t WHERE CAST(t.oid AS INTEGER) = world.ROWID + 1))), 0) "
-        "/ ST_Area(geometry) AS mismatch FROM world ORDER BY ROWID");
+    const std::string listing =
+        ogrQuery(dir.path(),
+                 "SELECT name, ST_IsValid(geometry) AS valid, "
+                 "COALESCE(ST_Area(ST_SymDifference(geometry, (SELECT ST_Union(t.geometry) "
+                 "FROM triangles t WHERE CAST(t.oid AS INTEGER) = world.ROWID + 1))), 0) "
+                 "/ ST_Area(geometry) AS mismatch FROM world ORDER BY ROWID");
     const std::vector<std::string> names = fieldValues(listing, "name");
     const std::vector<std::string> valid = fieldValues(listing, "valid");
     const std::vector<std::string> mismatch = fieldValues(listing, "mismatch");

@@ -22,8 +22,8 @@ namespace {
 
 std::string makeTempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/vorn2shp-test-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vorn2shp-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
@@ -221,8 +221,8 @@ std::string dumpShapefile(const std::string& base) {
             dump << "shape " << i << " unreadable\n";
             continue;
         }
-        dump << "shape " << i << " parts " << object->nParts << " vertices "
-             << object->nVertices << "\n";
+        dump << "shape " << i << " parts " << object->nParts << " vertices " << object->nVertices
+             << "\n";
         for (int part = 0; part < object->nParts; ++part) {
             const int first = object->panPartStart[part];
             const int last =
@@ -259,8 +259,8 @@ std::string dumpShapefile(const std::string& base) {
         int width = 0;
         int decimals = 0;
         const DBFFieldType fieldType = DBFGetFieldInfo(dbf, f, name, &width, &decimals);
-        dump << "field " << name << " type " << static_cast<int>(fieldType) << " width "
-             << width << " decimals " << decimals << "\n";
+        dump << "field " << name << " type " << static_cast<int>(fieldType) << " width " << width
+             << " decimals " << decimals << "\n";
     }
     for (int r = 0; r < rows; ++r) {
         dump << "row " << r;
