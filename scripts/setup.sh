@@ -2,7 +2,8 @@
 # Installs the Debian packages that a profile needs and are not yet there.
 #   setup.sh build   compiler, CMake, shapelib, GEOS
 #   setup.sh test    the above, GoogleTest, GDAL's command-line tools, clang with its
-#                    fuzzer runtime, man (the install test renders the manual page)
+#                    fuzzer runtime, clang-format (the format check), man (the install
+#                    test renders the manual page)
 #   setup.sh bench   the above build set, GNU time, GDAL's command-line tools (the peers
 #                    the converter is timed against) and node with npm (they make the
 #                    real map)
@@ -13,7 +14,7 @@ profile="${1:-build}"
 packages=(g++ cmake make pkg-config libshp-dev libgeos-dev)
 case "$profile" in
   build) ;;
-  test) packages+=(libgtest-dev gdal-bin clang libclang-rt-dev man-db) ;;
+  test) packages+=(libgtest-dev gdal-bin clang libclang-rt-dev clang-format man-db) ;;
   bench)
     packages+=(time gdal-bin nodejs)
     # Some builds of nodejs bring npm along; Debian's own comes as a package.

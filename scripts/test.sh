@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds vorn2shp twice, plainly and with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs the whole test suite under both.
+# Checks the sources' format, runs every fuzz harness, then builds vorn2shp
+# twice, with AddressSanitizer and UndefinedBehaviorSanitizer and plainly,
+# and runs the whole test suite under both.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,6 +18,9 @@ build_and_test() {
   cmake --build "$dir" -j 2
   (cd "$dir" && ctest --output-on-failure --no-tests=error -j 2)
 }
+
+echo "== format (scripts/format.sh formats the sources in place)"
+"$root/scripts/format.sh" --check
 
 echo "== fuzzing: every harness for ${VORN2SHP_FUZZ_SECONDS:-60} seconds"
 "$root/fuzz/run.sh" "${VORN2SHP_FUZZ_SECONDS:-60}"
