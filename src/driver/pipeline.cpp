@@ -122,7 +122,7 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
     }
     if (!runStage("output.eff.imd", [&] {
             return exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console,
-                                   staging, inputPathsOf(settings)) == 0;
+                                   staging, inputPathsOf(settings));
         })) {
         return ExitStatus::Failure;
     }

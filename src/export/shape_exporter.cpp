@@ -20,8 +20,6 @@ namespace {
 using ShapefilePtr = std::unique_ptr<SHPInfo, decltype(&SHPClose)>;
 using TablePtr = std::unique_ptr<DBFInfo, decltype(&DBFClose)>;
 
-constexpr int kFailed = 1;
-
 std::vector<std::string> declaredFieldNames() {
     FieldNameList list;
     if (!list.load()) {
@@ -179,13 +177,13 @@ bool commitParts(StagedShapefile& staged, const std::string& outputBase,
 
 }  // namespace
 
-int exportShapefile(const std::string& effPath, const std::string& outputBase,
-                    const ExportOptions& options, Console& console, StagingRegistry& staging,
-                    const std::vector<std::string>& inputs) {
+bool exportShapefile(const std::string& effPath, const std::string& outputBase,
+                     const ExportOptions& options, Console& console, StagingRegistry& staging,
+                     const std::vector<std::string>& inputs) {
     LineReader eff(LineReader::CarriageReturns::Kept);
     if (!eff.open(effPath)) {
         warn(describeFileError(effPath, eff.error()));
-        return kFailed;
+        return false;
     }
     EffSummary summary;
     if (!validateEffFile(eff, summary, console)) {
@@ -194,12 +192,12 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase,
         } else {
             console.failureText("Input file is not valid");
         }
-        return kFailed;
+        return false;
     }
     const int shapeType = chooseShapeType(eff);
     const std::vector<std::string> declared = declaredFieldNames();
     if (!fitsOneTable(declared, summary, effPath)) {
-        return kFailed;
+        return false;
     }
     StagedShapefile staged(staging, outputBase);
     const TableEncoding encoding = chooseTableEncoding(
@@ -211,18 +209,18 @@ int exportShapefile(const std::string& effPath, const std::string& outputBase,
     ShapefilePtr shp(nullptr, &SHPClose);
     TablePtr dbf(nullptr, &DBFClose);
     if (!createOutputs(staged, shapeType, monitor, shp, dbf, console)) {
-        return kFailed;
+        return false;
     }
     const ExportTarget target{shp.get(), dbf.get(), columns, encoding.utf8, &monitor};
     if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
-        return kFailed;
+        return false;
     }
     if (options.spatialIndex &&
         (!mayReplace(staged, "qix") || !writeSpatialIndex(staged.stagedPath("shp")))) {
-        return kFailed;
+        return false;
     }
-    return commitParts(staged, outputBase, sidePartsOf(encoding, options), inputs) ? 0 : kFailed;
+    return commitParts(staged, outputBase, sidePartsOf(encoding, options), inputs);
 }
 
 }  // namespace vorn2shp

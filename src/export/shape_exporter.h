@@ -25,12 +25,12 @@ struct ExportOptions {
 // Writes the output files in a staging directory of `staging` and moves
 // them into place at `outputBase` once all of them are complete, taking
 // away in the same step the side files of an earlier dataset there that
-// this run does not write, but never one of the run's `inputs`. Returns 0
-// when that is done, 1 after a fault whose messages have been printed (the
-// fixed ones on `console`); the earlier files at `outputBase` are then as
-// they were.
-int exportShapefile(const std::string& effPath, const std::string& outputBase,
-                    const ExportOptions& options, Console& console, StagingRegistry& staging,
-                    const std::vector<std::string>& inputs = {});
+// this run does not write, but never one of the run's `inputs`. True when
+// that is done; false after a fault whose messages have been printed (the
+// fixed ones on `console`), and the earlier files at `outputBase` are then
+// as they were.
+bool exportShapefile(const std::string& effPath, const std::string& outputBase,
+                     const ExportOptions& options, Console& console, StagingRegistry& staging,
+                     const std::vector<std::string>& inputs = {});
 
 }  // namespace vorn2shp

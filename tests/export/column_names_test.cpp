@@ -92,7 +92,7 @@ class ExportTableColumnsTest : public ExportTest {};
 TEST_F(ExportTableColumnsTest, TableHasOneColumnPerNameAndPerValuePosition) {
     const ExportRun result =
         run("(0,0),a,b\r\n(1,1),c,d,e,f", "population_a, Population_b , kind\r\n");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(columns(), (Names{"population", "Populati_1", "kind", "FIELD4"}));
     EXPECT_EQ(result.err,
               "vorn2shp: DBF$$$.fld: column 1: the field name \"population_a\" becomes "
@@ -106,7 +106,7 @@ TEST_F(ExportTableColumnsTest, TableHasOneColumnPerNameAndPerValuePosition) {
 TEST_F(ExportTableColumnsTest, MissingFieldListGivesGeneratedNamesAndAWarning) {
     writeFile("output.eff.imd", "(0,0),a,b");
     const ExportRun result = runExport();
-    ASSERT_EQ(result.status, 0);
+    ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.err,
               "vorn2shp: DBF$$$.fld: No such file or directory; the columns take generated "
               "names\n");
@@ -115,7 +115,7 @@ TEST_F(ExportTableColumnsTest, MissingFieldListGivesGeneratedNamesAndAWarning) {
 
 TEST_F(ExportTableColumnsTest, EveryChangedNameIsToldWithWhatItBecame) {
     const ExportRun result = run("(0,0),a,b,c,d", "name, Name, FIELD4\r\n");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(columns(), (Names{"name", "Name_1", "FIELD4", "FIELD4_1"}));
     EXPECT_EQ(result.err,
               "vorn2shp: DBF$$$.fld: column 2: the field name \"Name\" becomes \"Name_1\": an "
@@ -155,7 +155,7 @@ TEST_F(ExportTableColumnsTest, ATableTooWideForDbaseFailsBeforeAnyFileIsCreated)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption);
         const ExportRun result = run(c.eff, c.fieldList);
-        EXPECT_EQ(result.status, 1);
+        EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, c.err);
         for (const char* file : {"out.shp", "out.shx", "out.dbf", "out.cpg"}) {
@@ -166,7 +166,7 @@ TEST_F(ExportTableColumnsTest, ATableTooWideForDbaseFailsBeforeAnyFileIsCreated)
 
 TEST_F(ExportTableColumnsTest, TheWidestTableDbaseAllowsIsWritten) {
     const ExportRun result = run(valuesLine(1310), "name");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(columns().size(), 1310u);
     EXPECT_EQ(rows().at(0).at(1309), "v");
 }

@@ -1,5 +1,5 @@
 // Validation of output.eff.imd through the export entry point: the console
-// text of a rejected file, its exit status, and that nothing is created.
+// text of a rejected file, its outcome, and that nothing is created.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -56,11 +56,11 @@ TEST_F(ExportValidationTest, EachLineFormPassesOrFailsWithItsMessage) {
         std::remove("out.dbf");
         const ExportRun result = run(c.line);
         if (c.message == nullptr) {
-            EXPECT_EQ(result.status, 0);
+            EXPECT_TRUE(result.ok);
             EXPECT_EQ(result.out, "");
             EXPECT_TRUE(anyOutputExists());
         } else {
-            EXPECT_EQ(result.status, 1);
+            EXPECT_FALSE(result.ok);
             EXPECT_EQ(result.out, std::string(c.message) + ": line 1. Input file is not valid");
             EXPECT_FALSE(anyOutputExists());
         }
@@ -69,7 +69,7 @@ TEST_F(ExportValidationTest, EachLineFormPassesOrFailsWithItsMessage) {
 
 TEST_F(ExportValidationTest, EmptyLinesAreCountedButNotChecked) {
     const ExportRun result = run("(1,2),oak\r\n\n\n(1,oak,2)\r\n(1 2)\r\n");
-    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.out, "No closing right parenthesis: line 4. Input file is not valid");
     EXPECT_EQ(result.err, "");
     EXPECT_FALSE(anyOutputExists());
@@ -77,13 +77,13 @@ TEST_F(ExportValidationTest, EmptyLinesAreCountedButNotChecked) {
 
 TEST_F(ExportValidationTest, LinesAfterOneEndingInAFullStopAreStillValidated) {
     const ExportRun result = run("(1,2),(3,4),(1,2),oak,12.\n(1,2),elm\noak,12");
-    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.out, "No coordinate information found: line 3. Input file is not valid");
 }
 
 TEST_F(ExportValidationTest, FileOfOnlyLineFeedsPasses) {
     const ExportRun result = run("\n\n\n");
-    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.out, "");
     EXPECT_TRUE(anyOutputExists());
 }

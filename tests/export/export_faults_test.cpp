@@ -38,7 +38,7 @@ TEST_F(ExportFaultTest, ShapefileInAPlaceThatCannotBeWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.base);
         const ExportRun result = run(kSquare, "name,count", c.base);
-        EXPECT_EQ(result.status, 1);
+        EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.out, "Unable to create shapefile");
         EXPECT_EQ(result.err, c.cause);
     }
@@ -57,7 +57,7 @@ std::set<std::string> namesInWorkDir() {
 TEST_F(ExportFaultTest, TableThatCannotBeCreated) {
     ASSERT_EQ(mkdir("out.dbf", 0755), 0);
     const ExportRun result = run(kSquare);
-    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.out, "Unable to create DBF file");
     EXPECT_EQ(result.err, "vorn2shp: out.dbf: Is a directory\n");
     // The shapefile pair already written is taken away with it.
@@ -68,7 +68,7 @@ TEST_F(ExportFaultTest, CodePageThatCannotBeWritten) {
     ASSERT_EQ(mkdir("out.cpg", 0755), 0);
     writeFile("out.cpg/keep", "");
     const ExportRun result = run(kSquare);
-    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "vorn2shp: out.cpg: Is a directory\n");
     EXPECT_EQ(namesInWorkDir(), (std::set<std::string>{"DBF$$$.fld", "out.cpg", "output.eff.imd"}));
@@ -137,9 +137,9 @@ TEST_F(ExportFaultTest, WriteFailuresKeepTheEarlierDataset) {
             setrlimit(RLIMIT_FSIZE, &limit);
             Console console;
             StagingRegistry staging;
-            const int status = exportShapefile("output.eff.imd", "out", options_, console, staging);
+            const bool ok = exportShapefile("output.eff.imd", "out", options_, console, staging);
             std::fflush(nullptr);
-            _exit(status);
+            _exit(ok ? 0 : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);
@@ -158,7 +158,7 @@ TEST_F(ExportFaultTest, WriteFailuresKeepTheEarlierDataset) {
 
 TEST_F(ExportFaultTest, MissingInputIsReported) {
     const ExportRun result = runExport();
-    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "vorn2shp: output.eff.imd: No such file or directory\n");
 }
@@ -184,12 +184,11 @@ TEST_F(ExportFaultTest, GdalReadsTheWrittenFile) {
     const std::string square = "(0,0),(0,4),(4,4),(4,0),(0,0),";
     const std::string hole = "(1,1),(3,1),(3,3),(1,3),(1,1),";
     const std::string island = "(6,0),(9,0),(9,2),(6,2),(6,0),";
-    ASSERT_EQ(run(square + hole + island +
-                  "Do\xC3\xB1"
-                  "a Ana,12\r\n" +
-                  square + "elm (old),34.")
-                  .status,
-              0);
+    ASSERT_TRUE(run(square + hole + island +
+                    "Do\xC3\xB1"
+                    "a Ana,12\r\n" +
+                    square + "elm (old),34.")
+                    .ok);
 
     const RunResult info = runProgram(ogrinfo, {"-ro", "-al", "out.shp"}, dir().path());
     ASSERT_EQ(info.exitStatus, 0) << info.err;

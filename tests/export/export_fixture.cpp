@@ -54,7 +54,7 @@ ExportRun ExportTest::runExport(const std::string& base) {
     ::testing::internal::CaptureStderr();
     Console console;
     StagingRegistry staging;
-    result.status = exportShapefile("output.eff.imd", base, options_, console, staging);
+    result.ok = exportShapefile("output.eff.imd", base, options_, console, staging);
     result.err = ::testing::internal::GetCapturedStderr();
     result.out = ::testing::internal::GetCapturedStdout();
     return result;

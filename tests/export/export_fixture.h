@@ -14,7 +14,7 @@
 namespace vorn2shp::testing {
 
 struct ExportRun {
-    int status = -1;
+    bool ok = false;  // what the export returned
     std::string out;
     std::string err;
 };

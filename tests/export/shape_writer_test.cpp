@@ -56,7 +56,7 @@ TEST_F(ExportShapesTest, ShapeTypeComesFromTheFirstRecordLine) {
 TEST_F(ExportShapesTest, TwoLineExampleGivesTwoPolygonsAndTwoColumns) {
     const ExportRun result =
         run("(1,2),(3,4),(1,2),oak,12\r\n(5,6),(7,8),(5,6),elm,34.", "name, count\r\n");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(dumpShapefile("out"),
               "type 5 shapes 2\n"
@@ -72,7 +72,7 @@ TEST_F(ExportShapesTest, TwoLineExampleGivesTwoPolygonsAndTwoColumns) {
 }
 
 TEST_F(ExportShapesTest, PointAndArcFilesKeepTheirVertices) {
-    ASSERT_EQ(run("(1,2),a\r\n(3.5,-4),b").status, 0);
+    ASSERT_TRUE(run("(1,2),a\r\n(3.5,-4),b").ok);
     EXPECT_EQ(shapeType(), SHPT_POINT);
     auto points = shapes();
     ASSERT_EQ(points.size(), 2u);
@@ -80,7 +80,7 @@ TEST_F(ExportShapesTest, PointAndArcFilesKeepTheirVertices) {
     EXPECT_EQ(points[1][0][0].y, -4);
     EXPECT_EQ(rows(), (Rows{{"a", ""}, {"b", ""}}));
 
-    ASSERT_EQ(run("(0,0),(1,1),(2,0),a\r\n(5,5),(6,6),(7,5),(5,6),b").status, 0);
+    ASSERT_TRUE(run("(0,0),(1,1),(2,0),a\r\n(5,5),(6,6),(7,5),(5,6),b").ok);
     EXPECT_EQ(shapeType(), SHPT_ARC);
     auto arcs = shapes();
     ASSERT_EQ(arcs.size(), 2u);
@@ -95,7 +95,7 @@ TEST_F(ExportShapesTest, EveryShapeGetsOneRowAndEmptyLinesGiveNothing) {
         run("(0,0),(0,1),(1,1),(0,0)\r\n\n"
             "(0,0),(0,2),(2,2),(0,0),b,2\r\n"
             "(0,0),(0,3),(3,3),(0,0),c.\r\n");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(shapes().size(), 3u);
     EXPECT_EQ(rows(), (Rows{{"", ""}, {"b", "2"}, {"c", ""}}));
 }
@@ -107,7 +107,7 @@ TEST_F(ExportShapesTest, OnlyTheRecordTerminatorIsRemovedFromValues) {
             "(2,2),dots..  \r\n"
             "(3,3),12 . \r\n",
             "a,b,c\r\n");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(rows(),
               (Rows{{"3.5", "lead", "end"}, {"semi", "", ""}, {"dots.", "", ""}, {"12", "", ""}}));
     EXPECT_EQ(storedValue(0, 1), " lead" + std::string(45, ' '));
@@ -115,7 +115,7 @@ TEST_F(ExportShapesTest, OnlyTheRecordTerminatorIsRemovedFromValues) {
 
 TEST_F(ExportShapesTest, ParenthesesInValuesNeverChangeTheGeometry) {
     const ExportRun result = run("(0,0),(0,1),(1,1),(0,0),Lake (North),(3,4)\r\n", "name,note");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     auto written = shapes();
     ASSERT_EQ(written.size(), 1u);
     ASSERT_EQ(written[0].size(), 1u);
@@ -127,7 +127,7 @@ TEST_F(ExportShapesTest, ParenthesesInValuesNeverChangeTheGeometry) {
 TEST_F(ExportShapesTest, APairLeftOpenAtTheEndAddsNoVertexAndStaysText) {
     const ExportRun result =
         run("(0,0),(0,1),(1,1),(0,0),(3\r\n(0,0),(0,1),(1,1),(0,0),(12.", "name");
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(shapeType(), SHPT_POLYGON);
     for (const auto& shape : shapes()) {
@@ -141,31 +141,29 @@ TEST_F(ExportShapesTest, LongValuesAreCutToFiftyBytesBetweenCharacters) {
     const std::string sixty(60, 'v');
     const std::string utf8 = std::string(49, 'a') + "\xC3\xB1" + "b";  // ñ across byte 50
     const ExportRun result = run("(0,0)," + sixty + "," + utf8);
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(rows(), (Rows{{std::string(50, 'v'), std::string(49, 'a')}}));
     EXPECT_NE(result.err.find("2 value(s) longer than 50 bytes were cut"), std::string::npos)
         << result.err;
 
     const std::string latin1 = std::string(49, 'a') + "\xF1" + "bc";
-    ASSERT_EQ(run("(0,0)," + latin1).status, 0);
+    ASSERT_TRUE(run("(0,0)," + latin1).ok);
     EXPECT_EQ(rows(), (Rows{{std::string(49, 'a') + "\xF1", ""}}));
 }
 
 TEST_F(ExportShapesTest, CodePageFileOnlyForUtf8Tables) {
-    ASSERT_EQ(run("(0,0),Do\xC3\xB1"
-                  "a Ana,1")
-                  .status,
-              0);
+    ASSERT_TRUE(run("(0,0),Do\xC3\xB1"
+                    "a Ana,1")
+                    .ok);
     EXPECT_EQ(readFile("out.cpg"), "UTF-8");
     EXPECT_EQ(rows(), (Rows{{"Do\xC3\xB1"
                              "a Ana",
                              "1"}}));
 
     // Latin-1 bytes: no code page, and the one of the earlier run is gone.
-    ASSERT_EQ(run("(0,0),Do\xF1"
-                  "a Ana,1")
-                  .status,
-              0);
+    ASSERT_TRUE(run("(0,0),Do\xF1"
+                    "a Ana,1")
+                    .ok);
     EXPECT_FALSE(fileExists("out.cpg"));
     EXPECT_EQ(rows(), (Rows{{"Do\xF1"
                              "a Ana",
@@ -173,19 +171,19 @@ TEST_F(ExportShapesTest, CodePageFileOnlyForUtf8Tables) {
 }
 
 TEST_F(ExportShapesTest, EmptyFileGivesAnEmptyPolygonFileWithTheDeclaredColumns) {
-    ASSERT_EQ(run("").status, 0);
+    ASSERT_TRUE(run("").ok);
     EXPECT_EQ(shapeType(), SHPT_POLYGON);
     EXPECT_TRUE(shapes().empty());
     EXPECT_EQ(columns(), (Names{"name", "count"}));
     EXPECT_TRUE(rows().empty());
 
-    ASSERT_EQ(run("", "").status, 0);
+    ASSERT_TRUE(run("", "").ok);
     EXPECT_EQ(shapeType(), SHPT_POLYGON);
     EXPECT_TRUE(columns().empty());
 }
 
 TEST_F(ExportShapesTest, ShapesWithoutAnyColumnStillGetTheirRows) {
-    ASSERT_EQ(run("(0,0),(1,0),(1,1),(0,0)\r\n(0,0),(2,0),(2,2),(0,0)", "\r\n").status, 0);
+    ASSERT_TRUE(run("(0,0),(1,0),(1,1),(0,0)\r\n(0,0),(2,0),(2,2),(0,0)", "\r\n").ok);
     EXPECT_EQ(columns(), (Names{"FIELD1"}));
     EXPECT_EQ(rows(), (Rows{{""}, {""}}));
 }
@@ -200,7 +198,7 @@ TEST_F(ExportShapesTest, LargeOutlineIsWrittenWholeAndClockwise) {
                       100 * std::sin(angle));
         line += pair;
     }
-    ASSERT_EQ(run(line + "circle").status, 0);
+    ASSERT_TRUE(run(line + "circle").ok);
     auto written = shapes();
     ASSERT_EQ(written.size(), 1u);
     ASSERT_EQ(written[0].size(), 1u);
@@ -213,7 +211,7 @@ TEST_F(ExportShapesTest, IslandsAndHolesBecomePartsWithTheirOrientation) {
     const std::string holeCcw = "(2,2),(8,2),(8,8),(2,8),(2,2),";
     const std::string islandCw = "(20,0),(20,5),(25,5),(25,0),(20,0),";
     const std::string islandCcw = "(30,0),(35,0),(35,5),(30,5),(30,0),";
-    ASSERT_EQ(run(outerCcw + holeCcw + islandCw + islandCcw + "park").status, 0);
+    ASSERT_TRUE(run(outerCcw + holeCcw + islandCw + islandCcw + "park").ok);
     auto written = shapes();
     ASSERT_EQ(written.size(), 1u);
     const std::vector<Ring>& parts = written[0];
@@ -232,14 +230,14 @@ TEST_F(ExportShapesTest, IslandsAndHolesBecomePartsWithTheirOrientation) {
 
 TEST_F(ExportShapesTest, LinesThatDoNotFitTheFileTypeAreWrittenWithAWarning) {
     ExportRun result = run("(1,2),a\r\n(3,4),(5,6),b");
-    ASSERT_EQ(result.status, 0);
+    ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.err,
               "vorn2shp: output.eff.imd: line 2: 2 points in a point file; only the first is "
               "kept\n");
     EXPECT_EQ(shapes()[1][0][0].x, 3);
 
     result = run("(0,0),(1,0),(1,1),(0,0),a\r\n(0,0),(2,0),(2,2),b");
-    ASSERT_EQ(result.status, 0);
+    ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.err, "vorn2shp: output.eff.imd: line 2: the outline is not closed\n");
     EXPECT_EQ(shapes().size(), 2u);
 }
