@@ -216,16 +216,6 @@ std::optional<SourceLine> findSourceLine(const std::string& inputPath, std::size
     return last;
 }
 
-bool filterConstraintLine(std::string& line) {
-    if (!keepsConstraintLine(line)) {
-        return false;
-    }
-    if (endsWithPeriod(line)) {
-        line.back() = ';';
-    }
-    return true;
-}
-
 // The output base name plays no part in this pass.
 bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*outputBase*/,
                             Console& console) {

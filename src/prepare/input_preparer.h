@@ -39,9 +39,4 @@ struct SourceLine {
 // the text, the file's last line. Nothing when the file cannot be read.
 std::optional<SourceLine> findSourceLine(const std::string& inputPath, std::size_t preparedLine);
 
-// Applies the line rules of first.imd to one line of the constraint file:
-// false for a line that is dropped (it holds a '%', or two or more '(');
-// otherwise a final '.' becomes the ';' that ends a rule.
-bool filterConstraintLine(std::string& line);
-
 }  // namespace vorn2shp

@@ -52,7 +52,10 @@ std::set<std::string> filesHere() {
     return names;
 }
 
-TEST(FilterConstraintLine, DropsCommentsAndNestedCallsAndEndsRules) {
+// Each line of the constraint file on its own: a dropped line leaves
+// first.imd empty, a kept one is its line. The file has no final line feed,
+// so no empty line follows.
+TEST(InputPreparer, DropsCommentsAndNestedCallsAndEndsRules) {
     struct Case {
         std::string in;
         bool kept;
@@ -78,11 +81,11 @@ TEST(FilterConstraintLine, DropsCommentsAndNestedCallsAndEndsRules) {
         {"no parens at all.", true, "no parens at all;"},
     };
     for (const Case& c : cases) {
-        std::string line = c.in;
-        EXPECT_EQ(filterConstraintLine(line), c.kept) << '"' << c.in << '"';
-        if (c.kept) {
-            EXPECT_EQ(line, c.out) << '"' << c.in << '"';
-        }
+        ScopedWorkDir dir;
+        writeTown(c.in, "", "\nT(a)");
+        const PrepareRun run = runPrepare("town.txt");
+        EXPECT_TRUE(run.ok) << '"' << c.in << '"';
+        EXPECT_EQ(readFile("first.imd"), c.kept ? c.out + "\r\n" : "") << '"' << c.in << '"';
     }
 }
 
