@@ -7,8 +7,8 @@
 #include <cmath>
 #include <utility>
 
-#include "translate/merge_steps.h"
-#include "translate/outline_merge.h"
+#include "merge_steps.h"
+#include "outline_merge.h"
 
 namespace vorn2shp::merge {
 

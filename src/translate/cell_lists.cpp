@@ -1,4 +1,4 @@
-#include "translate/cell_lists.h"
+#include "cell_lists.h"
 
 #include <algorithm>
 #include <array>

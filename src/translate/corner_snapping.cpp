@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "translate/merge_steps.h"
-#include "translate/outline_merge.h"
-#include "translate/spatial_grid.h"
+#include "merge_steps.h"
+#include "outline_merge.h"
+#include "spatial_grid.h"
 
 namespace vorn2shp {
 

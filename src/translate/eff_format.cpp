@@ -1,4 +1,4 @@
-#include "translate/eff_format.h"
+#include "eff_format.h"
 
 #include <charconv>
 #include <cstdint>

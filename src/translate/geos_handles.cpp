@@ -1,4 +1,4 @@
-#include "translate/geos_handles.h"
+#include "geos_handles.h"
 
 #include <array>
 #include <new>

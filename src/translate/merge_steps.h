@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "translate/geometry.h"
+#include "geometry.h"
 
 namespace vorn2shp::merge {
 

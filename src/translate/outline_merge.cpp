@@ -4,14 +4,14 @@
 // sides shared by two triangles cancel, and the sides left over are linked
 // into rings. The cost grows with the number of triangles times a log, with
 // no limit on the size of a group.
-#include "translate/outline_merge.h"
+#include "outline_merge.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <tuple>
 
-#include "translate/merge_steps.h"
+#include "merge_steps.h"
 
 namespace vorn2shp {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "translate/geometry.h"
+#include "geometry.h"
 
 namespace vorn2shp {
 

@@ -15,9 +15,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "translate/merge_steps.h"
-#include "translate/outline_merge.h"
-#include "translate/winding_bands.h"
+#include "merge_steps.h"
+#include "outline_merge.h"
+#include "winding_bands.h"
 
 namespace vorn2shp::merge {
 

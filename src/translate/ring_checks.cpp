@@ -8,9 +8,9 @@
 #include <tuple>
 #include <utility>
 
-#include "translate/cell_lists.h"
-#include "translate/merge_steps.h"
-#include "translate/winding_bands.h"
+#include "cell_lists.h"
+#include "merge_steps.h"
+#include "winding_bands.h"
 
 namespace vorn2shp::merge {
 

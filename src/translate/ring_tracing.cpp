@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "translate/merge_steps.h"
+#include "merge_steps.h"
 
 namespace vorn2shp::merge {
 

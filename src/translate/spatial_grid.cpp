@@ -1,4 +1,4 @@
-#include "translate/spatial_grid.h"
+#include "spatial_grid.h"
 
 namespace vorn2shp {
 

@@ -1,4 +1,4 @@
-#include "translate/term_values.h"
+#include "term_values.h"
 
 #include <charconv>
 #include <cstdlib>

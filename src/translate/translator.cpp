@@ -23,10 +23,10 @@
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
-#include "translate/eff_format.h"
-#include "translate/outline_merge.h"
-#include "translate/triangle_union.h"
-#include "translate/tuple_reader.h"
+#include "eff_format.h"
+#include "outline_merge.h"
+#include "triangle_union.h"
+#include "tuple_reader.h"
 
 namespace vorn2shp {
 

@@ -1,4 +1,4 @@
-#include "translate/triangle_corners.h"
+#include "triangle_corners.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "translate/geometry.h"
+#include "geometry.h"
 
 namespace vorn2shp {
 

@@ -7,14 +7,14 @@
 // grid of the written values, which keeps it valid. Every
 // result is checked, as GEOS's own coverage union checks its result: a
 // valid polygon whose area is the union's.
-#include "translate/triangle_union.h"
+#include "triangle_union.h"
 
 #include <cmath>
 #include <cstdio>
 #include <utility>
 
-#include "translate/geos_handles.h"
-#include "translate/union_rings.h"
+#include "geos_handles.h"
+#include "union_rings.h"
 
 namespace vorn2shp {
 

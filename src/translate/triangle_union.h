@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "translate/geometry.h"
+#include "geometry.h"
 
 namespace vorn2shp {
 

@@ -1,9 +1,9 @@
-#include "translate/tuple_reader.h"
+#include "tuple_reader.h"
 
 #include <string_view>
 
 #include "common/diagnostics.h"
-#include "translate/term_values.h"
+#include "term_values.h"
 
 namespace vorn2shp {
 

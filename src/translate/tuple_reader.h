@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "common/text_file.h"
-#include "translate/triangle_corners.h"
+#include "triangle_corners.h"
 
 namespace vorn2shp {
 

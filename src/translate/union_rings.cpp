@@ -2,7 +2,7 @@
 // outline has. The union itself knows nothing of the triangles' order, so
 // the rings are matched to the triangles by their corners: a hash-free
 // sorted look-up, so the cost stays near-linear in the group's size.
-#include "translate/union_rings.h"
+#include "union_rings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include <tuple>
 #include <utility>
 
-#include "translate/eff_format.h"
+#include "eff_format.h"
 
 namespace vorn2shp::unionrings {
 

@@ -1,4 +1,4 @@
-#include "translate/winding_bands.h"
+#include "winding_bands.h"
 
 namespace vorn2shp::merge {
 

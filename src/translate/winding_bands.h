@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "translate/geometry.h"
+#include "geometry.h"
 
 namespace vorn2shp::merge {
 
