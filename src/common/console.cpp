@@ -1,8 +1,8 @@
-#include "console.h"
+#include "common/console.h"
 
 #include <cstdio>
 
-#include "diagnostics.h"
+#include "common/diagnostics.h"
 
 namespace vorn2shp {
 

@@ -1,4 +1,4 @@
-#include "coordinate_items.h"
+#include "common/coordinate_items.h"
 
 #include <algorithm>
 

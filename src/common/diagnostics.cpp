@@ -1,4 +1,4 @@
-#include "diagnostics.h"
+#include "common/diagnostics.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "staging.h"
+#include "common/staging.h"
 
 #include <dirent.h>
 #include <fcntl.h>

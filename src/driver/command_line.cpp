@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "export/stale_side_files.h"
+#include "export/shape_exporter.h"
 
 namespace vorn2shp {
 

@@ -9,6 +9,7 @@
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "directory_lock.h"
+#include "export/shape_exporter.h"
 #include "parse/parser.h"
 #include "parse/rejection_message.h"
 #include "prepare/input_preparer.h"

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "common/staging.h"
-#include "export/shape_exporter.h"
 
 namespace vorn2shp {
 

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "common/diagnostics.h"
-#include "export/stale_side_files.h"
+#include "export/shape_exporter.h"
 #include "prepare/input_preparer.h"
 
 namespace vorn2shp {

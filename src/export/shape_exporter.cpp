@@ -1,4 +1,4 @@
-#include "shape_exporter.h"
+#include "export/shape_exporter.h"
 
 #include <algorithm>
 #include <memory>

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "common/diagnostics.h"
+#include "export/shape_exporter.h"
 #include "stale_side_files.h"
 
 namespace vorn2shp {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/diagnostics.h"
+#include "export/shape_exporter.h"
 
 namespace vorn2shp {
 

@@ -9,10 +9,6 @@
 
 namespace vorn2shp {
 
-// The path that shapelib writes a dataset under: `outputBase` without the
-// extension of its last path component ("maps/out.v2" gives "maps/out").
-std::string datasetBase(const std::string& outputBase);
-
 // The side files at `outputBase` that a run writing the files `written`
 // would leave behind: spatial indexes (.qix, .sbn, .sbx), projection (.prj),
 // metadata (.shp.xml) and code page (.cpg), in whatever letter case they

@@ -1,4 +1,4 @@
-#include "parser.h"
+#include "parse/parser.h"
 
 #include "common/diagnostics.h"
 

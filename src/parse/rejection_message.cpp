@@ -1,4 +1,4 @@
-#include "rejection_message.h"
+#include "parse/rejection_message.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "scanner.h"
+#include "parse/scanner.h"
 
 #include <cerrno>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "input_preparer.h"
+#include "prepare/input_preparer.h"
 
 #include <cstring>
 

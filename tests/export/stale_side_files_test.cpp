@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export/shape_exporter.h"
 #include "support/test_support.h"
 
 namespace vorn2shp::testing {
