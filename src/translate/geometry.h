@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace vorn2shp {
@@ -13,6 +15,19 @@ struct Point {
 
 inline bool operator==(Point a, Point b) { return a.x == b.x && a.y == b.y; }
 inline bool operator!=(Point a, Point b) { return !(a == b); }
+
+// A hash of where a point lies, the same for equal points (0 and -0 among
+// them), for tables that look points up by their exact place.
+inline std::uint64_t placeHash(Point p) {
+    const auto bitsOf = [](double v) {
+        v += 0.0;
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        return bits;
+    };
+    const std::uint64_t mixed = (bitsOf(p.x) * 0x9E3779B97F4A7C15ull) ^ bitsOf(p.y);
+    return (mixed * 0xC2B2AE3D27D4EB4Full) >> 32;
+}
 
 // One tuple's triangle, by the pairs of its constraint lines that meet in
 // each corner: lines 1 and 2, lines 1 and 3, lines 2 and 3.

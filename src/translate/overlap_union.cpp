@@ -158,47 +158,45 @@ std::vector<Segment> segmentsOf(const std::vector<Side>& sides,
     return segments;
 }
 
-// The sides whose vertices all have two sides, forming loops apart from
-// everything else: along such a loop the ground on either side is one
-// piece, so one count serves the whole loop. Indexed by the loop's
-// representative vertex (see UnionFind); the rest of the sides are
-// counted one by one.
-class Loops {
+// Runs of sides joined end to end through vertices that no other side
+// touches. Along such a run the ground on either side is one piece (the
+// sides are split wherever another side meets them), so one count serves
+// the whole run, and only the first side of each run needs a ray.
+class Runs {
 public:
-    Loops(const std::vector<Side>& sides, std::size_t vertexCount)
-        : components_(vertexCount), isLoop_(vertexCount, 1), outer_(vertexCount, kUnknown) {
+    Runs(const std::vector<Side>& sides, std::size_t vertexCount)
+        : runs_(sides.size()), outer_(sides.size(), kUnknown) {
+        constexpr std::uint32_t kNoSide = UINT32_MAX;
+        std::vector<std::uint32_t> firstSide(vertexCount, kNoSide);
         std::vector<std::uint8_t> degree(vertexCount, 0);
-        for (const Side& s : sides) {
-            components_.unite(s.from, s.to);
-            for (const VertexId v : {s.from, s.to}) {
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            for (const VertexId v : {sides[i].from, sides[i].to}) {
                 degree[v] = static_cast<std::uint8_t>(std::min(degree[v] + 1, 3));
+                firstSide[v] = firstSide[v] == kNoSide ? static_cast<std::uint32_t>(i) : firstSide[v];
             }
         }
-        for (std::size_t v = 0; v < vertexCount; ++v) {
-            if (degree[v] != 0 && degree[v] != 2) {
-                isLoop_[components_.find(static_cast<std::uint32_t>(v))] = 0;
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            for (const VertexId v : {sides[i].from, sides[i].to}) {
+                if (degree[v] == 2) {
+                    runs_.unite(firstSide[v], static_cast<std::uint32_t>(i));
+                }
             }
         }
     }
 
-    // The count on the outer side of a side of a loop, once known.
-    bool knownOuter(const Side& s, long& outer) {
-        const std::uint32_t loop = components_.find(s.from);
-        outer = outer_[loop];
-        return isLoop_[loop] != 0 && outer != kUnknown;
+    // The count on the outer side of side `i`, once known.
+    bool knownOuter(std::size_t i, long& outer) {
+        outer = outer_[runs_.find(static_cast<std::uint32_t>(i))];
+        return outer != kUnknown;
     }
 
-    void noteOuter(const Side& s, long outer) {
-        const std::uint32_t loop = components_.find(s.from);
-        if (isLoop_[loop] != 0) {
-            outer_[loop] = outer;
-        }
+    void noteOuter(std::size_t i, long outer) {
+        outer_[runs_.find(static_cast<std::uint32_t>(i))] = outer;
     }
 
 private:
     static constexpr long kUnknown = LONG_MIN;
-    UnionFind components_;
-    std::vector<char> isLoop_;
+    UnionFind runs_;
     std::vector<long> outer_;
 };
 
@@ -235,14 +233,14 @@ bool coveredBoundary(const std::vector<Side>& sides, const std::vector<Point>& v
     if (!bands.complete()) {
         return false;
     }
-    Loops loops(sides, vertices.size());
+    Runs runs(sides, vertices.size());
     std::size_t work = 0;
     for (std::size_t i = 0; i < sides.size() && work <= budget; ++i) {
         const Side& s = sides[i];
         long outer = 0;
-        if (!loops.knownOuter(s, outer)) {
+        if (!runs.knownOuter(i, outer)) {
             outer = outerCount(sides, i, vertices, turn, bands, work);
-            loops.noteOuter(s, outer);
+            runs.noteOuter(i, outer);
         }
         if (outer < 1 && outer + long{s.count} >= 1) {
             boundary.push_back(Side{s.from, s.to, s.triangle, 1});
