@@ -188,11 +188,13 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     // split there and the rings traced again.
     if (contacts.cornerOnSide) {
         faults.cornerOnSide = true;
+        const std::vector<char> touched =
+            merge::contactVertices(found, sides, snapped.vertices.size());
         sides = merge::boundarySides(merge::splitAtCuts(sides, found.corners),
                                      snapped.vertices.size(), parts, faults);
         faults.openChain = false;
         traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
-        merge::findContacts(sides, snapped.vertices, kNoBudget, found);
+        merge::findContactsAfterSplit(sides, snapped.vertices, touched, kNoBudget, found);
         contacts = merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     }
     if (traced.empty()) {

@@ -140,8 +140,13 @@ bool splitUntilNoneCross(std::vector<Side>& sides, std::vector<Point>& vertices,
         }
         std::vector<Cut> cuts = contacts.corners;
         addCrossingCuts(sides, vertices, contacts, cuts);
+        std::vector<char> touched(vertices.size(), 0);
+        for (const Cut& cut : cuts) {
+            touched[cut.vertex] = 1;
+        }
         sides = netSides(splitAtCuts(sides, cuts), vertices.size());
-        if (sides.empty() || !findContacts(sides, vertices, workBudget(sides.size()), contacts)) {
+        if (sides.empty() || !findContactsAfterSplit(sides, vertices, touched,
+                                                     workBudget(sides.size()), contacts)) {
             return false;
         }
     }

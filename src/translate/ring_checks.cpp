@@ -72,12 +72,7 @@ class PairInspector {
 public:
     PairInspector(const std::vector<Side>& sides, const std::vector<Point>& vertices,
                   SideContacts& found)
-        : sides_(sides),
-          vertices_(vertices),
-          tolerance_(toleranceForSides(sides, vertices)),
-          found_(found) {}
-
-    double tolerance() const { return tolerance_; }
+        : sides_(sides), vertices_(vertices), tolerance_(found.tolerance), found_(found) {}
 
     void inspect(std::uint32_t i, std::uint32_t j) {
         const bool cornerOnI = addCornersOn(i, j);
@@ -186,31 +181,164 @@ bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<E
     return false;
 }
 
-}  // namespace
-
-bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-                  std::size_t budget, SideContacts& found) {
+// The contacts among the sides listed in `subset` (in increasing order),
+// with the sides' own numbers.
+bool contactsAmong(const std::vector<Side>& sides, const std::vector<std::uint32_t>& subset,
+                   const std::vector<Point>& vertices, double tolerance, std::size_t budget,
+                   SideContacts& found) {
     found = SideContacts{};
+    found.tolerance = tolerance;
     PairInspector inspector(sides, vertices, found);
     bool complete = true;
-    if (sides.size() <= kFewSides) {
-        for (std::uint32_t i = 0; i < sides.size(); ++i) {
-            for (std::uint32_t j = i + 1; j < sides.size(); ++j) {
-                inspector.inspect(i, j);
+    if (subset.size() <= kFewSides) {
+        for (std::size_t i = 0; i < subset.size(); ++i) {
+            for (std::size_t j = i + 1; j < subset.size(); ++j) {
+                inspector.inspect(subset[i], subset[j]);
             }
         }
     } else {
         std::vector<Segment> segments;
-        segments.reserve(sides.size());
-        for (const Side& s : sides) {
-            segments.push_back(Segment{vertices[s.from], vertices[s.to]});
+        segments.reserve(subset.size());
+        for (const std::uint32_t i : subset) {
+            segments.push_back(Segment{vertices[sides[i].from], vertices[sides[i].to]});
         }
-        const CellLists cells(std::move(segments), inspector.tolerance());
-        complete = cells.forEachPair(
-            budget, [&](std::uint32_t i, std::uint32_t j) { inspector.inspect(i, j); });
+        const CellLists cells(std::move(segments), tolerance);
+        complete = cells.forEachPair(budget, [&](std::uint32_t i, std::uint32_t j) {
+            inspector.inspect(subset[i], subset[j]);
+        });
     }
     putInOrder(found);
     return complete;
+}
+
+// A square grid for telling, roughly, which sides come near which: cells
+// numbered along each axis from `origin`, kept well inside 32 bits.
+struct CoarseGrid {
+    Point origin;
+    double cell;
+
+    std::int64_t index(double v, double from) const {
+        constexpr double kLimit = 1.0e9;
+        const double k = std::floor((v - from) / cell);
+        return static_cast<std::int64_t>(k > kLimit ? kLimit : (k > -kLimit ? k : -kLimit));
+    }
+
+    // Calls visit(key) for each cell that the box around a and b, widened
+    // by `reach`, overlaps; false, without a call, when they are more than
+    // `most`.
+    template <class Visit>
+    bool forEachCell(Point a, Point b, double reach, std::int64_t most, Visit&& visit) const {
+        const std::int64_t left = index(std::min(a.x, b.x) - reach, origin.x);
+        const std::int64_t right = index(std::max(a.x, b.x) + reach, origin.x);
+        const std::int64_t bottom = index(std::min(a.y, b.y) - reach, origin.y);
+        const std::int64_t top = index(std::max(a.y, b.y) + reach, origin.y);
+        if ((right - left + 1) * (top - bottom + 1) > most) {
+            return false;
+        }
+        for (std::int64_t r = bottom; r <= top; ++r) {
+            for (std::int64_t c = left; c <= right; ++c) {
+                visit(static_cast<std::uint64_t>(r + (std::int64_t{1} << 31)) << 32 |
+                      static_cast<std::uint64_t>(c + (std::int64_t{1} << 31)));
+            }
+        }
+        return true;
+    }
+};
+
+// The sides that end at a touched vertex and every side that comes within
+// `reach` of one of them, in increasing order; some sides a little further
+// off may be among them.
+std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
+                                            const std::vector<Point>& vertices,
+                                            const std::vector<char>& touched, double reach) {
+    std::vector<std::uint32_t> all(sides.size());
+    std::vector<char> chosen(sides.size(), 0);
+    double cell = 0.0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        all[i] = static_cast<std::uint32_t>(i);
+        if (touched[sides[i].from] || touched[sides[i].to]) {
+            chosen[i] = 1;
+            ++count;
+            const Point a = vertices[sides[i].from];
+            const Point b = vertices[sides[i].to];
+            cell = std::max({cell, std::fabs(b.x - a.x), std::fabs(b.y - a.y)});
+        }
+    }
+    // Looking near most of the sides is looking at all of them.
+    cell += 2.0 * reach;
+    if (4 * count > sides.size() || !(cell > 0.0) || !std::isfinite(cell)) {
+        return all;
+    }
+    // Cells as large as the largest touched side: each such side covers at
+    // most two by two of them.
+    const CoarseGrid grid{vertices[sides[all.front()].from], cell};
+    const auto cellsOf = [&](std::size_t i, std::int64_t most, auto&& visit) {
+        return grid.forEachCell(vertices[sides[i].from], vertices[sides[i].to], reach, most, visit);
+    };
+    std::vector<std::uint64_t> near;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        if (chosen[i] && !cellsOf(i, 9, [&](std::uint64_t key) { near.push_back(key); })) {
+            return all;
+        }
+    }
+    std::sort(near.begin(), near.end());
+    near.erase(std::unique(near.begin(), near.end()), near.end());
+    // A side across many cells is simply taken.
+    constexpr std::int64_t kMostCells = 16;
+    std::vector<std::uint32_t> subset;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        bool meets = false;
+        const bool isNear =
+            chosen[i] != 0 || !cellsOf(i, kMostCells,
+                                       [&](std::uint64_t key) {
+                                           meets = meets || std::binary_search(near.begin(),
+                                                                               near.end(), key);
+                                       }) ||
+            meets;
+        if (isNear) {
+            subset.push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    return subset;
+}
+
+}  // namespace
+
+bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                  std::size_t budget, SideContacts& found) {
+    std::vector<std::uint32_t> all(sides.size());
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        all[i] = static_cast<std::uint32_t>(i);
+    }
+    return contactsAmong(sides, all, vertices, toleranceForSides(sides, vertices), budget, found);
+}
+
+std::vector<char> contactVertices(const SideContacts& found, const std::vector<Side>& sides,
+                                  std::size_t vertexCount) {
+    std::vector<char> touched(vertexCount, 0);
+    for (const Cut& cut : found.corners) {
+        touched[cut.vertex] = 1;
+    }
+    for (const auto& [i, j] : found.crossings) {
+        for (const std::uint32_t side : {i, j}) {
+            touched[sides[side].from] = 1;
+            touched[sides[side].to] = 1;
+        }
+    }
+    return touched;
+}
+
+bool findContactsAfterSplit(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                            const std::vector<char>& touched, std::size_t budget,
+                            SideContacts& found) {
+    const double tolerance = toleranceForSides(sides, vertices);
+    // A wider reach could bring sides that met nowhere before into contact.
+    if (tolerance > found.tolerance) {
+        return findContacts(sides, vertices, budget, found);
+    }
+    return contactsAmong(sides, sidesNearTouched(sides, vertices, touched, tolerance), vertices,
+                         tolerance, budget, found);
 }
 
 RingContacts inspectRings(const std::vector<TracedRing>& rings, const SideContacts& contacts,
