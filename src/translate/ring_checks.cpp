@@ -253,7 +253,7 @@ std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
                                             const std::vector<char>& touched, double reach) {
     std::vector<std::uint32_t> all(sides.size());
     std::vector<char> chosen(sides.size(), 0);
-    double cell = 0.0;
+    double extents = 0.0;
     std::size_t count = 0;
     for (std::size_t i = 0; i < sides.size(); ++i) {
         all[i] = static_cast<std::uint32_t>(i);
@@ -262,30 +262,29 @@ std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
             ++count;
             const Point a = vertices[sides[i].from];
             const Point b = vertices[sides[i].to];
-            cell = std::max({cell, std::fabs(b.x - a.x), std::fabs(b.y - a.y)});
+            extents += std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y));
         }
     }
-    // Looking near most of the sides is looking at all of them.
-    cell += 2.0 * reach;
+    // Cells about as large as a touched side; looking near most of the
+    // sides is looking at all of them.
+    const double cell = extents / static_cast<double>(std::max<std::size_t>(count, 1)) + 2.0 * reach;
     if (4 * count > sides.size() || !(cell > 0.0) || !std::isfinite(cell)) {
         return all;
     }
-    // Cells as large as the largest touched side: each such side covers at
-    // most two by two of them.
     const CoarseGrid grid{vertices[sides[all.front()].from], cell};
     const auto cellsOf = [&](std::size_t i, std::int64_t most, auto&& visit) {
         return grid.forEachCell(vertices[sides[i].from], vertices[sides[i].to], reach, most, visit);
     };
+    // A side across more cells than this is simply taken.
+    constexpr std::int64_t kMostCells = 16;
     std::vector<std::uint64_t> near;
     for (std::size_t i = 0; i < sides.size(); ++i) {
-        if (chosen[i] && !cellsOf(i, 9, [&](std::uint64_t key) { near.push_back(key); })) {
+        if (chosen[i] && !cellsOf(i, 64 * kMostCells, [&](std::uint64_t key) { near.push_back(key); })) {
             return all;
         }
     }
     std::sort(near.begin(), near.end());
     near.erase(std::unique(near.begin(), near.end()), near.end());
-    // A side across many cells is simply taken.
-    constexpr std::int64_t kMostCells = 16;
     std::vector<std::uint32_t> subset;
     for (std::size_t i = 0; i < sides.size(); ++i) {
         bool meets = false;
