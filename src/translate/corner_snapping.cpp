@@ -111,9 +111,11 @@ double toleranceNear(double magnitude) {
 
 merge::SnappedCorners snapCorners(const std::vector<Triangle>& triangles) {
     // No two corners that are one corner lie further apart per axis than
-    // `reach`; with cells four times that, a look-up mostly meets one cell.
+    // `reach`; with cells sixteen times that, a look-up mostly meets one
+    // cell, and a cell holds few vertices, which are never closer than that.
+    // A triangle brings about one new vertex.
     const double reach = toleranceNear(largestMagnitude(triangles));
-    SpatialGrid grid(4.0 * reach, 3 * triangles.size());
+    SpatialGrid grid(16.0 * reach, triangles.size() + 2);
     ExactPlaces exact(3 * triangles.size());
     SnappedCorners snapped;
     snapped.vertices.reserve(triangles.size() + 2);

@@ -17,7 +17,9 @@ inline bool operator==(Point a, Point b) { return a.x == b.x && a.y == b.y; }
 inline bool operator!=(Point a, Point b) { return !(a == b); }
 
 // A hash of where a point lies, the same for equal points (0 and -0 among
-// them), for tables that look points up by their exact place.
+// them), for tables that look points up by their exact place. Every bit of
+// it depends on every bit of both coordinates: the low bits of a whole
+// number's double are all 0.
 inline std::uint64_t placeHash(Point p) {
     const auto bitsOf = [](double v) {
         v += 0.0;
@@ -25,8 +27,12 @@ inline std::uint64_t placeHash(Point p) {
         std::memcpy(&bits, &v, sizeof bits);
         return bits;
     };
-    const std::uint64_t mixed = (bitsOf(p.x) * 0x9E3779B97F4A7C15ull) ^ bitsOf(p.y);
-    return (mixed * 0xC2B2AE3D27D4EB4Full) >> 32;
+    const auto mix = [](std::uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    };
+    return mix(bitsOf(p.x) ^ mix(bitsOf(p.y)));
 }
 
 // One tuple's triangle, by the pairs of its constraint lines that meet in

@@ -189,6 +189,15 @@ public:
         }
     }
 
+    // How many runs there are: one ray each.
+    std::size_t count() {
+        std::size_t runs = 0;
+        for (std::size_t i = 0; i < outer_.size(); ++i) {
+            runs += runs_.find(static_cast<std::uint32_t>(i)) == i ? 1 : 0;
+        }
+        return runs;
+    }
+
     // The count on the outer side of side `i`, once known.
     bool knownOuter(std::size_t i, long& outer) {
         outer = outer_[runs_.find(static_cast<std::uint32_t>(i))];
@@ -234,11 +243,11 @@ bool coveredBoundary(const std::vector<Side>& sides, const std::vector<Point>& v
     const std::vector<Segment> segments = segmentsOf(sides, vertices);
     const double tolerance = toleranceOf(sides, vertices);
     const std::size_t budget = workBudget(sides.size());
-    const WindingBands bands(segments, cellFor(sides, vertices, tolerance), budget);
+    Runs runs(sides, vertices.size());
+    const WindingBands bands(segments, cellFor(sides, vertices, tolerance), budget, runs.count());
     if (!bands.complete()) {
         return false;
     }
-    Runs runs(sides, vertices.size());
     std::size_t work = 0;
     for (std::size_t i = 0; i < sides.size() && work <= budget; ++i) {
         const Side& s = sides[i];
@@ -303,7 +312,7 @@ bool grouped(const std::vector<TracedRing>& traced, const std::vector<Point>& ve
         meanLength += distance(s.from, s.to);
     }
     meanLength /= static_cast<double>(std::max<std::size_t>(segments.size(), 1));
-    const WindingBands bands(segments, meanLength, workBudget(segments.size()));
+    const WindingBands bands(segments, meanLength, workBudget(segments.size()), holes.size());
     if (!bands.complete()) {
         return false;
     }

@@ -75,10 +75,15 @@ public:
         : sides_(sides), vertices_(vertices), tolerance_(found.tolerance), found_(found) {}
 
     void inspect(std::uint32_t i, std::uint32_t j) {
-        const bool cornerOnI = addCornersOn(i, j);
-        const bool cornerOnJ = addCornersOn(j, i);
         const Side& e = sides_[i];
         const Side& f = sides_[j];
+        // Most pairs that share a cell lie apart: no contact without boxes
+        // that meet.
+        if (!boxesMeet(vertices_[e.from], vertices_[e.to], vertices_[f.from], vertices_[f.to])) {
+            return;
+        }
+        const bool cornerOnI = addCornersOn(i, j);
+        const bool cornerOnJ = addCornersOn(j, i);
         if (!cornerOnI && !cornerOnJ && !endsOn(e, f.from) && !endsOn(e, f.to) &&
             properlyCross(vertices_[e.from], vertices_[e.to], vertices_[f.from], vertices_[f.to])) {
             found_.crossings.emplace_back(i, j);
@@ -86,6 +91,13 @@ public:
     }
 
 private:
+    bool boxesMeet(Point a, Point b, Point c, Point d) const {
+        return std::max(a.x, b.x) + tolerance_ >= std::min(c.x, d.x) &&
+               std::max(c.x, d.x) + tolerance_ >= std::min(a.x, b.x) &&
+               std::max(a.y, b.y) + tolerance_ >= std::min(c.y, d.y) &&
+               std::max(c.y, d.y) + tolerance_ >= std::min(a.y, b.y);
+    }
+
     // The ends of side `other` that lie inside side `on`.
     bool addCornersOn(std::uint32_t on, std::uint32_t other) {
         const Side& e = sides_[on];
@@ -159,7 +171,7 @@ bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<E
     // Bands about one edge high, and never thinner than the corner tolerance.
     const double height =
         std::max(2.0 * toleranceNear(largest), total / static_cast<double>(segments.size()));
-    const WindingBands bands(segments, height, kNestingBudget);
+    const WindingBands bands(segments, height, kNestingBudget, rings.size());
     std::size_t work = 0;
     for (std::size_t r = 0; r < rings.size() && bands.complete() && work < kNestingBudget; ++r) {
         const Point a = vertices[rings[r].vertices[0]];
@@ -255,6 +267,9 @@ std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
     std::vector<char> chosen(sides.size(), 0);
     double extents = 0.0;
     std::size_t count = 0;
+    // The box around the touched sides, widened by `reach`.
+    Point low{HUGE_VAL, HUGE_VAL};
+    Point high{-HUGE_VAL, -HUGE_VAL};
     for (std::size_t i = 0; i < sides.size(); ++i) {
         all[i] = static_cast<std::uint32_t>(i);
         if (touched[sides[i].from] || touched[sides[i].to]) {
@@ -263,8 +278,18 @@ std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
             const Point a = vertices[sides[i].from];
             const Point b = vertices[sides[i].to];
             extents += std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y));
+            low = Point{std::min({low.x, a.x - reach, b.x - reach}),
+                        std::min({low.y, a.y - reach, b.y - reach})};
+            high = Point{std::max({high.x, a.x + reach, b.x + reach}),
+                         std::max({high.y, a.y + reach, b.y + reach})};
         }
     }
+    const auto meetsTouchedBox = [&](std::size_t i) {
+        const Point a = vertices[sides[i].from];
+        const Point b = vertices[sides[i].to];
+        return std::max(a.x, b.x) + reach >= low.x && std::min(a.x, b.x) - reach <= high.x &&
+               std::max(a.y, b.y) + reach >= low.y && std::min(a.y, b.y) - reach <= high.y;
+    };
     // Cells about as large as a touched side; looking near most of the
     // sides is looking at all of them.
     const double cell = extents / static_cast<double>(std::max<std::size_t>(count, 1)) + 2.0 * reach;
@@ -287,6 +312,9 @@ std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
     near.erase(std::unique(near.begin(), near.end()), near.end());
     std::vector<std::uint32_t> subset;
     for (std::size_t i = 0; i < sides.size(); ++i) {
+        if (!chosen[i] && !meetsTouchedBox(i)) {
+            continue;
+        }
         bool meets = false;
         const bool isNear =
             chosen[i] != 0 || !cellsOf(i, kMostCells,

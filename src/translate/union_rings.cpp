@@ -124,17 +124,15 @@ public:
         while (size < 2 * count) {
             size *= 2;
         }
-        points_.resize(size);
-        rings_.assign(size, kEmpty);
+        slots_.assign(size, Slot{Point{}, kEmpty});
         for (std::size_t e = 0; e < entries.size(); ++e) {
             const Ring& ring = *entries[e].points;
             for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
                 std::size_t slot = firstSlot(ring[i]);
-                while (rings_[slot] != kEmpty) {
+                while (slots_[slot].ring != kEmpty) {
                     slot = (slot + 1) & (size - 1);
                 }
-                points_[slot] = ring[i];
-                rings_[slot] = static_cast<std::uint32_t>(e);
+                slots_[slot] = Slot{ring[i], static_cast<std::uint32_t>(e)};
             }
         }
     }
@@ -142,10 +140,10 @@ public:
     // Calls visit(entry) for every ring that passes `p`.
     template <class Visit>
     void forEachRingAt(Point p, Visit&& visit) const {
-        for (std::size_t slot = firstSlot(p); rings_[slot] != kEmpty;
-             slot = (slot + 1) & (rings_.size() - 1)) {
-            if (points_[slot] == p) {
-                visit(rings_[slot]);
+        for (std::size_t slot = firstSlot(p); slots_[slot].ring != kEmpty;
+             slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot].point == p) {
+                visit(slots_[slot].ring);
             }
         }
     }
@@ -153,12 +151,16 @@ public:
 private:
     static constexpr std::uint32_t kEmpty = UINT32_MAX;
 
+    struct Slot {
+        Point point;
+        std::uint32_t ring;
+    };
+
     std::size_t firstSlot(Point p) const {
-        return static_cast<std::size_t>(placeHash(p)) & (rings_.size() - 1);
+        return static_cast<std::size_t>(placeHash(p)) & (slots_.size() - 1);
     }
 
-    std::vector<Point> points_;
-    std::vector<std::uint32_t> rings_;
+    std::vector<Slot> slots_;
 };
 
 // Marks each ring with the first triangle corner that is one of its points.
