@@ -179,16 +179,14 @@ bool TranslationPass::open() {
 
 bool TranslationPass::run() {
     {
-        BatchFeed<TupleBatch> feed(
-            kBatches, [this](TupleBatch& batch) { return fillTuples(tuples_, batch); });
+        BatchFeed<TupleReader, TupleBatch> feed(std::move(tuples_), kBatches, fillTuples);
         TupleBatch batch;
         while (feed.next(batch)) {
             takeBatch(batch);
             feed.recycle(std::move(batch));
         }
-        feed.finish();
+        tuples_ = feed.finish();
     }
-    // The reader thread has ended: its error is safe to look at.
     if (tuples_.error() != 0) {
         warn(describeFileError(kTokenFile, tuples_.error()));
         return false;
