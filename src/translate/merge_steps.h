@@ -1,5 +1,6 @@
-// The steps of the outline merge, each over the data the one before left.
-// Only outline_merge.cpp and the tests of its steps use this header.
+// The steps of the outline merge, each over the data the one before left,
+// and of the union of triangles that overlap: the files of the merge and of
+// that union use this header, nothing outside the translation.
 #pragma once
 
 #include <array>

@@ -16,8 +16,6 @@ public:
     // `cellSize` must be at least the largest distance that a query asks about.
     explicit SpatialGrid(double cellSize, std::size_t expectedIds = 0);
 
-    double cellSize() const { return cellSize_; }
-
     void insert(Point p, std::uint32_t id);
 
     // Calls visit(id) for every id inserted in a cell that the square of
