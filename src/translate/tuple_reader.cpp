@@ -2,16 +2,13 @@
 
 #include <string_view>
 
+#include "common/characters.h"
 #include "common/diagnostics.h"
 #include "translate/term_values.h"
 
 namespace vorn2shp {
 
 namespace {
-
-bool isLetterOrDigit(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
 
 // Terms, constants and ids are identifiers: they start with a letter, a
 // digit or a sign. Anything else in their place (";" of a rule that stops
