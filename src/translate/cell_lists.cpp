@@ -61,18 +61,16 @@ CellLists::CellLists(std::vector<Segment> segments, double reach) {
     }
     Point low = segments.front().from;
     Point high = low;
-    double total = 0.0;
     for (const Segment& s : segments) {
         for (const Point p : {s.from, s.to}) {
             low = Point{std::min(low.x, p.x), std::min(low.y, p.y)};
             high = Point{std::max(high.x, p.x), std::max(high.y, p.y)};
         }
-        total += distance(s.from, s.to);
     }
     // About one segment long, so a segment is listed under a few cells;
     // points are taken along it every half cell, and each lists the cells
     // within a quarter cell and `reach` of it, which covers the segment.
-    double cell = std::max(total / static_cast<double>(segments.size()), 4.0 * reach);
+    double cell = std::max(meanLength(segments), 4.0 * reach);
     if (!(cell > 0.0) || !std::isfinite(cell)) {
         cell = std::isfinite(high.x - low.x + high.y - low.y) ? 1.0 : 0.0;
     }

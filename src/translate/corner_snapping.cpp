@@ -109,6 +109,26 @@ double toleranceNear(double magnitude) {
     return kAbsoluteTolerance + kRelativeTolerance * magnitude;
 }
 
+double toleranceForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
+    double largest = 0.0;
+    for (const Side& s : sides) {
+        for (const VertexId v : {s.from, s.to}) {
+            largest = std::max({largest, std::fabs(vertices[v].x), std::fabs(vertices[v].y)});
+        }
+    }
+    return toleranceNear(largest);
+}
+
+double toleranceForSegments(const std::vector<Segment>& segments) {
+    double largest = 0.0;
+    for (const Segment& s : segments) {
+        for (const Point p : {s.from, s.to}) {
+            largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+        }
+    }
+    return toleranceNear(largest);
+}
+
 merge::SnappedCorners snapCorners(const std::vector<Triangle>& triangles) {
     // No two corners that are one corner lie further apart per axis than
     // `reach`; with cells sixteen times that, a look-up mostly meets one

@@ -58,6 +58,15 @@ inline double distance(Point a, Point b) {
     return std::isfinite(squared) ? std::sqrt(squared) : std::hypot(dx, dy);
 }
 
+// The mean length of the segments; 0 when there are none.
+inline double meanLength(const std::vector<Segment>& segments) {
+    double total = 0.0;
+    for (const Segment& s : segments) {
+        total += distance(s.from, s.to);
+    }
+    return total / static_cast<double>(segments.empty() ? 1 : segments.size());
+}
+
 // A closed outline: the last point repeats the first.
 using Ring = std::vector<Point>;
 

@@ -38,6 +38,11 @@ struct Side {
     std::uint32_t count = 1;
 };
 
+// The corner tolerance at the size of the largest coordinate of the sides'
+// ends, or of the segments' ends.
+double toleranceForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices);
+double toleranceForSegments(const std::vector<Segment>& segments);
+
 // Joins triangles into the parts of a group: triangles with a common side.
 class UnionFind {
 public:
@@ -138,6 +143,9 @@ struct TracedRing {
     std::vector<VertexId> vertices;
     std::vector<std::uint32_t> triangles;  // the triangle of the side leaving each vertex
 };
+
+// The signed area of a ring, positive when it runs counter-clockwise.
+double ringArea(const TracedRing& ring, const std::vector<Point>& vertices);
 
 // Links the boundary sides into rings that never visit a vertex twice. At a
 // vertex where several parts meet, the next side is the one that keeps the

@@ -52,12 +52,7 @@ RingFacts factsOf(std::size_t index, const TracedRing& ring, const std::vector<P
     const auto first = std::min_element(ring.vertices.begin(), ring.vertices.end());
     facts.firstMet = *first;
     facts.leavingBy = ring.triangles[static_cast<std::size_t>(first - ring.vertices.begin())];
-    std::vector<Point> points;
-    points.reserve(ring.vertices.size());
-    for (const VertexId v : ring.vertices) {
-        points.push_back(vertices[v]);
-    }
-    facts.area = turn * signedArea(points);
+    facts.area = turn * merge::ringArea(ring, vertices);
     facts.part = parts.find(ring.triangles.front());
     return facts;
 }

@@ -36,24 +36,9 @@ constexpr std::size_t kFixedWork = 16'000'000;
 
 std::size_t workBudget(std::size_t sides) { return kWorkPerSide * sides + kFixedWork; }
 
-double toleranceOf(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
-    double largest = 0.0;
-    for (const Side& s : sides) {
-        for (const VertexId v : {s.from, s.to}) {
-            largest = std::max({largest, std::fabs(vertices[v].x), std::fabs(vertices[v].y)});
-        }
-    }
-    return toleranceNear(largest);
-}
-
 // About one side long, and never below twice the corner tolerance.
-double cellFor(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-               double tolerance) {
-    double total = 0.0;
-    for (const Side& s : sides) {
-        total += distance(vertices[s.from], vertices[s.to]);
-    }
-    const double cell = std::max(2.0 * tolerance, total / static_cast<double>(sides.size()));
+double cellFor(const std::vector<Segment>& segments, double tolerance) {
+    const double cell = std::max(2.0 * tolerance, meanLength(segments));
     return std::isfinite(cell) ? cell : 2.0 * tolerance;
 }
 
@@ -241,10 +226,10 @@ long outerCount(const std::vector<Side>& sides, std::size_t i, const std::vector
 bool coveredBoundary(const std::vector<Side>& sides, const std::vector<Point>& vertices,
                      double turn, std::vector<Side>& boundary) {
     const std::vector<Segment> segments = segmentsOf(sides, vertices);
-    const double tolerance = toleranceOf(sides, vertices);
+    const double tolerance = toleranceForSides(sides, vertices);
     const std::size_t budget = workBudget(sides.size());
     Runs runs(sides, vertices.size());
-    const WindingBands bands(segments, cellFor(sides, vertices, tolerance), budget, runs.count());
+    const WindingBands bands(segments, cellFor(segments, tolerance), budget, runs.count());
     if (!bands.complete()) {
         return false;
     }
@@ -307,12 +292,8 @@ bool grouped(const std::vector<TracedRing>& traced, const std::vector<Point>& ve
             shellOf.push_back(static_cast<std::uint32_t>(p));
         }
     }
-    double meanLength = 0.0;
-    for (const Segment& s : segments) {
-        meanLength += distance(s.from, s.to);
-    }
-    meanLength /= static_cast<double>(std::max<std::size_t>(segments.size(), 1));
-    const WindingBands bands(segments, meanLength, workBudget(segments.size()), holes.size());
+    const WindingBands bands(segments, meanLength(segments), workBudget(segments.size()),
+                             holes.size());
     if (!bands.complete()) {
         return false;
     }

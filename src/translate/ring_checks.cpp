@@ -56,16 +56,6 @@ bool nearBox(Point p, Point a, Point b, double margin) {
            std::min(a.y, b.y) - margin <= p.y && p.y <= std::max(a.y, b.y) + margin;
 }
 
-// The corner tolerance at the size of the sides' coordinates.
-double toleranceForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
-    double largest = 0.0;
-    for (const Side& s : sides) {
-        const Point a = vertices[s.from];
-        largest = std::max({largest, std::fabs(a.x), std::fabs(a.y)});
-    }
-    return toleranceNear(largest);
-}
-
 // Looks at one pair of sides for the ends of either lying inside the
 // other, and else for a crossing.
 class PairInspector {
@@ -143,15 +133,6 @@ void putInOrder(SideContacts& found) {
                           found.crossings.end());
 }
 
-double ringArea(const TracedRing& ring, const std::vector<Point>& vertices) {
-    std::vector<Point> points;
-    points.reserve(ring.vertices.size());
-    for (const VertexId v : ring.vertices) {
-        points.push_back(vertices[v]);
-    }
-    return signedArea(points);
-}
-
 bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<Edge>& edges,
                        const std::vector<Point>& vertices, double turn) {
     if (rings.size() == 1) {
@@ -162,15 +143,8 @@ bool nestedLikeOverlap(const std::vector<TracedRing>& rings, const std::vector<E
     for (const Edge& e : edges) {
         segments.push_back(Segment{vertices[e.from], vertices[e.to]});
     }
-    double total = 0.0;
-    double largest = 0.0;
-    for (const Segment& s : segments) {
-        total += distance(s.from, s.to);
-        largest = std::max({largest, std::fabs(s.from.x), std::fabs(s.from.y)});
-    }
     // Bands about one edge high, and never thinner than the corner tolerance.
-    const double height =
-        std::max(2.0 * toleranceNear(largest), total / static_cast<double>(segments.size()));
+    const double height = std::max(2.0 * toleranceForSegments(segments), meanLength(segments));
     const WindingBands bands(segments, height, kNestingBudget, rings.size());
     std::size_t work = 0;
     for (std::size_t r = 0; r < rings.size() && bands.complete() && work < kNestingBudget; ++r) {
