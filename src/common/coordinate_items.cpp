@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "common/characters.h"
+
 namespace vorn2shp {
 
 namespace {
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The first non-empty item of `text` at or after `from`, and where the text
 // after it begins; an empty view when there is none.

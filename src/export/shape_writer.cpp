@@ -8,6 +8,7 @@
 
 #include "common/diagnostics.h"
 #include "eff_validation.h"
+#include "ring_rewind.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -120,7 +121,7 @@ private:
         // Outer rings clockwise and holes counter-clockwise, as the format
         // requires, whatever order the outline was written in.
         if (shapeType_ == SHPT_POLYGON) {
-            SHPRewindObject(target_.shp, shape.get());
+            rewindRings(*shape);
         }
         const int shapeId = SHPWriteObject(target_.shp, -1, shape.get());
         if (shapeId < 0) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "common/characters.h"
 #include "common/diagnostics.h"
 
 namespace vorn2shp {
@@ -35,17 +36,14 @@ struct CharacterClasses {
     unsigned char of[256] = {};
 
     constexpr CharacterClasses() {
-        for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
-            of[static_cast<unsigned char>(c)] = kWhiteSpace | kSkippedOrEnd;
-        }
-        of[0] = kSkippedOrEnd;
         for (int c = 0; c < 256; ++c) {
-            const bool letterOrDigit =
-                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-            if (letterOrDigit) {
+            if (isSpace(static_cast<char>(c))) {
+                of[c] = kWhiteSpace | kSkippedOrEnd;
+            } else if (isLetterOrDigit(static_cast<char>(c))) {
                 of[c] = static_cast<unsigned char>(kBeginsIdentifier | kContinuesIdentifier);
             }
         }
+        of[0] = kSkippedOrEnd;
         of[static_cast<unsigned char>('-')] = kBeginsIdentifier;
         of[static_cast<unsigned char>('+')] = kBeginsIdentifier;
         of[static_cast<unsigned char>('_')] = kContinuesIdentifier;

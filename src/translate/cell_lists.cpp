@@ -32,18 +32,21 @@ void sortByUpperHalf(std::vector<std::uint64_t>& entries) {
 }
 
 // The grid: cells numbered row by row from the corner below the left of
-// every segment, in fewer than 2^32 numbers.
+// every segment, in fewer than 2^32 numbers. Every place asked about lies
+// above and to the right of that corner, so the cast rounds down; and a
+// multiplication by the inverse moves cell borders a little, but the same
+// way for every segment, which is all that pairing them needs.
 struct Grid {
-    double cell;
+    double perCell;  // 1 / the cell size
     double originX;
     double originY;
     std::uint64_t columns;
 
     std::uint64_t column(double x) const {
-        return static_cast<std::uint64_t>(std::floor((x - originX) / cell));
+        return static_cast<std::uint64_t>((x - originX) * perCell);
     }
     std::uint64_t row(double y) const {
-        return static_cast<std::uint64_t>(std::floor((y - originY) / cell));
+        return static_cast<std::uint64_t>((y - originY) * perCell);
     }
 };
 
@@ -58,18 +61,16 @@ CellLists::CellLists(std::vector<Segment> segments, double reach) {
     }
     Point low = segments.front().from;
     Point high = low;
-    double total = 0.0;
     for (const Segment& s : segments) {
         for (const Point p : {s.from, s.to}) {
             low = Point{std::min(low.x, p.x), std::min(low.y, p.y)};
             high = Point{std::max(high.x, p.x), std::max(high.y, p.y)};
         }
-        total += distance(s.from, s.to);
     }
     // About one segment long, so a segment is listed under a few cells;
     // points are taken along it every half cell, and each lists the cells
     // within a quarter cell and `reach` of it, which covers the segment.
-    double cell = std::max(total / static_cast<double>(segments.size()), 4.0 * reach);
+    double cell = std::max(meanLength(segments), 4.0 * reach);
     if (!(cell > 0.0) || !std::isfinite(cell)) {
         cell = std::isfinite(high.x - low.x + high.y - low.y) ? 1.0 : 0.0;
     }
@@ -89,7 +90,7 @@ CellLists::CellLists(std::vector<Segment> segments, double reach) {
         return;
     }
     const double halo = haloOf(cell);
-    const Grid grid{cell, low.x - halo, low.y - halo,
+    const Grid grid{1.0 / cell, low.x - halo, low.y - halo,
                     static_cast<std::uint64_t>(countOf(high.x - low.x + 2 * halo, cell))};
     columns_ = grid.columns;
     entries_.reserve(4 * segments.size());

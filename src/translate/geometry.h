@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace vorn2shp {
@@ -13,6 +15,25 @@ struct Point {
 
 inline bool operator==(Point a, Point b) { return a.x == b.x && a.y == b.y; }
 inline bool operator!=(Point a, Point b) { return !(a == b); }
+
+// A hash of where a point lies, the same for equal points (0 and -0 among
+// them), for tables that look points up by their exact place. Every bit of
+// it depends on every bit of both coordinates: the low bits of a whole
+// number's double are all 0.
+inline std::uint64_t placeHash(Point p) {
+    const auto bitsOf = [](double v) {
+        v += 0.0;
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        return bits;
+    };
+    const auto mix = [](std::uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    };
+    return mix(bitsOf(p.x) ^ mix(bitsOf(p.y)));
+}
 
 // One tuple's triangle, by the pairs of its constraint lines that meet in
 // each corner: lines 1 and 2, lines 1 and 3, lines 2 and 3.
@@ -35,6 +56,15 @@ inline double distance(Point a, Point b) {
     const double dy = b.y - a.y;
     const double squared = dx * dx + dy * dy;
     return std::isfinite(squared) ? std::sqrt(squared) : std::hypot(dx, dy);
+}
+
+// The mean length of the segments; 0 when there are none.
+inline double meanLength(const std::vector<Segment>& segments) {
+    double total = 0.0;
+    for (const Segment& s : segments) {
+        total += distance(s.from, s.to);
+    }
+    return total / static_cast<double>(segments.empty() ? 1 : segments.size());
 }
 
 // A closed outline: the last point repeats the first.

@@ -1,5 +1,6 @@
-// The steps of the outline merge, each over the data the one before left.
-// Only outline_merge.cpp and the tests of its steps use this header.
+// The steps of the outline merge, each over the data the one before left,
+// and of the union of triangles that overlap: the files of the merge and of
+// that union use this header, nothing outside the translation.
 #pragma once
 
 #include <array>
@@ -36,6 +37,11 @@ struct Side {
     std::uint32_t triangle;
     std::uint32_t count = 1;
 };
+
+// The corner tolerance at the size of the largest coordinate of the sides'
+// ends, or of the segments' ends.
+double toleranceForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices);
+double toleranceForSegments(const std::vector<Segment>& segments);
 
 // Joins triangles into the parts of a group: triangles with a common side.
 class UnionFind {
@@ -95,12 +101,28 @@ struct Cut {
 struct SideContacts {
     std::vector<Cut> corners;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> crossings;
+    double tolerance = 0.0;  // how near counts as on a side, for these sides
 };
 
 // False when the sides crowd so close together that looking at their
 // pairs would cost more than `budget` steps; `found` is then incomplete.
 bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
                   std::size_t budget, SideContacts& found);
+
+// The vertices where sides with these contacts are split (see splitAtCuts),
+// with the ends of the sides that cross: every side that had a contact ends
+// at one of them once split. Marked in a list by vertex id.
+std::vector<char> contactVertices(const SideContacts& found, const std::vector<Side>& sides,
+                                  std::size_t vertexCount);
+
+// findContacts for sides just split at the `touched` vertices, `found`
+// holding every contact from before the split: a side that ends at no
+// touched vertex had none then, and meets another such side no more now,
+// so only the sides near one that does are looked at. The same result, at
+// the cost of the split's neighbourhood rather than of every side.
+bool findContactsAfterSplit(const std::vector<Side>& sides, const std::vector<Point>& vertices,
+                            const std::vector<char>& touched, std::size_t budget,
+                            SideContacts& found);
 
 // Splits each side at its cuts, in order along it: so a corner that meets
 // another triangle in the middle of its side still closes the outline
@@ -121,6 +143,9 @@ struct TracedRing {
     std::vector<VertexId> vertices;
     std::vector<std::uint32_t> triangles;  // the triangle of the side leaving each vertex
 };
+
+// The signed area of a ring, positive when it runs counter-clockwise.
+double ringArea(const TracedRing& ring, const std::vector<Point>& vertices);
 
 // Links the boundary sides into rings that never visit a vertex twice. At a
 // vertex where several parts meet, the next side is the one that keeps the

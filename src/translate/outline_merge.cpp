@@ -52,12 +52,7 @@ RingFacts factsOf(std::size_t index, const TracedRing& ring, const std::vector<P
     const auto first = std::min_element(ring.vertices.begin(), ring.vertices.end());
     facts.firstMet = *first;
     facts.leavingBy = ring.triangles[static_cast<std::size_t>(first - ring.vertices.begin())];
-    std::vector<Point> points;
-    points.reserve(ring.vertices.size());
-    for (const VertexId v : ring.vertices) {
-        points.push_back(vertices[v]);
-    }
-    facts.area = turn * signedArea(points);
+    facts.area = turn * merge::ringArea(ring, vertices);
     facts.part = parts.find(ring.triangles.front());
     return facts;
 }
@@ -188,11 +183,13 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     // split there and the rings traced again.
     if (contacts.cornerOnSide) {
         faults.cornerOnSide = true;
+        const std::vector<char> touched =
+            merge::contactVertices(found, sides, snapped.vertices.size());
         sides = merge::boundarySides(merge::splitAtCuts(sides, found.corners),
                                      snapped.vertices.size(), parts, faults);
         faults.openChain = false;
         traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
-        merge::findContacts(sides, snapped.vertices, kNoBudget, found);
+        merge::findContactsAfterSplit(sides, snapped.vertices, touched, kNoBudget, found);
         contacts = merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     }
     if (traced.empty()) {

@@ -36,24 +36,9 @@ constexpr std::size_t kFixedWork = 16'000'000;
 
 std::size_t workBudget(std::size_t sides) { return kWorkPerSide * sides + kFixedWork; }
 
-double toleranceOf(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
-    double largest = 0.0;
-    for (const Side& s : sides) {
-        for (const VertexId v : {s.from, s.to}) {
-            largest = std::max({largest, std::fabs(vertices[v].x), std::fabs(vertices[v].y)});
-        }
-    }
-    return toleranceNear(largest);
-}
-
 // About one side long, and never below twice the corner tolerance.
-double cellFor(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-               double tolerance) {
-    double total = 0.0;
-    for (const Side& s : sides) {
-        total += distance(vertices[s.from], vertices[s.to]);
-    }
-    const double cell = std::max(2.0 * tolerance, total / static_cast<double>(sides.size()));
+double cellFor(const std::vector<Segment>& segments, double tolerance) {
+    const double cell = std::max(2.0 * tolerance, meanLength(segments));
     return std::isfinite(cell) ? cell : 2.0 * tolerance;
 }
 
@@ -140,8 +125,13 @@ bool splitUntilNoneCross(std::vector<Side>& sides, std::vector<Point>& vertices,
         }
         std::vector<Cut> cuts = contacts.corners;
         addCrossingCuts(sides, vertices, contacts, cuts);
+        std::vector<char> touched(vertices.size(), 0);
+        for (const Cut& cut : cuts) {
+            touched[cut.vertex] = 1;
+        }
         sides = netSides(splitAtCuts(sides, cuts), vertices.size());
-        if (sides.empty() || !findContacts(sides, vertices, workBudget(sides.size()), contacts)) {
+        if (sides.empty() ||
+            !findContactsAfterSplit(sides, vertices, touched, workBudget(sides.size()), contacts)) {
             return false;
         }
     }
@@ -158,47 +148,55 @@ std::vector<Segment> segmentsOf(const std::vector<Side>& sides,
     return segments;
 }
 
-// The sides whose vertices all have two sides, forming loops apart from
-// everything else: along such a loop the ground on either side is one
-// piece, so one count serves the whole loop. Indexed by the loop's
-// representative vertex (see UnionFind); the rest of the sides are
-// counted one by one.
-class Loops {
+// Runs of sides joined end to end through vertices that no other side
+// touches. Along such a run the ground on either side is one piece (the
+// sides are split wherever another side meets them), so one count serves
+// the whole run, and only the first side of each run needs a ray.
+class Runs {
 public:
-    Loops(const std::vector<Side>& sides, std::size_t vertexCount)
-        : components_(vertexCount), isLoop_(vertexCount, 1), outer_(vertexCount, kUnknown) {
+    Runs(const std::vector<Side>& sides, std::size_t vertexCount)
+        : runs_(sides.size()), outer_(sides.size(), kUnknown) {
+        constexpr std::uint32_t kNoSide = UINT32_MAX;
+        std::vector<std::uint32_t> firstSide(vertexCount, kNoSide);
         std::vector<std::uint8_t> degree(vertexCount, 0);
-        for (const Side& s : sides) {
-            components_.unite(s.from, s.to);
-            for (const VertexId v : {s.from, s.to}) {
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            for (const VertexId v : {sides[i].from, sides[i].to}) {
                 degree[v] = static_cast<std::uint8_t>(std::min(degree[v] + 1, 3));
+                firstSide[v] =
+                    firstSide[v] == kNoSide ? static_cast<std::uint32_t>(i) : firstSide[v];
             }
         }
-        for (std::size_t v = 0; v < vertexCount; ++v) {
-            if (degree[v] != 0 && degree[v] != 2) {
-                isLoop_[components_.find(static_cast<std::uint32_t>(v))] = 0;
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            for (const VertexId v : {sides[i].from, sides[i].to}) {
+                if (degree[v] == 2) {
+                    runs_.unite(firstSide[v], static_cast<std::uint32_t>(i));
+                }
             }
         }
     }
 
-    // The count on the outer side of a side of a loop, once known.
-    bool knownOuter(const Side& s, long& outer) {
-        const std::uint32_t loop = components_.find(s.from);
-        outer = outer_[loop];
-        return isLoop_[loop] != 0 && outer != kUnknown;
+    // How many runs there are: one ray each.
+    std::size_t count() {
+        std::size_t runs = 0;
+        for (std::size_t i = 0; i < outer_.size(); ++i) {
+            runs += runs_.find(static_cast<std::uint32_t>(i)) == i ? 1 : 0;
+        }
+        return runs;
     }
 
-    void noteOuter(const Side& s, long outer) {
-        const std::uint32_t loop = components_.find(s.from);
-        if (isLoop_[loop] != 0) {
-            outer_[loop] = outer;
-        }
+    // The count on the outer side of side `i`, once known.
+    bool knownOuter(std::size_t i, long& outer) {
+        outer = outer_[runs_.find(static_cast<std::uint32_t>(i))];
+        return outer != kUnknown;
+    }
+
+    void noteOuter(std::size_t i, long outer) {
+        outer_[runs_.find(static_cast<std::uint32_t>(i))] = outer;
     }
 
 private:
     static constexpr long kUnknown = LONG_MIN;
-    UnionFind components_;
-    std::vector<char> isLoop_;
+    UnionFind runs_;
     std::vector<long> outer_;
 };
 
@@ -229,20 +227,20 @@ long outerCount(const std::vector<Side>& sides, std::size_t i, const std::vector
 bool coveredBoundary(const std::vector<Side>& sides, const std::vector<Point>& vertices,
                      double turn, std::vector<Side>& boundary) {
     const std::vector<Segment> segments = segmentsOf(sides, vertices);
-    const double tolerance = toleranceOf(sides, vertices);
+    const double tolerance = toleranceForSides(sides, vertices);
     const std::size_t budget = workBudget(sides.size());
-    const WindingBands bands(segments, cellFor(sides, vertices, tolerance), budget);
+    Runs runs(sides, vertices.size());
+    const WindingBands bands(segments, cellFor(segments, tolerance), budget, runs.count());
     if (!bands.complete()) {
         return false;
     }
-    Loops loops(sides, vertices.size());
     std::size_t work = 0;
     for (std::size_t i = 0; i < sides.size() && work <= budget; ++i) {
         const Side& s = sides[i];
         long outer = 0;
-        if (!loops.knownOuter(s, outer)) {
+        if (!runs.knownOuter(i, outer)) {
             outer = outerCount(sides, i, vertices, turn, bands, work);
-            loops.noteOuter(s, outer);
+            runs.noteOuter(i, outer);
         }
         if (outer < 1 && outer + long{s.count} >= 1) {
             boundary.push_back(Side{s.from, s.to, s.triangle, 1});
@@ -295,12 +293,8 @@ bool grouped(const std::vector<TracedRing>& traced, const std::vector<Point>& ve
             shellOf.push_back(static_cast<std::uint32_t>(p));
         }
     }
-    double meanLength = 0.0;
-    for (const Segment& s : segments) {
-        meanLength += distance(s.from, s.to);
-    }
-    meanLength /= static_cast<double>(std::max<std::size_t>(segments.size(), 1));
-    const WindingBands bands(segments, meanLength, workBudget(segments.size()));
+    const WindingBands bands(segments, meanLength(segments), workBudget(segments.size()),
+                             holes.size());
     if (!bands.complete()) {
         return false;
     }

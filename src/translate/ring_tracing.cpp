@@ -157,6 +157,15 @@ private:
 
 }  // namespace
 
+double ringArea(const TracedRing& ring, const std::vector<Point>& vertices) {
+    std::vector<Point> points;
+    points.reserve(ring.vertices.size());
+    for (const VertexId v : ring.vertices) {
+        points.push_back(vertices[v]);
+    }
+    return signedArea(points);
+}
+
 std::vector<TracedRing> traceRings(const std::vector<Side>& sides,
                                    const std::vector<Point>& vertices, double turn,
                                    TilingFaults& faults) {

@@ -18,25 +18,11 @@ std::size_t tableSizeFor(std::size_t cells) {
 }  // namespace
 
 SpatialGrid::SpatialGrid(double cellSize, std::size_t expectedIds)
-    : cellSize_(cellSize > 0.0 && std::isfinite(cellSize) ? cellSize : 1.0),
-      few_(expectedIds <= kFewIds) {
+    : cells_(cellSize), few_(expectedIds <= kFewIds) {
     if (!few_) {
         resizeTable(tableSizeFor(expectedIds));
     }
     entries_.reserve(expectedIds);
-}
-
-// Cell numbers are kept well inside 32 bits, so the neighbours of a cell
-// never wrap around to a far cell in the packed key.
-std::int64_t SpatialGrid::cellIndex(double v) const {
-    constexpr double kLimit = 1.0e9;
-    double cell = std::floor(v / cellSize_);
-    if (!(cell > -kLimit)) {
-        cell = -kLimit;
-    } else if (cell > kLimit) {
-        cell = kLimit;
-    }
-    return static_cast<std::int64_t>(cell);
 }
 
 void SpatialGrid::resizeTable(std::size_t size) {
@@ -82,7 +68,7 @@ void SpatialGrid::insert(Point p, std::uint32_t id) {
     if (2 * (cellsUsed_ + 1) > keys_.size()) {
         grow();
     }
-    const std::uint64_t key = cellKey(cellIndex(p.x), cellIndex(p.y));
+    const std::uint64_t key = GridCells::key(cells_.index(p.x), cells_.index(p.y));
     const std::size_t slot = slotOf(key);
     if (heads_[slot] == kNone) {
         keys_[slot] = key;

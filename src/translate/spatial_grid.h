@@ -11,12 +11,38 @@
 
 namespace vorn2shp {
 
+// Square cells of a size, numbered along each axis and kept well inside 32
+// bits, so that the neighbours of a cell never wrap around to a far cell in
+// the key that packs its two numbers.
+class GridCells {
+public:
+    // A size that is not positive and finite is taken as 1.
+    explicit GridCells(double size) : size_(size > 0.0 && std::isfinite(size) ? size : 1.0) {}
+
+    std::int64_t index(double v) const {
+        constexpr double kLimit = 1.0e9;
+        double cell = std::floor(v / size_);
+        if (!(cell > -kLimit)) {
+            cell = -kLimit;
+        } else if (cell > kLimit) {
+            cell = kLimit;
+        }
+        return static_cast<std::int64_t>(cell);
+    }
+
+    static std::uint64_t key(std::int64_t cx, std::int64_t cy) {
+        return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
+               static_cast<std::uint32_t>(cy);
+    }
+
+private:
+    double size_;
+};
+
 class SpatialGrid {
 public:
     // `cellSize` must be at least the largest distance that a query asks about.
     explicit SpatialGrid(double cellSize, std::size_t expectedIds = 0);
-
-    double cellSize() const { return cellSize_; }
 
     void insert(Point p, std::uint32_t id);
 
@@ -31,13 +57,13 @@ public:
             }
             return;
         }
-        const std::int64_t lowX = cellIndex(p.x - reach);
-        const std::int64_t highX = cellIndex(p.x + reach);
-        const std::int64_t lowY = cellIndex(p.y - reach);
-        const std::int64_t highY = cellIndex(p.y + reach);
+        const std::int64_t lowX = cells_.index(p.x - reach);
+        const std::int64_t highX = cells_.index(p.x + reach);
+        const std::int64_t lowY = cells_.index(p.y - reach);
+        const std::int64_t highY = cells_.index(p.y + reach);
         for (std::int64_t cx = lowX; cx <= highX; ++cx) {
             for (std::int64_t cy = lowY; cy <= highY; ++cy) {
-                for (std::uint32_t e = firstInCell(cellKey(cx, cy)); e != kNone;
+                for (std::uint32_t e = firstInCell(GridCells::key(cx, cy)); e != kNone;
                      e = entries_[e].next) {
                     visit(entries_[e].id);
                 }
@@ -52,17 +78,12 @@ private:
         std::uint32_t next;
     };
 
-    std::int64_t cellIndex(double v) const;
-    static std::uint64_t cellKey(std::int64_t cx, std::int64_t cy) {
-        return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
-               static_cast<std::uint32_t>(cy);
-    }
     std::size_t slotOf(std::uint64_t key) const;
     std::uint32_t firstInCell(std::uint64_t key) const { return heads_[slotOf(key)]; }
     void grow();
     void resizeTable(std::size_t size);
 
-    double cellSize_;
+    GridCells cells_;
     bool few_;
     // An open-addressing table from cell key to the cell's newest entry.
     std::vector<std::uint64_t> keys_;

@@ -4,15 +4,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/characters.h"
+
 namespace vorn2shp {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Whether `text` begins with `word` (lower case), in any letter case.
 bool startsWithWord(std::string_view text, std::string_view word) {
@@ -26,10 +24,6 @@ bool startsWithWord(std::string_view text, std::string_view word) {
     }
     return true;
 }
-
-// What std::isspace calls white space in the "C" locale, the only one the
-// program runs in, without a call into the library for every term.
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 struct SignedText {
     bool negative = false;

@@ -36,26 +36,68 @@ const char* const kTokenFile = "second.imd";
 const char* const kAttributeFile = "def.imd";
 const char* const kOutputFile = "output.eff.imd";
 
-// Items per batch and batches in circulation: enough to keep both threads
-// busy, few enough that the tuples in flight stay a small, fixed amount of
-// memory.
+// Items per batch and batches in circulation: enough for the reader to run
+// on while the largest objects of a map are merged, few enough that the
+// tuples in flight stay a small, fixed amount of memory.
 constexpr std::size_t kBatchItems = 4096;
-constexpr std::size_t kBatches = 6;
+constexpr std::size_t kBatches = 16;
+
+// What the translation needs of a tuple, in a few bytes: its triangle,
+// computed on the reader's thread, and what its warnings would say. What
+// only some tuples have is kept beside the batch's tuples.
+struct TupleRecord {
+    Triangle triangle;
+    long rule = 0;
+    std::size_t constraintCount = 0;
+    TriangleFault fault = TriangleFault::None;
+    bool cutOff = false;
+    bool startsObject = false;  // the first tuple, or one whose id differs from the last
+};
 
 // Tuples in reading order, with the reader's warnings, each to be given
 // just before the tuple at its index (or after the last one).
 struct TupleBatch {
-    std::vector<Tuple> tuples;
+    std::vector<TupleRecord> tuples;
     std::vector<std::pair<std::size_t, std::string>> notes;
+    std::vector<std::string> objectIds;  // of each tuple that starts an object, in order
+    // A number that is no decimal one, by the index of its tuple.
+    std::vector<std::pair<std::size_t, std::string>> nonDecimalNumbers;
 
     std::size_t items() const { return tuples.size() + notes.size(); }
+    void clear() {
+        tuples.clear();
+        notes.clear();
+        objectIds.clear();
+        nonDecimalNumbers.clear();
+    }
 };
 
-// Fills `batch` with the next tuples of `reader` and the warnings that come
+// The reader's side of the translation: the tuples of second.imd, and the
+// id of the last one, to tell where an object begins.
+struct TupleSource {
+    TupleReader reader;
+    Tuple tuple;
+    bool started = false;
+};
+
+void addRecord(TupleSource& source, TupleBatch& batch) {
+    Tuple& tuple = source.tuple;
+    TupleRecord record;
+    record.rule = tuple.rule;
+    record.constraintCount = tuple.constraintCount;
+    record.cutOff = tuple.cutOff;
+    record.fault = triangleOf(tuple.lines, record.triangle);
+    if (!tuple.nonDecimalNumber.empty()) {
+        batch.nonDecimalNumbers.emplace_back(batch.tuples.size(), tuple.nonDecimalNumber);
+    }
+    batch.tuples.push_back(record);
+}
+
+// Fills `batch` with the next tuples of `source` and the warnings that come
 // with them; false at the end of the file (a last warning may come with it).
-bool fillTuples(TupleReader& reader, TupleBatch& batch) {
-    batch.tuples.clear();
-    batch.notes.clear();
+bool fillTuples(TupleSource& source, TupleBatch& batch) {
+    batch.clear();
+    TupleReader& reader = source.reader;
     // The notes go into this batch, and nowhere once it is handed on.
     struct NotesIntoBatch {
         TupleReader& reader;
@@ -64,12 +106,21 @@ bool fillTuples(TupleReader& reader, TupleBatch& batch) {
     reader.reportNotesTo([&batch](std::string note) {
         batch.notes.emplace_back(batch.tuples.size(), std::move(note));
     });
-    Tuple tuple;
+    // The id of the tuple before is the one still in source.tuple.
+    std::string previousId;
     while (batch.items() < kBatchItems) {
-        if (!reader.next(tuple)) {
+        previousId.swap(source.tuple.id);
+        if (!reader.next(source.tuple)) {
+            previousId.swap(source.tuple.id);
             return false;
         }
-        batch.tuples.push_back(tuple);
+        const bool startsObject = !source.started || source.tuple.id != previousId;
+        source.started = true;
+        if (startsObject) {
+            batch.objectIds.push_back(source.tuple.id);
+        }
+        addRecord(source, batch);
+        batch.tuples.back().startsObject = startsObject;
     }
     return true;
 }
@@ -126,8 +177,8 @@ public:
 
 private:
     void takeBatch(const TupleBatch& batch);
-    void take(const Tuple& tuple);
-    void addTriangle(const Tuple& tuple);
+    void take(const TupleRecord& tuple, const std::string& nonDecimalNumber);
+    void addTriangle(const TupleRecord& tuple);
     void closeObject();
     std::vector<Ring> outlineOf(MergeResult& merged);
     std::vector<Ring> unionOutline(MergeResult& merged);
@@ -140,7 +191,7 @@ private:
         warn(objectName(objectId_) + ": " + message);
     }
 
-    TupleReader tuples_;
+    TupleSource tuples_;
     LineReader attributes_;
     bool attributesLeft_ = false;
     bool attributesWarned_ = false;
@@ -160,8 +211,8 @@ private:
 };
 
 bool TranslationPass::open() {
-    if (!tuples_.open(kTokenFile)) {
-        warn(describeFileError(kTokenFile, tuples_.error()));
+    if (!tuples_.reader.open(kTokenFile)) {
+        warn(describeFileError(kTokenFile, tuples_.reader.error()));
         return false;
     }
     attributesLeft_ = attributes_.open(kAttributeFile);
@@ -179,18 +230,16 @@ bool TranslationPass::open() {
 
 bool TranslationPass::run() {
     {
-        BatchFeed<TupleBatch> feed(
-            kBatches, [this](TupleBatch& batch) { return fillTuples(tuples_, batch); });
+        BatchFeed<TupleSource, TupleBatch> feed(std::move(tuples_), kBatches, fillTuples);
         TupleBatch batch;
         while (feed.next(batch)) {
             takeBatch(batch);
             feed.recycle(std::move(batch));
         }
-        feed.finish();
+        tuples_ = feed.finish();
     }
-    // The reader thread has ended: its error is safe to look at.
-    if (tuples_.error() != 0) {
-        warn(describeFileError(kTokenFile, tuples_.error()));
+    if (tuples_.reader.error() != 0) {
+        warn(describeFileError(kTokenFile, tuples_.reader.error()));
         return false;
     }
     closeObject();
@@ -204,23 +253,28 @@ bool TranslationPass::run() {
 
 void TranslationPass::takeBatch(const TupleBatch& batch) {
     auto note = batch.notes.begin();
+    auto id = batch.objectIds.begin();
+    auto number = batch.nonDecimalNumbers.begin();
+    const std::string decimal;
     for (std::size_t i = 0; i < batch.tuples.size(); ++i) {
         for (; note != batch.notes.end() && note->first == i; ++note) {
             warn(note->second);
         }
-        take(batch.tuples[i]);
+        const TupleRecord& tuple = batch.tuples[i];
+        if (tuple.startsObject) {
+            closeObject();
+            inObject_ = true;
+            objectId_ = *id++;
+        }
+        const bool hasNonDecimal = number != batch.nonDecimalNumbers.end() && number->first == i;
+        take(tuple, hasNonDecimal ? (number++)->second : decimal);
     }
     for (; note != batch.notes.end(); ++note) {
         warn(note->second);
     }
 }
 
-void TranslationPass::take(const Tuple& tuple) {
-    if (!inObject_ || tuple.id != objectId_) {
-        closeObject();
-        inObject_ = true;
-        objectId_ = tuple.id;
-    }
+void TranslationPass::take(const TupleRecord& tuple, const std::string& nonDecimalNumber) {
     // Named only when there is something to say: most tuples pass in silence.
     const auto rule = [&tuple] { return "rule " + std::to_string(tuple.rule); };
     if (tuple.cutOff) {
@@ -228,8 +282,8 @@ void TranslationPass::take(const Tuple& tuple) {
     } else if (tuple.constraintCount < 3) {
         warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
                   " constraint(s), a triangle needs 3; the tuple was left out");
-    } else if (!tuple.nonDecimalNumber.empty()) {
-        warnAbout(rule() + " has \"" + tuple.nonDecimalNumber +
+    } else if (!nonDecimalNumber.empty()) {
+        warnAbout(rule() + " has \"" + nonDecimalNumber +
                   "\" for a number, which is no decimal number; the tuple was left out");
     } else {
         if (tuple.constraintCount > 3) {
@@ -240,13 +294,11 @@ void TranslationPass::take(const Tuple& tuple) {
     }
 }
 
-void TranslationPass::addTriangle(const Tuple& tuple) {
-    Triangle triangle;
-    const TriangleFault fault = triangleOf(tuple.lines, triangle);
-    if (fault == TriangleFault::None) {
-        triangles_.push_back(triangle);
+void TranslationPass::addTriangle(const TupleRecord& tuple) {
+    if (tuple.fault == TriangleFault::None) {
+        triangles_.push_back(tuple.triangle);
     } else {
-        warnAbout(whyNoTriangle(fault, tuple.rule) + "; the tuple was left out");
+        warnAbout(whyNoTriangle(tuple.fault, tuple.rule) + "; the tuple was left out");
     }
 }
 

@@ -2,16 +2,13 @@
 
 #include <string_view>
 
+#include "common/characters.h"
 #include "common/diagnostics.h"
 #include "term_values.h"
 
 namespace vorn2shp {
 
 namespace {
-
-bool isLetterOrDigit(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
 
 // Terms, constants and ids are identifiers: they start with a letter, a
 // digit or a sign. Anything else in their place (";" of a rule that stops
@@ -21,11 +18,7 @@ bool isIdentifier(std::string_view token) {
     return !token.empty() && (isLetterOrDigit(token[0]) || token[0] == '+' || token[0] == '-');
 }
 
-// Tokens are compared by length first: most lines are terms of another
-// length, so this is the cheap test on the hot path.
-bool is(std::string_view token, std::string_view text) { return token == text; }
-
-bool isComparison(std::string_view token) { return is(token, ">=") || is(token, "<="); }
+bool isComparison(std::string_view token) { return token == ">=" || token == "<="; }
 
 }  // namespace
 
@@ -51,15 +44,15 @@ bool TupleReader::nextToken() {
 bool TupleReader::next(Tuple& tuple) {
     previous_ = Previous::Other;
     while (nextToken()) {
-        if (is(token_, ":-")) {
+        if (token_ == ":-") {
             ++rules_;
-        } else if (is(token_, "=") && previous_ == Previous::Id) {
+        } else if (token_ == "=" && previous_ == Previous::Id) {
             if (readTuple(tuple)) {
                 return true;
             }
             previous_ = Previous::Other;
             continue;
-        } else if (is(token_, "=") && previous_ == Previous::OtherName) {
+        } else if (token_ == "=" && previous_ == Previous::OtherName) {
             note("rule " + std::to_string(ruleNumber()) + " is passed over: its binding names \"" +
                  previousName_ + "\", not \"id\"");
         }
@@ -72,7 +65,7 @@ bool TupleReader::next(Tuple& tuple) {
 // reader's buffer, which the next read reuses, so a name is copied; "id" and
 // the punctuation around it need no copy.
 void TupleReader::notePrevious() {
-    if (is(token_, "id")) {
+    if (token_ == "id") {
         previous_ = Previous::Id;
     } else if (isIdentifier(token_)) {
         previous_ = Previous::OtherName;
@@ -98,7 +91,7 @@ bool TupleReader::readTuple(Tuple& tuple) {
             tuple.cutOff = true;
             return true;
         }
-        if (is(token_, ";")) {
+        if (token_ == ";") {
             return true;
         }
         ConstraintLine line;
@@ -106,7 +99,7 @@ bool TupleReader::readTuple(Tuple& tuple) {
         std::string ignored;
         std::string& nonDecimal =
             tuple.constraintCount < tuple.lines.size() ? tuple.nonDecimalNumber : ignored;
-        if (!is(token_, ",") || !readConstraint(line, nonDecimal)) {
+        if (token_ != "," || !readConstraint(line, nonDecimal)) {
             // Whatever broke the rule off is read again as the start of
             // the next one.
             tuple.cutOff = true;

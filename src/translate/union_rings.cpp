@@ -1,12 +1,14 @@
 // Rings of a union in the order and the turning sense every object's
 // outline has. The union itself knows nothing of the triangles' order, so
-// the rings are matched to the triangles by their corners: a hash-free
-// sorted look-up, so the cost stays near-linear in the group's size.
+// the rings are matched to the triangles by their corners, each corner
+// looked up in a table of the rings' points, so the cost stays linear in
+// the group's size.
 #include "union_rings.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <tuple>
 #include <utility>
@@ -107,27 +109,71 @@ std::vector<RingEntry> entriesOf(const std::vector<PolygonRings>& polygons) {
     return entries;
 }
 
-// Marks each ring with the first triangle corner that is one of its points.
-void markFirstMeetings(std::vector<RingEntry>& entries, const std::vector<Triangle>& triangles) {
-    std::vector<std::pair<Point, std::size_t>> points;
-    for (std::size_t e = 0; e < entries.size(); ++e) {
-        const Ring& ring = *entries[e].points;
-        for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
-            points.emplace_back(ring[i], e);
+// The rings' points, by value: each triangle corner is looked up at a
+// constant cost, and the corners are three times as many as the points. A
+// point on several rings (rings touching at a corner) is listed once for
+// each of them.
+class RingPoints {
+public:
+    explicit RingPoints(const std::vector<RingEntry>& entries) {
+        std::size_t count = 0;
+        for (const RingEntry& entry : entries) {
+            count += entry.points->size() - 1;
+        }
+        std::size_t size = 16;
+        while (size < 2 * count) {
+            size *= 2;
+        }
+        slots_.assign(size, Slot{Point{}, kEmpty});
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            const Ring& ring = *entries[e].points;
+            for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+                std::size_t slot = firstSlot(ring[i]);
+                while (slots_[slot].ring != kEmpty) {
+                    slot = (slot + 1) & (size - 1);
+                }
+                slots_[slot] = Slot{ring[i], static_cast<std::uint32_t>(e)};
+            }
         }
     }
-    const auto byPoint = [](const std::pair<Point, std::size_t>& a,
-                            const std::pair<Point, std::size_t>& b) {
-        return lessPoint(a.first, b.first);
-    };
-    std::sort(points.begin(), points.end(), byPoint);
-    for (std::size_t k = 0; k < 3 * triangles.size(); ++k) {
-        const std::pair<Point, std::size_t> corner{writtenPoint(cornerAt(triangles, k)), 0};
-        const auto [from, to] = std::equal_range(points.begin(), points.end(), corner, byPoint);
-        for (auto it = from; it != to; ++it) {
-            std::size_t& firstMet = entries[it->second].firstMet;
-            firstMet = std::min(firstMet, k);
+
+    // Calls visit(entry) for every ring that passes `p`.
+    template <class Visit>
+    void forEachRingAt(Point p, Visit&& visit) const {
+        for (std::size_t slot = firstSlot(p); slots_[slot].ring != kEmpty;
+             slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot].point == p) {
+                visit(slots_[slot].ring);
+            }
         }
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+
+    struct Slot {
+        Point point;
+        std::uint32_t ring;
+    };
+
+    std::size_t firstSlot(Point p) const {
+        return static_cast<std::size_t>(placeHash(p)) & (slots_.size() - 1);
+    }
+
+    std::vector<Slot> slots_;
+};
+
+// Marks each ring with the first triangle corner that is one of its points.
+void markFirstMeetings(std::vector<RingEntry>& entries, const std::vector<Triangle>& triangles) {
+    const RingPoints points(entries);
+    std::size_t unmarked = entries.size();
+    for (std::size_t k = 0; k < 3 * triangles.size() && unmarked > 0; ++k) {
+        points.forEachRingAt(writtenPoint(cornerAt(triangles, k)), [&](std::uint32_t e) {
+            if (entries[e].firstMet == kNeverMet) {
+                entries[e].firstMet = k;
+                --unmarked;
+            }
+        });
     }
 }
 

@@ -1,5 +1,5 @@
 // The steps from the polygons of a union to the rings an object writes.
-// Only triangle_union.cpp and the tests of its steps use this header.
+// Only triangle_union.cpp uses this header.
 #pragma once
 
 #include <vector>

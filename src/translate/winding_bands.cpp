@@ -2,8 +2,14 @@
 
 namespace vorn2shp::merge {
 
+namespace {
+
+constexpr std::size_t kFewRays = 4;
+
+}  // namespace
+
 WindingBands::WindingBands(const std::vector<Segment>& segments, double height,
-                           std::size_t maxEntries)
+                           std::size_t maxEntries, std::size_t rays)
     : segments_(segments) {
     if (segments.empty()) {
         return;
@@ -29,6 +35,9 @@ WindingBands::WindingBands(const std::vector<Segment>& segments, double height,
         low_ = lowX;
         high = highX;
     }
+    if (rays <= kFewRays) {
+        return;
+    }
     const double count = static_cast<double>(segments.size());
     height_ = std::max(height, (high - low_) / count);
     if (!(height_ > 0.0) || !std::isfinite(height_)) {
@@ -44,6 +53,7 @@ WindingBands::WindingBands(const std::vector<Segment>& segments, double height,
         complete_ = false;
         return;
     }
+    banded_ = true;
     bands_.resize(band(high) + 1);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const double a = inFrame(segments[i].from).y;

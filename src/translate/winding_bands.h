@@ -18,8 +18,11 @@ public:
     // `height` is the least band height (about one segment long); there are
     // never more bands than segments. A segment across many bands is in
     // each of them: once that would take more than `maxEntries` entries,
-    // the index stays empty and answers nothing.
-    WindingBands(const std::vector<Segment>& segments, double height, std::size_t maxEntries);
+    // the index stays empty and answers nothing. For no more than a few
+    // `rays`, sorting the segments into bands costs more than it saves:
+    // each ray then looks at every segment.
+    WindingBands(const std::vector<Segment>& segments, double height, std::size_t maxEntries,
+                 std::size_t rays);
 
     // False when the segments would have taken more entries than allowed.
     bool complete() const { return complete_; }
@@ -30,19 +33,19 @@ public:
     // lying just beyond it. Returns how many segments were looked at.
     template <class Visit>
     std::size_t forEachCrossing(Point original, Visit&& visit) const {
-        if (bands_.empty()) {
-            return 0;
-        }
         const Point p = inFrame(original);
+        if (!banded_) {
+            if (!complete_) {
+                return 0;
+            }
+            for (std::uint32_t i = 0; i < segments_.size(); ++i) {
+                visitCrossing(i, p, visit);
+            }
+            return segments_.size();
+        }
         const auto& inBand = bands_[std::min(band(p.y), bands_.size() - 1)];
         for (const std::uint32_t i : inBand) {
-            const Point a = inFrame(segments_[i].from);
-            const Point b = inFrame(segments_[i].to);
-            if (a.y <= p.y && p.y < b.y && orientation(a, b, p) > 0.0) {
-                visit(i, upright_ ? -1 : 1);
-            } else if (b.y <= p.y && p.y < a.y && orientation(a, b, p) < 0.0) {
-                visit(i, upright_ ? 1 : -1);
-            }
+            visitCrossing(i, p, visit);
         }
         return inBand.size();
     }
@@ -53,6 +56,17 @@ public:
     bool countsLeftOf(Point a, Point b) const;
 
 private:
+    template <class Visit>
+    void visitCrossing(std::uint32_t i, Point p, Visit& visit) const {
+        const Point a = inFrame(segments_[i].from);
+        const Point b = inFrame(segments_[i].to);
+        if (a.y <= p.y && p.y < b.y && orientation(a, b, p) > 0.0) {
+            visit(i, upright_ ? -1 : 1);
+        } else if (b.y <= p.y && p.y < a.y && orientation(a, b, p) < 0.0) {
+            visit(i, upright_ ? 1 : -1);
+        }
+    }
+
     // Swapping x and y makes the rays run along the longer extent; it
     // mirrors the plane, which turns windings and sides round.
     Point inFrame(Point p) const { return upright_ ? Point{p.y, p.x} : p; }
@@ -66,6 +80,7 @@ private:
     double low_ = 0.0;
     double height_ = 1.0;
     bool complete_ = true;
+    bool banded_ = false;
     std::vector<std::vector<std::uint32_t>> bands_;
 };
 

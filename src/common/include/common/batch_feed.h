@@ -1,9 +1,13 @@
 // Fills batches of work on a thread of its own, for the calling thread to
 // take in order.
 //
-// A fixed number of batches circulates: the feed's thread fills a batch the
-// caller has given back, so memory stays bounded however much passes
-// through, and a batch's storage is reused rather than allocated again.
+// The feed owns the source it fills them from (a file being read, say) for
+// as long as its thread runs, and gives it back from finish(), once the
+// thread has ended: the caller never holds the source while the thread may
+// use it. A fixed number of batches circulates: the feed's thread fills a
+// batch the caller has given back, so memory stays bounded however much
+// passes through, and a batch's storage is reused rather than allocated
+// again.
 #pragma once
 
 #include <cstddef>
@@ -16,15 +20,15 @@
 
 namespace vorn2shp {
 
-template <typename Batch>
+template <typename Source, typename Batch>
 class BatchFeed {
 public:
     // Fills a batch that has been taken before (or is new) with the next
-    // work; false when nothing follows it.
-    using Fill = std::function<bool(Batch&)>;
+    // work from the source; false when nothing follows it.
+    using Fill = std::function<bool(Source&, Batch&)>;
 
-    BatchFeed(std::size_t batches, Fill fill)
-        : fill_(std::move(fill)), filled_(batches), spare_(batches) {
+    BatchFeed(Source source, std::size_t batches, Fill fill)
+        : source_(std::move(source)), fill_(std::move(fill)), filled_(batches), spare_(batches) {
         for (std::size_t i = 0; i < batches; ++i) {
             spare_.push(Batch{});
         }
@@ -41,13 +45,14 @@ public:
     void recycle(Batch&& batch) { spare_.push(std::move(batch)); }
 
     // Stops the filling, even half way, waits for the thread to end and
-    // passes on anything the filling threw (running out of memory), so that
-    // a failure never looks like the end of the work.
-    void finish() {
+    // gives the source back. Passes on anything the filling threw (running
+    // out of memory), so that a failure never looks like the end of the work.
+    Source finish() {
         stop();
         if (failure_) {
             std::rethrow_exception(failure_);
         }
+        return std::move(source_);
     }
 
 private:
@@ -63,7 +68,7 @@ private:
         try {
             Batch batch;
             while (spare_.pop(batch)) {
-                const bool more = fill_(batch);
+                const bool more = fill_(source_, batch);
                 if (!filled_.push(std::move(batch)) || !more) {
                     break;
                 }
@@ -74,6 +79,7 @@ private:
         filled_.finish();
     }
 
+    Source source_;
     Fill fill_;
     BatchQueue<Batch> filled_;
     BatchQueue<Batch> spare_;
