@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/coordinate_items.h"
+#include "common/short_decimal.h"
 #include "eff_validation.h"
 
 namespace vorn2shp {
@@ -47,8 +48,9 @@ void splitItems(std::string_view line, std::vector<std::string_view>& items) {
 
 // The form the translation writes, "(12.5000" or "-3.2500)": one
 // parenthesis at most, a sign, a decimal and nothing else. Read in place,
-// it needs neither the copy without parentheses nor strtod; from_chars
-// rounds exactly as strtod does.
+// it needs neither the copy without parentheses nor strtod: the short
+// decimals written are read the quick way, and from_chars rounds any other
+// exactly as strtod does.
 bool readWrittenCoordinate(std::string_view item, double& value) {
     if (!item.empty() && item.front() == '(') {
         item.remove_prefix(1);
@@ -60,10 +62,14 @@ bool readWrittenCoordinate(std::string_view item, double& value) {
     if (!item.empty() && (item.front() == '-' || item.front() == '+')) {
         item.remove_prefix(1);
     }
+    double magnitude = 0.0;
+    if (!item.empty() && readShortDecimal(item, magnitude) == item.size()) {
+        value = negative ? -magnitude : magnitude;
+        return true;
+    }
     // Only digits with a point: strtod reads the rest (exponents, "inf",
     // hex) its own way.
     const bool decimal = !item.empty() && item.find_first_not_of("0123456789.") == item.npos;
-    double magnitude = 0.0;
     const char* const end = item.data() + item.size();
     const auto [stop, error] =
         std::from_chars(item.data(), end, magnitude, std::chars_format::fixed);

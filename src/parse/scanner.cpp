@@ -58,7 +58,48 @@ bool hasClass(char c, CharacterClass characterClass) {
 }
 
 bool beginsIdentifier(char c) { return hasClass(c, kBeginsIdentifier); }
-bool continuesIdentifier(char c) { return hasClass(c, kContinuesIdentifier); }
+
+// Passes over the white space from `in` on, counting its line feeds, and
+// stops at the first other character or at `end`.
+const char* skipWhiteSpace(const char* in, const char* end, std::size_t& lineFeeds) {
+    for (; in < end && hasClass(*in, kWhiteSpace); ++in) {
+        lineFeeds += *in == '\n' ? 1 : 0;
+    }
+    return in;
+}
+
+// Copies to `out` the characters from `in` on that continue an identifier,
+// passing over the white space between them, and stops at the first other
+// character (NUL included) or at `end`; `out` ends up behind the copy.
+// Nearly all of a text is names and numbers, so this loop sees most of its
+// characters: it looks each one up once.
+const char* copyIdentifierRun(const char* in, const char* end, char*& out, std::size_t& lineFeeds) {
+    for (; in < end; ++in) {
+        const unsigned char classes = kClasses.of[static_cast<unsigned char>(*in)];
+        if ((classes & kContinuesIdentifier) != 0) {
+            *out++ = *in;
+        } else if ((classes & kWhiteSpace) != 0) {
+            lineFeeds += *in == '\n' ? 1 : 0;
+        } else {
+            break;
+        }
+    }
+    return in;
+}
+
+// The second character of the tokens that may be two characters long, by
+// their first; 0 for every other character.
+char secondCharacterOf(char first) {
+    switch (first) {
+        case ':':
+            return '-';
+        case '<':
+        case '>':
+            return '=';
+        default:
+            return '\0';
+    }
+}
 
 // The tokens that are one character and nothing more.
 TokenKind singleCharacterKind(char c) {
@@ -204,11 +245,14 @@ inline char Scanner::readChar() {
 
 char Scanner::readCharAfterSkipping() {
     for (;;) {
-        if (inputPos_ == inputEnd_ && !refill()) {
-            return '\0';
-        }
-        const char c = inputBuffer_[inputPos_++];
-        if (!hasClass(c, kWhiteSpace)) {
+        const char* const block = inputBuffer_.data();
+        std::size_t lineFeeds = 0;
+        const char* const in = skipWhiteSpace(block + inputPos_, block + inputEnd_, lineFeeds);
+        line_ += lineFeeds;
+        inputPos_ = static_cast<std::size_t>(in - block);
+        if (inputPos_ < inputEnd_) {
+            const char c = *in;
+            ++inputPos_;
             if (c == '\0') {
                 // Nothing after it is ever read: refill() now reports the end.
                 inputEnded_ = true;
@@ -216,8 +260,8 @@ char Scanner::readCharAfterSkipping() {
             }
             return c;
         }
-        if (c == '\n') {
-            ++line_;
+        if (!refill()) {
+            return '\0';
         }
     }
 }
@@ -237,29 +281,6 @@ inline void Scanner::echoChar(char c) {
 // Consumes the current character as part of the token being recognised.
 inline void Scanner::take() {
     echoChar(current_);
-    advance();
-}
-
-// Consumes the current character, which continues an identifier, together
-// with the characters right behind it that continue it too, and echoes them
-// in one piece: nearly all of the text is names and numbers, and what needs
-// a closer look (white space, line feeds, NUL, the end of the block) ends
-// the piece. The current character is the one just before inputPos_.
-// The characters are copied as they are tested, into room made beforehand
-// for the rest of the block.
-void Scanner::takeIdentifierPiece() {
-    const char* in = inputBuffer_.data() + inputPos_ - 1;
-    const char* const blockEnd = inputBuffer_.data() + inputEnd_;
-    if (echo_.size() - echoUsed_ < static_cast<std::size_t>(blockEnd - in)) {
-        handOverEcho();
-    }
-    char* out = echo_.data() + echoUsed_;
-    *out++ = *in++;
-    while (in < blockEnd && continuesIdentifier(*in)) {
-        *out++ = *in++;
-    }
-    echoUsed_ = static_cast<std::size_t>(out - echo_.data());
-    inputPos_ = static_cast<std::size_t>(in - inputBuffer_.data());
     advance();
 }
 
@@ -303,6 +324,9 @@ bool Scanner::flushEcho() {
 TokenKind Scanner::nextToken() {
     tokenLine_ = currentLine_;
     TokenKind result = TokenKind::FAILED;
+    if (takeTokenWithinBlock(result)) {
+        return result;
+    }
     State state = startState(result);
     while (state != State::Accept && state != State::Failure) {
         state = step(state, result);
@@ -314,6 +338,66 @@ TokenKind Scanner::nextToken() {
     }
     endEchoLine();
     return result;
+}
+
+// The usual token, a name, a number or punctuation, taken whole when it and
+// the white space behind it end within the block, before any NUL: tens of
+// millions of tokens come this way, with the places in the block and in the
+// echo kept in locals. The same tokens as the state machine's, echoed the
+// same way. False, with nothing consumed, for any other token (a string,
+// the end of the text, a character that begins none) and at the end of the
+// block: the state machine takes those.
+bool Scanner::takeTokenWithinBlock(TokenKind& result) {
+    const char* const block = inputBuffer_.data();
+    const char* in = block + inputPos_;
+    const char* const end = block + inputEnd_;
+    // The token and its line end, at most the rest of the block and three.
+    if (echo_.size() - echoUsed_ < inputEnd_ - inputPos_ + 3) {
+        return false;
+    }
+    char* out = echo_.data() + echoUsed_;
+    std::size_t lineFeeds = 0;
+    TokenKind kind = TokenKind::IDENTIFIER;
+    const char first = current_;
+    *out++ = first;
+    if (beginsIdentifier(first)) {
+        in = copyIdentifierRun(in, end, out, lineFeeds);
+    } else if (const char second = secondCharacterOf(first); second != '\0') {
+        in = skipWhiteSpace(in, end, lineFeeds);
+        if (in == end) {
+            return false;
+        }
+        const bool pair = *in == second;
+        if (pair) {
+            *out++ = *in++;
+            in = skipWhiteSpace(in, end, lineFeeds);
+        }
+        kind = first == ':'   ? (pair ? TokenKind::COLON_DASH : TokenKind::COLON)
+               : first == '<' ? (pair ? TokenKind::LESS_EQUAL : TokenKind::LESS)
+                              : (pair ? TokenKind::GREATER_EQUAL : TokenKind::GREATER);
+    } else {
+        kind = singleCharacterKind(first);
+        if (kind == TokenKind::FAILED) {
+            return false;
+        }
+        in = skipWhiteSpace(in, end, lineFeeds);
+    }
+    // What the echo holds beyond echoUsed_ counts only once this is done.
+    if (in == end || *in == '\0') {
+        return false;
+    }
+    current_ = *in++;
+    *out++ = '\r';
+    *out++ = '\n';
+    echoUsed_ = static_cast<std::size_t>(out - echo_.data());
+    inputPos_ = static_cast<std::size_t>(in - block);
+    line_ += lineFeeds;
+    currentLine_ = line_;
+    result = kind;
+    if (echoUsed_ >= kEchoBlock) {
+        handOverEcho();
+    }
+    return true;
 }
 
 // Nothing of this is kept while scanning, which every character of the
@@ -353,8 +437,6 @@ Scanner::State Scanner::step(State state, TokenKind& result) {
             return secondCharacterState('=', TokenKind::GREATER_EQUAL, TokenKind::GREATER, result);
         case State::String:
             return stringState(result);
-        case State::Identifier:
-            return identifierState(result);
         case State::Accept:
         case State::Failure:
             break;
@@ -365,8 +447,7 @@ Scanner::State Scanner::step(State state, TokenKind& result) {
 Scanner::State Scanner::startState(TokenKind& result) {
     // Tested first, so '-' and '+' always begin an identifier.
     if (beginsIdentifier(current_)) {
-        takeIdentifierPiece();
-        return State::Identifier;
+        return identifierState(result);
     }
     if (current_ == '\0') {
         if (inputFailed_) {
@@ -429,14 +510,37 @@ Scanner::State Scanner::stringState(TokenKind& result) {
 // An identifier that runs into the end of the text is a fault: a complete
 // text ends with the ';' of its last rule.
 Scanner::State Scanner::identifierState(TokenKind& result) {
-    while (continuesIdentifier(current_)) {
-        takeIdentifierPiece();
-    }
+    echoChar(current_);
+    takeRestOfIdentifier();
+    advance();
     if (current_ == '\0') {
         return State::Failure;
     }
     result = TokenKind::IDENTIFIER;
     return State::Accept;
+}
+
+// Echoes the characters that continue the identifier whose first character
+// was just consumed, passing over the white space between them, and stops
+// before the first other character (NUL included) or at the end of the
+// text, with room made beforehand in the echo for the rest of each block.
+void Scanner::takeRestOfIdentifier() {
+    do {
+        const char* const block = inputBuffer_.data();
+        const char* const blockEnd = block + inputEnd_;
+        if (echo_.size() - echoUsed_ < inputEnd_ - inputPos_) {
+            handOverEcho();
+        }
+        char* out = echo_.data() + echoUsed_;
+        std::size_t lineFeeds = 0;
+        const char* const in = copyIdentifierRun(block + inputPos_, blockEnd, out, lineFeeds);
+        echoUsed_ = static_cast<std::size_t>(out - echo_.data());
+        inputPos_ = static_cast<std::size_t>(in - block);
+        line_ += lineFeeds;
+        if (in < blockEnd) {
+            return;
+        }
+    } while (refill());
 }
 
 }  // namespace vorn2shp

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/characters.h"
+#include "common/short_decimal.h"
 
 namespace vorn2shp {
 
@@ -58,6 +59,9 @@ bool startsWithNumber(std::string_view text) {
 // infinity or the tiny value that atof would.
 double readDecimal(std::string_view digits) {
     double value = 0.0;
+    if (readShortDecimal(digits, value) > 0) {
+        return value;
+    }
     const char* begin = digits.data();
     const auto [end, error] =
         std::from_chars(begin, begin + digits.size(), value, std::chars_format::general);

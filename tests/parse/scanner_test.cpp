@@ -172,7 +172,19 @@ TEST(Scanner, ReadsTokensAcrossBlockBoundaries) {
     const std::string longName(700'000, 'n');
     const std::string spacedName = std::string(300'000, ' ') + "ab" + std::string(300'000, '\n');
     std::vector<Token> tokens = {identifier(longName), kPeriod, {K::STRING, "'ab'"}, kEnd};
-    expectScans({{longName + ";'" + spacedName + "'", tokens}});
+    // A block is 2^18 bytes: here the first ends after the padding and the
+    // first character of what follows it.
+    const std::string pad(262'143, ' ');
+    expectScans({
+        {longName + ";'" + spacedName + "'", tokens},
+        {pad + ":-x;", {{K::COLON_DASH, ":-"}, identifier("x"), kPeriod, kEnd}},
+        {pad + "<\n\n=1;", {{K::LESS_EQUAL, "<="}, identifier("1"), kPeriod, kEnd}},
+        {pad + ">x;", {{K::GREATER, ">"}, identifier("x"), kPeriod, kEnd}},
+        {pad + "a b;", {identifier("ab"), kPeriod, kEnd}},
+        {pad + ", ;", {{K::COMMA, ","}, kPeriod, kEnd}},
+        {pad.substr(2) + "x, y;",
+         {identifier("x"), {K::COMMA, ","}, identifier("y"), kPeriod, kEnd}},
+    });
 }
 
 TEST(Scanner, ReportsFilesThatCannotBeUsed) {

@@ -87,8 +87,7 @@ private:
         Colon = 2,
         Less = 3,
         Greater = 4,
-        String = 5,
-        Identifier = 10
+        String = 5
     };
 
     // Inline, and defined in scanner.cpp where alone they are used: every
@@ -98,6 +97,7 @@ private:
     inline void advance();
     bool refill();
 
+    bool takeTokenWithinBlock(TokenKind& result);
     State step(State state, TokenKind& result);
     State startState(TokenKind& result);
     State secondCharacterState(char second, TokenKind pair, TokenKind single, TokenKind& result);
@@ -105,7 +105,7 @@ private:
     State identifierState(TokenKind& result);
     inline void echoChar(char c);
     inline void take();
-    void takeIdentifierPiece();
+    void takeRestOfIdentifier();
     void endEchoLine();
     void handOverEcho();
     void noteOutputFailure();
