@@ -83,7 +83,7 @@ public:
     void forEachEdgeAt(double y, Visit&& visit) const {
         const std::size_t b = band(y);
         for (std::size_t k = bandStart_[b]; k < bandStart_[b + 1]; ++k) {
-            visit(edges_[listed_[k]]);
+            visit(edges_[static_cast<std::size_t>(listed_[k])]);
         }
     }
 
