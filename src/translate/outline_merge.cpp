@@ -177,10 +177,12 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
         merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
     merge::SideContacts found;
     merge::findContacts(sides, snapped.vertices, kNoBudget, found);
-    merge::RingContacts contacts =
+    const merge::RingContacts contacts =
         merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     // A corner on another triangle's side is rare; only then are the sides
-    // split there and the rings traced again.
+    // split there and the rings traced again. The triangles do not meet
+    // edge to edge then, whatever the new rings show: their contacts are
+    // only wanted for the union.
     if (contacts.cornerOnSide) {
         faults.cornerOnSide = true;
         const std::vector<char> touched =
@@ -190,7 +192,6 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
         faults.openChain = false;
         traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
         merge::findContactsAfterSplit(sides, snapped.vertices, touched, kNoBudget, found);
-        contacts = merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     }
     if (traced.empty()) {
         return result;

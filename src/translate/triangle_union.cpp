@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <utility>
 
 #include "geos_handles.h"
@@ -121,28 +122,37 @@ std::string invalidityOf(geos::Context& context, const std::vector<PolygonRings>
 
 // The union's polygons as they will be written, and what is wrong with them.
 struct CheckedUnion {
-    std::vector<PolygonRings> written;
+    std::vector<PolygonRings> written;  // left empty by checkedWritten, whose caller has them
     std::string fault;
     bool valid = false;
 };
 
-CheckedUnion checkedPolygons(geos::Context& context, const std::vector<PolygonRings>& polygons,
-                             double unionArea, bool onGrid) {
+// Checks `written`, which is `polygons` as written (see unionrings::asWritten).
+CheckedUnion checkedWritten(geos::Context& context, const std::vector<PolygonRings>& polygons,
+                            const std::vector<PolygonRings>& written, double unionArea,
+                            bool onGrid) {
     CheckedUnion checked;
-    checked.written = unionrings::asWritten(polygons);
-    checked.fault = invalidityOf(context, checked.written);
+    checked.fault = invalidityOf(context, written);
     checked.valid = checked.fault.empty();
     // The rings read back cover the union's area; rounding them for writing
     // may move it only as far as the moves of their points allow.
     const double ringsArea = unionrings::coveredArea(polygons);
-    const double writtenArea = unionrings::coveredArea(checked.written);
+    const double writtenArea = unionrings::coveredArea(written);
     const double allowed = kAreaTolerance * unionArea;
-    const double allowedWritten = allowed + (onGrid ? 0.0 : roundingAllowance(checked.written));
+    const double allowedWritten = allowed + (onGrid ? 0.0 : roundingAllowance(written));
     if (checked.fault.empty() && (std::fabs(ringsArea - unionArea) > allowed ||
                                   std::fabs(writtenArea - unionArea) > allowedWritten)) {
         checked.fault = "its rings cover an area of " + numberText(writtenArea) +
                         ", the union of its triangles " + numberText(unionArea);
     }
+    return checked;
+}
+
+CheckedUnion checkedPolygons(geos::Context& context, const std::vector<PolygonRings>& polygons,
+                             double unionArea, bool onGrid) {
+    std::vector<PolygonRings> written = unionrings::asWritten(polygons);
+    CheckedUnion checked = checkedWritten(context, polygons, written, unionArea, onGrid);
+    checked.written = std::move(written);
     return checked;
 }
 
@@ -158,27 +168,52 @@ CheckedUnion checkedUnion(geos::Context& context, const GEOSGeometry& shape, boo
     return checkedPolygons(context, polygons, unionArea, onGrid);
 }
 
-// The union as traced, checked as it will be written, and snap-rounded
-// onto the grid of the written values where rounding would leave it
-// invalid. Not valid when the traced polygons give GEOS trouble.
-CheckedUnion checkedTrace(geos::Context& context, const std::vector<PolygonRings>& traced,
-                          bool& onGrid) {
-    CheckedUnion checked = checkedPolygons(context, traced, unionrings::coveredArea(traced), false);
-    if (checked.valid) {
-        return checked;
-    }
+// The union as traced, snap-rounded onto the grid of the written values,
+// for when rounding it for writing leaves it invalid. Not valid when the
+// traced polygons give GEOS trouble.
+CheckedUnion tracedOnGrid(geos::Context& context, const std::vector<PolygonRings>& traced,
+                          CheckedUnion asWritten, bool& onGrid) {
     // Snap-rounding starts from a valid union, or it may round a wrong one.
     const geos::Geometry exact = geos::multiPolygon(context, traced);
     if (!exact || GEOSisValid_r(context.handle(), exact.get()) != 1) {
-        return checked;
+        return asWritten;
     }
     const geos::Geometry grid(GEOSGeom_setPrecision_r(context.handle(), exact.get(), kGridSize, 0),
                               geos::GeometryDeleter{context.handle()});
-    if (grid) {
-        checked = checkedUnion(context, *grid, true);
-        onGrid = checked.valid;
+    if (!grid) {
+        return asWritten;
     }
+    CheckedUnion checked = checkedUnion(context, *grid, true);
+    onGrid = checked.valid;
     return checked;
+}
+
+// Rings of at least this many points in all are worth a thread of their own
+// for their ordering: it then takes milliseconds, starting a thread some
+// microseconds.
+constexpr std::size_t kPointsWorthAThread = 4096;
+
+std::size_t pointCount(const std::vector<PolygonRings>& polygons) {
+    std::size_t points = 0;
+    for (const PolygonRings& polygon : polygons) {
+        points += polygon.shell.size();
+        for (const Ring& hole : polygon.holes) {
+            points += hole.size();
+        }
+    }
+    return points;
+}
+
+// The written rings in writing order, for when GEOS finds them valid.
+// Ordering a large union takes about half as long as GEOS's check, and
+// needs nothing of it, so it runs on a thread of its own meanwhile; a small
+// one is ordered only when asked for. Both must outlive the future.
+std::future<std::vector<Ring>> orderedAside(const std::vector<PolygonRings>& written,
+                                            const std::vector<Triangle>& triangles) {
+    const auto policy =
+        pointCount(written) >= kPointsWorthAThread ? std::launch::async : std::launch::deferred;
+    return std::async(
+        policy, [&written, &triangles] { return unionrings::orderedRings(written, triangles); });
 }
 
 }  // namespace
@@ -204,7 +239,15 @@ UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles,
     }
     geos::Context& context = *context_;
     if (!traced.empty()) {
-        const CheckedUnion checked = checkedTrace(context, traced, result.onGrid);
+        const std::vector<PolygonRings> written = unionrings::asWritten(traced);
+        std::future<std::vector<Ring>> ordered = orderedAside(written, usable);
+        CheckedUnion checked =
+            checkedWritten(context, traced, written, unionrings::coveredArea(traced), false);
+        if (checked.valid) {
+            result.rings = ordered.get();
+            return result;
+        }
+        checked = tracedOnGrid(context, traced, std::move(checked), result.onGrid);
         if (checked.valid) {
             result.rings = unionrings::orderedRings(checked.written, usable);
             return result;

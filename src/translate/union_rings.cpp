@@ -120,8 +120,11 @@ public:
         for (const RingEntry& entry : entries) {
             count += entry.points->size() - 1;
         }
+        // Between a third and two thirds full: short runs of probes, and
+        // no more memory than needed, as GEOS may be checking the union
+        // meanwhile.
         std::size_t size = 16;
-        while (size < 2 * count) {
+        while (2 * size < 3 * count) {
             size *= 2;
         }
         slots_.assign(size, Slot{Point{}, kEmpty});

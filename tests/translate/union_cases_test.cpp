@@ -167,5 +167,33 @@ TEST(UnionCases, AreValidPolygonsOfTheUnionsAreaInEveryOrder) {
     }
 }
 
+// A union of thousands of points is ordered on a thread of its own while
+// GEOS checks it: the rings must come as a small union's do. Islands of two
+// overlapping triangles each, side by side: each island is a ring of seven
+// points, met first at its first triangle's corner 12.
+TEST(UnionCases, ALargeUnionComesInTheOrderOfASmallOne) {
+    constexpr int kIslands = 700;
+    std::vector<Triangle> triangles;
+    for (int i = 0; i < kIslands; ++i) {
+        const double x = 1.5 * i;
+        triangles.push_back(Triangle{{x, 0.0}, {x + 0.5, 0.0}, {x, 0.5}});
+        triangles.push_back(Triangle{{x + 0.1, 0.1}, {x + 0.6, 0.1}, {x + 0.1, 0.6}});
+    }
+    TriangleUnion unions;
+    const UnionOutline outline = tracedUnion(unions, triangles);
+    EXPECT_EQ(outline.fault, "");
+    EXPECT_FALSE(outline.onGrid);
+    ASSERT_EQ(outline.rings.size(), static_cast<std::size_t>(kIslands));
+    for (int i = 0; i < kIslands; ++i) {
+        const Ring& ring = outline.rings[static_cast<std::size_t>(i)];
+        const std::string what = "island " + std::to_string(i) + describe({ring});
+        EXPECT_EQ(ring.size(), 8u) << what;
+        EXPECT_TRUE(isClosed(ring)) << what;
+        EXPECT_TRUE(ring.front() == written(Point{1.5 * i, 0.0})) << what;
+        EXPECT_NEAR(shoelaceArea(ring), 0.205, 1e-9) << what;
+    }
+    EXPECT_EQ(validityAsRead(outline.rings, 1.0), "Valid Geometry");
+}
+
 }  // namespace
 }  // namespace vorn2shp
