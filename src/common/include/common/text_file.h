@@ -139,9 +139,10 @@ public:
     // Flushes and closes. False when any write, the flush or the close failed.
     bool close();
 
-    // Puts everything written to `source` behind what this file holds, both
-    // files flushed first; within the kernel where it can. False when
-    // anything fails (error() set here, or in `source` for its flush).
+    // Puts everything written to `source`, a file from openUnnamed() (which
+    // can be read back), behind what this file holds, both flushed first;
+    // within the kernel where it can. False when anything fails (error()
+    // set here, or in `source` for its flush).
     bool appendContentsOf(OutputFile& source);
 
     bool isOpen() const { return file_ != nullptr; }
