@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "common/diagnostics.h"
 
@@ -186,7 +187,29 @@ bool OutputFile::open(const std::string& path) {
     // O_NOFOLLOW: a link at the name, planted or left behind, would send the
     // writes to whatever file it points to. The file is emptied only once
     // it has been found to be a regular file.
-    file_ = openStream(path, O_WRONLY | O_CREAT | O_NOFOLLOW, "wb", error_);
+    return adopt(openStream(path, O_WRONLY | O_CREAT | O_NOFOLLOW, "wb", error_));
+}
+
+bool OutputFile::openUnnamed(const std::string& directory) {
+    pushBuffer();
+    path_ = directory;
+    errno = 0;
+    const int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        error_ = lastError();
+        file_.reset();
+        return false;
+    }
+    FilePtr file{fdopen(descriptor, "w+b")};
+    if (!file) {
+        error_ = lastError();
+        ::close(descriptor);
+    }
+    return adopt(std::move(file));
+}
+
+bool OutputFile::adopt(FilePtr file) {
+    file_ = std::move(file);
     if (!file_) {
         return false;
     }
@@ -252,6 +275,58 @@ bool OutputFile::flush() {
         noteWriteFailure();
     }
     return error_ == 0;
+}
+
+bool OutputFile::appendContentsOf(OutputFile& source) {
+    if (!source.flush() || !flush() || !source.file_ || !file_) {
+        return false;
+    }
+    const int from = fileno(source.file_.get());
+    const int to = fileno(file_.get());
+    off_t offset = 0;
+    for (;;) {
+        errno = 0;
+        const ssize_t copied = copy_file_range(from, &offset, to, nullptr, std::size_t{1} << 30, 0);
+        if (copied > 0) {
+            continue;
+        }
+        if (copied == 0) {
+            return true;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        // Older kernels and some file systems cannot copy between these files.
+        if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) {
+            return copyByReadAndWrite(from, offset);
+        }
+        noteWriteFailure();
+        return false;
+    }
+}
+
+// Reads through this file's own buffer, which flush() has just emptied.
+bool OutputFile::copyByReadAndWrite(int from, off_t offset) {
+    for (;;) {
+        errno = 0;
+        const ssize_t got = pread(from, buffer_.data(), buffer_.size(), offset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            noteWriteFailure();
+            return false;
+        }
+        if (got == 0) {
+            return flush();
+        }
+        offset += got;
+        used_ = static_cast<std::size_t>(got);
+        pushBuffer();
+        if (error_ != 0) {
+            return false;
+        }
+    }
 }
 
 bool OutputFile::close() {

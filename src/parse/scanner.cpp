@@ -185,22 +185,13 @@ bool locateInPreparedText(std::uint64_t before, std::uint64_t length, TokenPlace
 
 }  // namespace
 
-Scanner::Scanner() : echo_(kEchoRoom) {}
+Scanner::Scanner(TextPart part) : part_(part), readUpTo_(part.begin), echo_(kEchoRoom) {}
 
 // Whatever has been echoed reaches second.imd even when nobody asked for it.
 Scanner::~Scanner() { flushEcho(); }
 
 bool Scanner::openFiles() {
-    errno = 0;
-    input_.reset(std::fopen(kPreparedText, "rb"));
-    if (!input_) {
-        inputFailed_ = true;
-        warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
-        return false;
-    }
-    if (!output_.open(kTokenFile)) {
-        outputFailed_ = true;
-        warn("cannot create " + describeFileError(kTokenFile, output_.error()));
+    if (!openInput() || !openOutput()) {
         return false;
     }
     inputBuffer_.resize(kInputBlock);
@@ -208,13 +199,58 @@ bool Scanner::openFiles() {
     return true;
 }
 
+bool Scanner::openInput() {
+    errno = 0;
+    input_.reset(std::fopen(kPreparedText, "rb"));
+    if (input_ && part_.begin != 0 &&
+        fseeko(input_.get(), static_cast<off_t>(part_.begin), SEEK_SET) != 0) {
+        input_.reset();
+    }
+    if (input_) {
+        return true;
+    }
+    inputFailed_ = true;
+    if (!speculative()) {
+        warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
+    }
+    return false;
+}
+
+// The echo of a later part goes beside second.imd, so that it can be
+// copied behind it within the file system.
+bool Scanner::openOutput() {
+    if (part_.begin == 0 ? output_.open(kTokenFile) : output_.openUnnamed(".")) {
+        return true;
+    }
+    outputFailed_ = true;
+    if (!speculative()) {
+        warn("cannot create " + describeFileError(kTokenFile, output_.error()));
+    }
+    return false;
+}
+
+bool Scanner::appendEchoOf(Scanner& later) {
+    handOverEcho();
+    later.handOverEcho();
+    return !ioFailed() && !later.ioFailed() && output_.appendContentsOf(later.output_);
+}
+
 bool Scanner::refill() {
     if (inputEnded_ || !input_) {
         return false;
     }
+    const std::uint64_t left = part_.end - readUpTo_;
+    if (left == 0) {
+        inputEnded_ = stoppedAtEnd_ = true;
+        return false;
+    }
     errno = 0;
-    inputEnd_ = std::fread(inputBuffer_.data(), 1, inputBuffer_.size(), input_.get());
+    inputEnd_ = std::fread(
+        inputBuffer_.data(), 1,
+        left < inputBuffer_.size() ? static_cast<std::size_t>(left) : inputBuffer_.size(),
+        input_.get());
     inputPos_ = 0;
+    readUpTo_ += inputEnd_;
     if (inputEnd_ > 0) {
         return true;
     }
@@ -223,7 +259,9 @@ bool Scanner::refill() {
         // A read that fails is not the end of the text: the tokens stop being
         // valid, and the parse reports the failure rather than a verdict.
         inputFailed_ = true;
-        warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
+        if (!speculative()) {
+            warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
+        }
     }
     return false;
 }
@@ -308,7 +346,9 @@ void Scanner::handOverEcho() {
 void Scanner::noteOutputFailure() {
     if (output_.error() != 0 && !outputFailed_) {
         outputFailed_ = true;
-        warn("cannot write " + describeFileError(kTokenFile, output_.error()));
+        if (!speculative()) {
+            warn("cannot write " + describeFileError(kTokenFile, output_.error()));
+        }
     }
 }
 
@@ -326,6 +366,9 @@ TokenKind Scanner::nextToken() {
     TokenKind result = TokenKind::FAILED;
     if (takeTokenWithinBlock(result)) {
         return result;
+    }
+    if (current_ == '\0' && stoppedAtEnd_) {
+        return TokenKind::END_OF_FILE;
     }
     State state = startState(result);
     while (state != State::Accept && state != State::Failure) {

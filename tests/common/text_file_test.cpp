@@ -224,5 +224,45 @@ TEST(OutputFile, WritesLargeFilesInOrderAndCompleteAtEveryFlush) {
     abandoned.write(block);
 }
 
+// A file without a name gathers text that is later put behind another
+// file's: within the kernel on one file system, by reading and writing
+// across two (/dev/shm is another where it exists).
+TEST(OutputFile, AppendsAnUnnamedFileOrAFileOnAnotherFileSystem) {
+    ScopedWorkDir dir;
+    std::string tailText;
+    for (int i = 0; tailText.size() < 700'000; ++i) {
+        tailText += std::to_string(i) + "\r\n";
+    }
+    OutputFile tail;
+    ASSERT_TRUE(tail.openUnnamed("."));
+    tail.write(tailText);  // partly still in the buffer: the append flushes it
+    OutputFile head;
+    ASSERT_TRUE(head.open("second.imd"));
+    head.write("head\r\n");
+    ASSERT_TRUE(head.appendContentsOf(tail));
+    EXPECT_TRUE(head.close());
+    EXPECT_TRUE(readFile("second.imd") == "head\r\n" + tailText);
+
+    struct stat here {};
+    struct stat there {};
+    if (stat(".", &here) == 0 && stat("/dev/shm", &there) == 0 && here.st_dev != there.st_dev) {
+        OutputFile other;
+        ASSERT_TRUE(other.openUnnamed("/dev/shm"));
+        other.write(tailText);
+        OutputFile across;
+        ASSERT_TRUE(across.open("across.imd"));
+        across.write("x");
+        EXPECT_TRUE(across.appendContentsOf(other));
+        EXPECT_TRUE(across.close());
+        EXPECT_TRUE(readFile("across.imd") == "x" + tailText);
+    }
+
+    const FileSizeLimit noRoom(100'000);
+    OutputFile full;
+    ASSERT_TRUE(full.open("full.imd"));
+    EXPECT_FALSE(full.appendContentsOf(tail));
+    EXPECT_EQ(full.error(), EFBIG);
+}
+
 }  // namespace
 }  // namespace vorn2shp

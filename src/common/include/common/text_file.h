@@ -6,6 +6,8 @@
 // the line end when they are read back.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -121,6 +123,12 @@ public:
     // tells why (an errno or a FileRefusal).
     bool open(const std::string& path);
 
+    // Creates a file without a name in `directory`: no other process can
+    // reach it, no link or FIFO can stand in its place, and it is gone once
+    // closed, however the run ends. False where the file system cannot do
+    // that; error() tells why.
+    bool openUnnamed(const std::string& directory);
+
     void write(std::string_view text);
     void write(char c);
     // Writes `text` followed by CR LF, the line end of every intermediate file.
@@ -131,6 +139,12 @@ public:
     // Flushes and closes. False when any write, the flush or the close failed.
     bool close();
 
+    // Puts everything written to `source`, a file from openUnnamed() (which
+    // can be read back), behind what this file holds, both flushed first;
+    // within the kernel where it can. False when anything fails (error()
+    // set here, or in `source` for its flush).
+    bool appendContentsOf(OutputFile& source);
+
     bool isOpen() const { return file_ != nullptr; }
     int error() const { return error_; }
     const std::string& path() const { return path_; }
@@ -139,6 +153,8 @@ private:
     void noteWriteFailure();
     void noteWriteFailure(int error);
     void pushBuffer();
+    bool adopt(FilePtr file);
+    bool copyByReadAndWrite(int from, off_t offset);
 
     std::vector<char> buffer_;  // text written but not yet handed to the stream
     std::size_t used_ = 0;

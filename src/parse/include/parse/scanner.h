@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -50,16 +51,36 @@ struct TokenPlace {
     bool endOfText = false;
 };
 
+// The bytes of first.imd that one scanner reads: all of them by default.
+// A part that begins later echoes its tokens to a file of its own without
+// a name, beside second.imd. A scanner that reads only part of the text
+// works on speculation and reports no read or write failure: should
+// anything fail, the whole text is read again by one that does.
+struct TextPart {
+    static constexpr std::uint64_t kToTheEnd = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t begin = 0;
+    std::uint64_t end = kToTheEnd;
+};
+
 class Scanner {
 public:
-    Scanner();
+    explicit Scanner(TextPart part = {});
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
     ~Scanner();
 
-    // Opens first.imd for reading and creates second.imd, then reads the
-    // first character. False when either file cannot be used (reported).
+    // Opens first.imd for reading and creates second.imd (or, for a part
+    // that begins later, its own file), then reads the first character.
+    // False when either file cannot be used (reported for second.imd).
     bool openFiles();
+
+    // The part's end was reached, after nothing but white space since the
+    // last token: END_OF_FILE there has echoed nothing.
+    bool stoppedAtEndOfPart() const { return stoppedAtEnd_ && current_ == '\0'; }
+
+    // Puts the echo of `later`, the scanner of the part that begins where
+    // this one ends, behind this one's in second.imd. False on any failure.
+    bool appendEchoOf(Scanner& later);
 
     // Recognises the token at the current character, echoes it to
     // second.imd and returns its kind. FAILED leaves the offending character
@@ -109,7 +130,13 @@ private:
     void endEchoLine();
     void handOverEcho();
     void noteOutputFailure();
+    bool openInput();
+    bool openOutput();
+    bool speculative() const { return part_.begin != 0 || part_.end != TextPart::kToTheEnd; }
 
+    TextPart part_;
+    std::uint64_t readUpTo_ = 0;  // the offset in first.imd of the next block
+    bool stoppedAtEnd_ = false;   // the end of the part was reached
     FilePtr input_;
     OutputFile output_;
     std::vector<char> inputBuffer_;
