@@ -7,8 +7,9 @@
 // and the warnings, must follow the file. Each thread takes the next line as
 // soon as it is free, so a long line on one does not hold the other back,
 // and whichever thread finds the oldest taken record ready commits it, one
-// commit at a time, in file order. At most kInFlight records are taken and
-// not yet committed, so memory stays bounded by a few of the largest.
+// commit at a time, in file order. The lines taken and not yet committed
+// are a few, or a couple of megabytes beside the oldest, so memory stays
+// bounded by a few of the largest records.
 #pragma once
 
 #include <condition_variable>
@@ -76,10 +77,6 @@ private:
     // lines), so that it is not left waiting for the long one.
     static constexpr std::size_t kInFlight = 16;
     static constexpr std::size_t kBytesAhead = std::size_t{1} << 21;
-    // A slot that has held a very long line gives its storage back once
-    // that record is committed, so the slots do not keep the longest lines
-    // of the file for good.
-    static constexpr std::size_t kKeptCapacity = 1 << 16;
 
     enum class State { Free, Preparing, Ready };
 
@@ -184,6 +181,8 @@ private:
         changed_.notify_all();
     }
 
+    // A record's storage goes with it: kept for the next line, a slot would
+    // hold on to the longest line it ever had.
     static void release(Slot& slot) noexcept {
         slot.failure = nullptr;
         slot.line = NumberedLine{};
