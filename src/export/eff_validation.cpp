@@ -24,8 +24,7 @@ const char* faultMessage(LineFault fault) {
     return "";
 }
 
-// What the summary needs of a line; the line itself is given back as soon
-// as it has been checked.
+// What the summary needs of a line.
 struct CheckedLine {
     LineFault fault = LineFault::None;
     std::size_t valueCount = 0;
@@ -40,7 +39,9 @@ void checkLine(NumberedLine& line, CheckedLine& checked, RecordLine& record) {
     checked.valueCount = record.values.size();
     checked.valuesAreUtf8 = std::all_of(record.values.begin(), record.values.end(),
                                         [](std::string_view value) { return isValidUtf8(value); });
-    std::string().swap(line.text);
+    if (line.text.size() > kLongLine) {
+        std::string().swap(line.text);
+    }
 }
 
 void noteValues(const CheckedLine& checked, std::size_t lineNumber, EffSummary& summary) {

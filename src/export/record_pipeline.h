@@ -4,12 +4,13 @@
 // Taking a record line apart, reading its coordinates and turning its rings
 // cost several times what writing its shape and row through shapelib does,
 // and one record's preparation needs nothing of another's: only the writing,
-// and the warnings, must follow the file. Each thread takes the next line as
-// soon as it is free, so a long line on one does not hold the other back,
-// and whichever thread finds the oldest taken record ready commits it, one
-// commit at a time, in file order. The lines taken and not yet committed
-// are a few, or a couple of megabytes beside the oldest, so memory stays
-// bounded by a few of the largest records.
+// and the warnings, must follow the file. Each thread takes the next lines as
+// soon as it is free (one long line, or short ones up to a batch, so that
+// handing them over costs little beside their work), so a long line on one
+// does not hold the other back, and whichever thread finds the oldest taken
+// batch ready commits it, one commit at a time, in file order. The batches
+// taken and not yet committed are a few, or a couple of megabytes beside
+// the oldest, so memory stays bounded by a few of the largest records.
 #pragma once
 
 #include <condition_variable>
@@ -23,6 +24,11 @@
 #include "common/text_file.h"
 
 namespace vorn2shp {
+
+// A line longer than this is one of a large object: its storage is given
+// back as soon as it is done with, where a shorter line's is kept for the
+// next one.
+constexpr std::size_t kLongLine = std::size_t{1} << 16;
 
 // A non-empty line of the file, as read, and its number (empty lines count).
 struct NumberedLine {
@@ -74,18 +80,24 @@ public:
 private:
     // While one thread works through a long line, the other goes on with
     // the lines after it, up to about as many bytes (and at most this many
-    // lines), so that it is not left waiting for the long one.
+    // batches), so that it is not left waiting for the long one.
     static constexpr std::size_t kInFlight = 16;
     static constexpr std::size_t kBytesAhead = std::size_t{1} << 21;
+    // A batch ends after the line that brings it to this many bytes, or at
+    // this many lines.
+    static constexpr std::size_t kBatchBytes = kLongLine;
+    static constexpr std::size_t kBatchLines = 256;
 
     enum class State { Free, Preparing, Ready };
 
     struct Slot {
-        NumberedLine line;
-        Prepared prepared;
+        std::vector<NumberedLine> lines;  // the first `count` are this batch's
+        std::vector<Prepared> prepared;
+        std::size_t count = 0;
         State state = State::Free;
-        std::size_t bytes = 0;       // the length of the line as read
-        std::exception_ptr failure;  // what its prepare threw
+        std::size_t bytes = 0;       // the length of the lines as read
+        std::exception_ptr failure;  // what reading or preparing line `failedAt` threw
+        std::size_t failedAt = 0;
     };
 
     struct Helper {
@@ -123,30 +135,22 @@ private:
     template <class Prepare>
     void prepareNext(Prepare& prepare, Scratch& scratch, std::unique_lock<std::mutex>& lock) {
         Slot& slot = slotOf(taken_);
-        bool read = false;
-        try {
-            read = readNext(slot.line);
-        } catch (...) {
-            // Out of memory for the line: its turn ends the work, after
-            // every line before it.
-            slot.failure = std::current_exception();
-        }
-        if (!read && !slot.failure) {
-            readDone_ = true;
-            changed_.notify_all();
+        readBatch(slot);
+        if (slot.count == 0 && !slot.failure) {
             return;
         }
         ++taken_;
-        slot.bytes = slot.line.text.size();
         bytesInFlight_ += slot.bytes;
-        readDone_ = readDone_ || !read;
         slot.state = State::Preparing;
         lock.unlock();
-        if (read) {
+        const std::size_t prepared = slot.failure ? slot.failedAt : slot.count;
+        for (std::size_t i = 0; i < prepared; ++i) {
             try {
-                prepare(slot.line, slot.prepared, scratch);
+                prepare(slot.lines[i], slot.prepared[i], scratch);
             } catch (...) {
                 slot.failure = std::current_exception();
+                slot.failedAt = i;
+                break;
             }
         }
         lock.lock();
@@ -154,19 +158,55 @@ private:
         changed_.notify_all();
     }
 
+    // Called with the lock held: one thread reads at a time.
+    void readBatch(Slot& slot) {
+        slot.count = 0;
+        slot.bytes = 0;
+        while (slot.count < kBatchLines && slot.bytes < kBatchBytes) {
+            if (slot.lines.size() == slot.count) {
+                slot.lines.emplace_back();
+                slot.prepared.emplace_back();
+            }
+            bool read = false;
+            try {
+                read = readNext(slot.lines[slot.count]);
+            } catch (...) {
+                // Out of memory for the line: its turn ends the work, after
+                // every line before it.
+                slot.failure = std::current_exception();
+                slot.failedAt = slot.count;
+            }
+            if (!read) {
+                readDone_ = true;
+                changed_.notify_all();
+                return;
+            }
+            slot.bytes += slot.lines[slot.count].text.size();
+            ++slot.count;
+        }
+    }
+
     template <class Commit>
     void commitOldest(Commit& commit, std::unique_lock<std::mutex>& lock) {
         Slot& slot = slotOf(committed_);
         committing_ = true;
         lock.unlock();
-        std::exception_ptr failure = slot.failure;
-        bool carryOn = false;
-        if (!failure) {
+        std::exception_ptr failure;
+        bool carryOn = true;
+        for (std::size_t i = 0; carryOn && i < slot.count; ++i) {
+            if (slot.failure && i == slot.failedAt) {
+                failure = slot.failure;
+                break;
+            }
             try {
-                carryOn = commit(static_cast<const NumberedLine&>(slot.line), slot.prepared);
+                carryOn = commit(static_cast<const NumberedLine&>(slot.lines[i]), slot.prepared[i]);
             } catch (...) {
                 failure = std::current_exception();
+                break;
             }
+        }
+        if (carryOn && !failure && slot.failure && slot.failedAt == slot.count) {
+            failure = slot.failure;  // the read after the batch's last line
         }
         release(slot);
         lock.lock();
@@ -177,19 +217,24 @@ private:
         if (failure) {
             failure_ = failure;
         }
-        stopped_ = stopped_ || !carryOn;
+        stopped_ = stopped_ || !carryOn || failure;
         changed_.notify_all();
     }
 
-    // A record's storage goes with it: kept for the next line, a slot would
-    // hold on to the longest line it ever had.
+    // A slot keeps the storage of ordinary lines for the next batch, so
+    // that the heap is not given back and taken again at every line, but
+    // not that of a long line, which it would hold on to for good.
     static void release(Slot& slot) noexcept {
+        for (std::size_t i = 0; i < slot.count; ++i) {
+            if (slot.lines[i].text.capacity() > kLongLine) {
+                slot.lines[i] = NumberedLine{};
+            }
+            slot.prepared[i] = Prepared{};
+        }
         slot.failure = nullptr;
-        slot.line = NumberedLine{};
-        slot.prepared = Prepared{};
     }
 
-    // Called with the lock held: one thread reads at a time.
+    // Called with the lock held.
     bool readNext(NumberedLine& line) {
         while (file_.readLine(line.text)) {
             ++lineNumber_;

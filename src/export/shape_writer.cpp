@@ -95,9 +95,11 @@ void prepareShape(int shapeType, NumberedLine& line, PreparedShape& prepared, Re
         return;
     }
     readVertices(record);
-    // What waits for the writing is kept small: of the line only its values,
-    // and the vertices in the shape alone.
-    keepOnlyValues(line.text, record.values);
+    // What waits for the writing is kept small: of a long line only its
+    // values, and the vertices in the shape alone.
+    if (line.text.size() > kLongLine) {
+        keepOnlyValues(line.text, record.values);
+    }
     prepared.vertexCount = record.vertexCount;
     prepared.values.swap(record.values);
     if (!fitsOneShape(record.vertexCount)) {
