@@ -42,6 +42,13 @@ int refusalOf(const std::string& path, int error) {
     return error;
 }
 
+// A file just created is empty already. Truncating it all the same would
+// cost dearly later: ext4 takes a truncation to zero for a file about to be
+// rewritten and, when the file is next closed, allocates the blocks of all
+// that was written since, at once, in the closing call (about 50 ms for the
+// 150 MB of second.imd, spent where the stages hand on).
+bool needsEmptying(const struct stat& status) { return status.st_size > 0; }
+
 // Opens with `flags`, O_NONBLOCK among them so that a FIFO without a writer
 // or reader cannot hold the open, and takes a stream in `mode` on it: a
 // regular file (or, for reading, a directory, which says so itself).
@@ -60,7 +67,7 @@ FilePtr openStream(const std::string& path, int flags, const char* mode, int& er
     } else if (S_ISDIR(status.st_mode)) {
         error = EISDIR;
     } else if (fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0 ||
-               (writing && ftruncate(descriptor, 0) != 0)) {
+               (writing && needsEmptying(status) && ftruncate(descriptor, 0) != 0)) {
         error = lastError();
     } else if (FilePtr file{fdopen(descriptor, mode)}) {
         return file;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "record_pipeline.h"
 #include "table_text.h"
 
 namespace vorn2shp {
@@ -23,17 +24,33 @@ const char* faultMessage(LineFault fault) {
     return "";
 }
 
-void noteValues(const RecordLine& record, std::size_t lineNumber, EffSummary& summary) {
+// What the summary needs of a line.
+struct CheckedLine {
+    LineFault fault = LineFault::None;
+    std::size_t valueCount = 0;
+    bool valuesAreUtf8 = true;
+};
+
+void checkLine(NumberedLine& line, CheckedLine& checked, RecordLine& record) {
+    // A line that holds only a carriage return is not empty: it is checked,
+    // and fails.
+    dropCarriageReturns(line.text);
+    checked.fault = parseRecordLine(line.text, record);
+    checked.valueCount = record.values.size();
+    checked.valuesAreUtf8 = std::all_of(record.values.begin(), record.values.end(),
+                                        [](std::string_view value) { return isValidUtf8(value); });
+    if (line.text.size() > kLongLine) {
+        std::string().swap(line.text);
+    }
+}
+
+void noteValues(const CheckedLine& checked, std::size_t lineNumber, EffSummary& summary) {
     ++summary.recordCount;
-    if (record.values.size() > summary.largestValueCount || summary.largestValueLine == 0) {
-        summary.largestValueCount = record.values.size();
+    if (checked.valueCount > summary.largestValueCount || summary.largestValueLine == 0) {
+        summary.largestValueCount = checked.valueCount;
         summary.largestValueLine = lineNumber;
     }
-    if (summary.valuesAreUtf8) {
-        summary.valuesAreUtf8 =
-            std::all_of(record.values.begin(), record.values.end(),
-                        [](std::string_view value) { return isValidUtf8(value); });
-    }
+    summary.valuesAreUtf8 = summary.valuesAreUtf8 && checked.valuesAreUtf8;
 }
 
 }  // namespace
@@ -78,39 +95,29 @@ bool readLine(LineReader& file, std::string& line) {
     return true;
 }
 
-bool checkEffLine(std::string_view line, RecordLine& record, Console& console) {
-    const LineFault fault = parseRecordLine(line, record);
-    if (fault != LineFault::None) {
-        console.failureText(faultMessage(fault));
-        return false;
-    }
-    return true;
-}
-
-bool validateEffFile(LineReader& file, EffSummary& summary, Console& console) {
+EffCheck validateEffFile(LineReader& file, EffSummary& summary, Console& console) {
     summary = EffSummary{};
     if (!file.rewind()) {
-        return false;
+        return EffCheck::Unreadable;
     }
-    std::string line;
-    RecordLine record;
-    std::size_t lineNumber = 0;
-    while (file.readLine(line)) {
-        ++lineNumber;
-        // A line that holds only a carriage return is not empty: it is
-        // checked, and fails.
-        if (line.empty()) {
-            continue;
-        }
-        dropCarriageReturns(line);
-        if (!checkEffLine(line, record, console)) {
-            console.failureText(": line " + std::to_string(lineNumber) + ". ");
+    const auto commit = [&](const NumberedLine& line, const CheckedLine& checked) {
+        if (checked.fault != LineFault::None) {
+            console.failureText(faultMessage(checked.fault));
+            console.failureText(": line " + std::to_string(line.number) + ". ");
             return false;
         }
-        noteValues(record, lineNumber, summary);
-        clearBuffer(line);
+        noteValues(checked, line.number, summary);
+        return true;
+    };
+    switch (runRecordPipeline<CheckedLine, RecordLine>(file, checkLine, commit)) {
+        case PipelineEnd::Stopped:
+            return EffCheck::Rejected;
+        case PipelineEnd::ReadFailed:
+            return EffCheck::Unreadable;
+        case PipelineEnd::Finished:
+            break;
     }
-    return file.error() == 0 && file.rewind();
+    return file.rewind() ? EffCheck::Passed : EffCheck::Unreadable;
 }
 
 }  // namespace vorn2shp

@@ -21,17 +21,14 @@ struct EffSummary {
     bool valuesAreUtf8 = true;          // every value is valid UTF-8
 };
 
-// Checks every line of `file`, counting empty lines but not checking them.
-// True when all lines pass; the file is then back at its start. False after
-// the fault of the first failing line and ": line <n>. " have been printed
-// on `console`, or when a read failed (file.error() is then set and nothing
-// is printed).
-bool validateEffFile(LineReader& file, EffSummary& summary, Console& console);
+enum class EffCheck {
+    Passed,      // every line passes; the file is back at its start
+    Rejected,    // the fault of the first failing line and ": line <n>. " are on the console
+    Unreadable,  // a read failed: file.error() says why, and nothing is printed
+};
 
-// Checks one line (carriage returns removed) and fills `record` from it. On
-// a fault, prints the fault's message (and nothing else) on `console` and
-// returns false.
-bool checkEffLine(std::string_view line, RecordLine& record, Console& console);
+// Checks every line of `file`, counting empty lines but not checking them.
+EffCheck validateEffFile(LineReader& file, EffSummary& summary, Console& console);
 
 // Reads the next line of `file` into `line` with every carriage return
 // dropped. False when no line is left (or a read failed).

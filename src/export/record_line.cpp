@@ -146,6 +146,25 @@ LineFault parseRecordLine(std::string_view line, RecordLine& record) {
     return LineFault::None;
 }
 
+void keepOnlyValues(std::string& text, std::vector<std::string_view>& values) {
+    if (values.empty()) {
+        std::string().swap(text);
+        return;
+    }
+    const auto start = static_cast<std::size_t>(values.front().data() - text.data());
+    const auto end =
+        static_cast<std::size_t>(values.back().data() + values.back().size() - text.data());
+    std::vector<std::size_t> offsets;
+    offsets.reserve(values.size());
+    for (const std::string_view value : values) {
+        offsets.push_back(static_cast<std::size_t>(value.data() - text.data()) - start);
+    }
+    std::string(text, start, end - start).swap(text);
+    for (std::size_t v = 0; v < values.size(); ++v) {
+        values[v] = std::string_view(text.data() + offsets[v], values[v].size());
+    }
+}
+
 void readVertices(RecordLine& record) {
     record.x.resize(record.vertexCount);
     record.y.resize(record.vertexCount);

@@ -45,6 +45,10 @@ LineFault parseRecordLine(std::string_view line, RecordLine& record);
 // the parentheses and blanks are gone (0 where there is no number).
 void readVertices(RecordLine& record);
 
+// Keeps of `text` only the part that `values`, views into it, cover, and
+// gives the rest of its storage back; `values` then view the kept part.
+void keepOnlyValues(std::string& text, std::vector<std::string_view>& values);
+
 // `value` without the record terminator: the "." or ";", and any blanks
 // after it, that ends the line's last value. "3.5" stays "3.5".
 std::string_view withoutTerminator(std::string_view value);

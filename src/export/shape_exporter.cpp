@@ -186,13 +186,15 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
         return false;
     }
     EffSummary summary;
-    if (!validateEffFile(eff, summary, console)) {
-        if (eff.error() != 0) {
-            warn(describeFileError(effPath, eff.error()));
-        } else {
+    switch (validateEffFile(eff, summary, console)) {
+        case EffCheck::Rejected:
             console.failureText("Input file is not valid");
-        }
-        return false;
+            return false;
+        case EffCheck::Unreadable:
+            warn(describeFileError(effPath, eff.error()));
+            return false;
+        case EffCheck::Passed:
+            break;
     }
     const int shapeType = chooseShapeType(eff);
     const std::vector<std::string> declared = declaredFieldNames();

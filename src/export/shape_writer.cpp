@@ -8,6 +8,7 @@
 
 #include "common/diagnostics.h"
 #include "eff_validation.h"
+#include "record_pipeline.h"
 #include "ring_rewind.h"
 #include "table_text.h"
 
@@ -15,7 +16,10 @@ namespace vorn2shp {
 
 namespace {
 
-using ShapePtr = std::unique_ptr<SHPObject, decltype(&SHPDestroyObject)>;
+struct ShapeDeleter {
+    void operator()(SHPObject* shape) const noexcept { SHPDestroyObject(shape); }
+};
+using ShapePtr = std::unique_ptr<SHPObject, ShapeDeleter>;
 
 bool lastRingCloses(const RecordLine& record, const std::vector<int>& starts) {
     const auto first = static_cast<std::size_t>(starts.back());
@@ -55,6 +59,65 @@ bool noFailureSoFar(const ExportTarget& target) {
     return true;
 }
 
+// A record line made ready to be written: taken apart, and its shape made
+// with the rings turned. Only what the writing needs is kept while it waits.
+struct PreparedShape {
+    bool blank = false;    // nothing but carriage returns
+    bool changed = false;  // the line no longer parses
+    std::size_t vertexCount = 0;
+    bool closes = false;  // whether its last ring closes
+    std::vector<std::string_view> values;
+    ShapePtr shape;
+};
+
+bool fitsOneShape(std::size_t vertexCount) {
+    return vertexCount <= static_cast<std::size_t>(INT_MAX);
+}
+
+ShapePtr makeShape(int shapeType, const RecordLine& record, const std::vector<int>& starts) {
+    const int count = static_cast<int>(record.x.size());
+    if (shapeType == SHPT_POLYGON) {
+        return ShapePtr(SHPCreateObject(shapeType, -1, static_cast<int>(starts.size()),
+                                        starts.data(), nullptr, count, record.x.data(),
+                                        record.y.data(), nullptr, nullptr));
+    }
+    return ShapePtr(
+        SHPCreateSimpleObject(shapeType, count, record.x.data(), record.y.data(), nullptr));
+}
+
+// The part of writing a record that needs no other record, done on either
+// thread; `record` is that thread's working storage.
+void prepareShape(int shapeType, NumberedLine& line, PreparedShape& prepared, RecordLine& record) {
+    dropCarriageReturns(line.text);
+    prepared.blank = line.text.empty();
+    prepared.changed = !prepared.blank && parseRecordLine(line.text, record) != LineFault::None;
+    if (prepared.blank || prepared.changed) {
+        return;
+    }
+    readVertices(record);
+    // What waits for the writing is kept small: of a long line only its
+    // values, and the vertices in the shape alone.
+    if (line.text.size() > kLongLine) {
+        keepOnlyValues(line.text, record.values);
+    }
+    prepared.vertexCount = record.vertexCount;
+    prepared.values.swap(record.values);
+    if (!fitsOneShape(record.vertexCount)) {
+        return;
+    }
+    const std::vector<int> starts =
+        shapeType == SHPT_POLYGON ? ringStarts(record) : std::vector<int>{0};
+    prepared.closes = lastRingCloses(record, starts);
+    prepared.shape = makeShape(shapeType, record, starts);
+    // Outer rings clockwise and holes counter-clockwise, as the format
+    // requires, whatever order the outline was written in.
+    if (prepared.shape && shapeType == SHPT_POLYGON) {
+        rewindRings(*prepared.shape);
+    }
+}
+
+// Writes the prepared records, one after the other in file order, and
+// gives their warnings.
 class RecordWriter {
 public:
     RecordWriter(const ExportTarget& target, const LineReader& file)
@@ -62,13 +125,16 @@ public:
         SHPGetInfo(target.shp, nullptr, &shapeType_, nullptr, nullptr);
     }
 
-    bool write(const RecordLine& record, std::size_t lineNumber) {
-        if (record.x.size() > static_cast<std::size_t>(INT_MAX)) {
+    int shapeType() const { return shapeType_; }
+
+    bool write(const PreparedShape& prepared, std::size_t lineNumber) {
+        if (!fitsOneShape(prepared.vertexCount)) {
             warn(linePlace(file_, lineNumber) + ": too many points for one shape");
             return false;
         }
-        const int shapeId = writeShape(record, lineNumber);
-        return shapeId >= 0 && writeRow(record, shapeId, lineNumber) && noFailureSoFar(target_);
+        const int shapeId = writeShape(prepared, lineNumber);
+        return shapeId >= 0 && writeRow(prepared.values, shapeId, lineNumber) &&
+               noFailureSoFar(target_);
     }
 
     void reportCutValues() const {
@@ -81,49 +147,27 @@ public:
     }
 
 private:
-    ShapePtr makeShape(const RecordLine& record, const std::vector<int>& starts) const {
-        const int count = static_cast<int>(record.x.size());
-        if (shapeType_ == SHPT_POLYGON) {
-            return ShapePtr(
-                SHPCreateObject(shapeType_, -1, static_cast<int>(starts.size()), starts.data(),
-                                nullptr, count, record.x.data(), record.y.data(), nullptr, nullptr),
-                &SHPDestroyObject);
-        }
-        return ShapePtr(
-            SHPCreateSimpleObject(shapeType_, count, record.x.data(), record.y.data(), nullptr),
-            &SHPDestroyObject);
-    }
-
     // The file's type comes from its first line; a later line that does not
     // fit it is written all the same, but not in silence.
-    void warnIfShapeDoesNotFit(const RecordLine& record, const std::vector<int>& starts,
-                               std::size_t lineNumber) const {
-        const std::size_t count = record.x.size();
+    void warnIfShapeDoesNotFit(const PreparedShape& prepared, std::size_t lineNumber) const {
+        const std::size_t count = prepared.vertexCount;
         if (shapeType_ == SHPT_POINT && count > 1) {
             warn(linePlace(file_, lineNumber) + ": " + std::to_string(count) +
                  " points in a point file; only the first is kept");
         } else if (shapeType_ == SHPT_ARC && count < 2) {
             warn(linePlace(file_, lineNumber) + ": a single point in a line file");
-        } else if (shapeType_ == SHPT_POLYGON && !lastRingCloses(record, starts)) {
+        } else if (shapeType_ == SHPT_POLYGON && !prepared.closes) {
             warn(linePlace(file_, lineNumber) + ": the outline is not closed");
         }
     }
 
-    int writeShape(const RecordLine& record, std::size_t lineNumber) {
-        const std::vector<int> starts =
-            shapeType_ == SHPT_POLYGON ? ringStarts(record) : std::vector<int>{0};
-        warnIfShapeDoesNotFit(record, starts, lineNumber);
-        const ShapePtr shape = makeShape(record, starts);
-        if (!shape) {
+    int writeShape(const PreparedShape& prepared, std::size_t lineNumber) {
+        warnIfShapeDoesNotFit(prepared, lineNumber);
+        if (!prepared.shape) {
             warn(linePlace(file_, lineNumber) + ": out of memory for the shape");
             return -1;
         }
-        // Outer rings clockwise and holes counter-clockwise, as the format
-        // requires, whatever order the outline was written in.
-        if (shapeType_ == SHPT_POLYGON) {
-            rewindRings(*shape);
-        }
-        const int shapeId = SHPWriteObject(target_.shp, -1, shape.get());
+        const int shapeId = SHPWriteObject(target_.shp, -1, prepared.shape.get());
         if (shapeId < 0) {
             reportFailure(target_, WriteMonitor::pathOf(target_.shp->fpSHP) + ": the shape of " +
                                        lineOf(file_, lineNumber) + " could not be written");
@@ -133,9 +177,9 @@ private:
 
     // Every value is cut to the column width before it is handed over, so a
     // false answer of the library is always a failure, never a cut.
-    bool writeRow(const RecordLine& record, int row, std::size_t lineNumber) {
+    bool writeRow(const std::vector<std::string_view>& values, int row, std::size_t lineNumber) {
         for (std::size_t q = 0; q < target_.columns.size(); ++q) {
-            const std::string_view value = q < record.values.size() ? record.values[q] : "";
+            const std::string_view value = q < values.size() ? values[q] : "";
             const std::string_view stored = cutToWidth(value, kValueWidth, target_.utf8);
             if (stored.size() < value.size() && cutValues_++ == 0) {
                 firstCutLine_ = lineNumber;
@@ -158,25 +202,26 @@ private:
     std::size_t firstCutLine_ = 0;
 };
 
-// Writes the records in file order. False after a failure has been
-// reported.
+// Writes the records in file order, each prepared on one of two threads.
+// False after a failure of a record has been reported.
 bool writeEveryRecord(LineReader& file, RecordWriter& writer) {
-    std::string line;
-    RecordLine record;
-    for (std::size_t lineNumber = 1; readLine(file, line); ++lineNumber) {
-        if (line.empty()) {
-            continue;
-        }
-        if (parseRecordLine(line, record) != LineFault::None) {
-            warn(linePlace(file, lineNumber) + ": the file changed after it was validated");
+    const int shapeType = writer.shapeType();
+    const auto prepare = [shapeType](NumberedLine& line, PreparedShape& prepared,
+                                     RecordLine& record) {
+        prepareShape(shapeType, line, prepared, record);
+    };
+    const auto commit = [&](const NumberedLine& line, PreparedShape& prepared) {
+        if (prepared.changed) {
+            warn(linePlace(file, line.number) + ": the file changed after it was validated");
             return false;
         }
-        readVertices(record);
-        if (!writer.write(record, lineNumber)) {
-            return false;
-        }
-    }
-    return true;
+        const bool written = prepared.blank || writer.write(prepared, line.number);
+        prepared.shape.reset();
+        return written;
+    };
+    // A read that failed is reported by the caller, as a failure of the file.
+    return runRecordPipeline<PreparedShape, RecordLine>(file, prepare, commit) !=
+           PipelineEnd::Stopped;
 }
 
 }  // namespace

@@ -81,6 +81,38 @@ TEST_F(ExportValidationTest, LinesAfterOneEndingInAFullStopAreStillValidated) {
     EXPECT_EQ(result.out, "No coordinate information found: line 3. Input file is not valid");
 }
 
+// The lines are checked two at a time, a long one on one thread while the
+// other runs ahead: the fault reported is still the first in the file, and
+// a later one, which the faster thread may find first, is not.
+TEST_F(ExportValidationTest, TheFirstFaultIsReportedWhereverItFalls) {
+    const struct {
+        const char* caption;
+        int faultLine;     // lines 1 to faultLine - 1 pass, long and short ones
+        const char* tail;  // from the faulty line on
+        const char* message;
+    } cases[] = {
+        {"right after a long line, later faults behind it", 70, "(1,oak,2)\r\n(1,2),ok\r\noak\r\n",
+         "No closing right parenthesis: line 70. "},
+        {"on the last line, without a line end", 90, "(1 2),x",
+         "Improper coordinate formatting: line 90. "},
+        {"on the first line", 1, "oak\r\n(1,oak,2)\r\n",
+         "No coordinate information found: line 1. "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        std::string eff;
+        for (int line = 1; line < c.faultLine; ++line) {
+            eff += outlinePairs(line % 3 == 0 ? 3000 : 4, line, true) + "v" + std::to_string(line) +
+                   "\r\n";
+        }
+        const ExportRun result = run(eff + c.tail);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.out, std::string(c.message) + "Input file is not valid");
+        EXPECT_EQ(result.err, "");
+        EXPECT_FALSE(anyOutputExists());
+    }
+}
+
 TEST_F(ExportValidationTest, FileOfOnlyLineFeedsPasses) {
     const ExportRun result = run("\n\n\n");
     EXPECT_TRUE(result.ok);

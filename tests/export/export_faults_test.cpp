@@ -102,6 +102,15 @@ std::string squaresWithColumns(int squares, int columns) {
     return eff.str();
 }
 
+// Outlines of `points` corners, each with a value, one per line.
+std::string longOutlines(int lines, int points) {
+    std::string eff;
+    for (int line = 0; line < lines; ++line) {
+        eff += outlinePairs(points, 3.0 * line, true) + "value\r\n";
+    }
+    return eff;
+}
+
 // A file size limit makes every write past it fail, as on a disk that fills
 // up: whichever output grows past it first is the one that fails. The
 // export runs in a child process, which alone takes the limit.
@@ -120,6 +129,8 @@ TEST_F(ExportFaultTest, WriteFailuresKeepTheEarlierDataset) {
          "vorn2shp: out.shp" + tooLarge},
         {"the header of a wide table", 400, squaresWithColumns(1, 20), "",
          "vorn2shp: out.dbf" + tooLarge},
+        {"the .shp among long records prepared ahead", 512 * 1024, longOutlines(60, 2000), "",
+         "vorn2shp: out.shp" + tooLarge},
     };
     options_.spatialIndex = true;
     options_.projection = "GEOGCS[]";

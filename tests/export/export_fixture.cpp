@@ -2,6 +2,8 @@
 
 #include <shapefil.h>
 
+#include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "export/shape_exporter.h"
@@ -122,6 +124,17 @@ double signedArea(const Ring& ring) {
         twice += ring[i].x * ring[i + 1].y - ring[i + 1].x * ring[i].y;
     }
     return twice;
+}
+
+std::string outlinePairs(int points, double x, bool closed) {
+    std::string pairs;
+    for (int i = 0; i < points + (closed ? 1 : 0); ++i) {
+        const double angle = 2 * M_PI * (i % points) / points;
+        char pair[64];
+        std::snprintf(pair, sizeof pair, "(%.4f,%.4f),", x + std::cos(angle), std::sin(angle));
+        pairs += pair;
+    }
+    return pairs;
 }
 
 }  // namespace vorn2shp::testing

@@ -56,4 +56,9 @@ private:
 // Twice the signed area of a ring: negative when the ring runs clockwise.
 double signedArea(const Ring& ring);
 
+// The coordinate pairs of a record line, "(x,y)," each: `points` corners of
+// a polygon around (`x`, 0), and the first again when `closed`. Lines of
+// thousands of points take far longer to prepare than short ones.
+std::string outlinePairs(int points, double x, bool closed);
+
 }  // namespace vorn2shp::testing

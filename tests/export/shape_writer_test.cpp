@@ -242,5 +242,47 @@ TEST_F(ExportShapesTest, LinesThatDoNotFitTheFileTypeAreWrittenWithAWarning) {
     EXPECT_EQ(shapes().size(), 2u);
 }
 
+// Records are prepared two at a time, long ones beside short ones, and
+// written in file order: the shapes, the rows and the warnings follow the
+// file, and the warnings come once each.
+TEST_F(ExportShapesTest, LongAndShortRecordsAreWrittenAndToldInFileOrder) {
+    constexpr int kLines = 120;
+    std::string eff;
+    std::string warnings;
+    std::vector<std::size_t> vertices;
+    Rows expectedRows;
+    for (int line = 1; line <= kLines; ++line) {
+        const int points = line % 4 == 1 ? 3000 : 4 + line % 3;
+        // Open outlines on long lines and on the short lines right after
+        // them, which the other thread finishes first.
+        const bool closed = line == 1 || (line % 8 != 1 && line % 8 != 2);
+        const std::string value = line % 10 == 3
+                                      ? std::string(60, static_cast<char>('a' + line % 26))
+                                      : "r" + std::to_string(line);
+        eff += outlinePairs(points, line * 3.0, closed) + value + "\r\n";
+        if (!closed) {
+            warnings += "vorn2shp: output.eff.imd: line " + std::to_string(line) +
+                        ": the outline is not closed\n";
+        }
+        vertices.push_back(static_cast<std::size_t>(points + (closed ? 1 : 0)));
+        expectedRows.push_back({value.substr(0, 50), ""});
+    }
+    warnings +=
+        "vorn2shp: output.eff.imd: 12 value(s) longer than 50 bytes were cut to fit the table "
+        "(the first on line 3)\n";
+    const ExportRun result = run(eff);
+    ASSERT_TRUE(result.ok) << result.err;
+    EXPECT_EQ(result.err, warnings);
+    const auto written = shapes();
+    ASSERT_EQ(written.size(), vertices.size());
+    for (std::size_t s = 0; s < written.size(); ++s) {
+        SCOPED_TRACE(s);
+        ASSERT_EQ(written[s].size(), 1u);
+        EXPECT_EQ(written[s][0].size(), vertices[s]);
+        EXPECT_NEAR(written[s][0][0].x, 3.0 * static_cast<double>(s + 1), 1.0001);
+    }
+    EXPECT_EQ(rows(), expectedRows);
+}
+
 }  // namespace
 }  // namespace vorn2shp::testing
