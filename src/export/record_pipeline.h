@@ -18,9 +18,9 @@
 #include <exception>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "common/joined_thread.h"
 #include "common/text_file.h"
 
 namespace vorn2shp {
@@ -65,7 +65,7 @@ public:
         {
             // Joined on every way out, a throw from this thread's own work
             // included.
-            Helper helper{std::thread([&] { work(prepare, commit); })};
+            const JoinedThread helper([&] { work(prepare, commit); });
             work(prepare, commit);
         }
         if (failure_) {
@@ -98,11 +98,6 @@ private:
         std::size_t bytes = 0;       // the length of the lines as read
         std::exception_ptr failure;  // what reading or preparing line `failedAt` threw
         std::size_t failedAt = 0;
-    };
-
-    struct Helper {
-        std::thread thread;
-        ~Helper() { thread.join(); }
     };
 
     Slot& slotOf(std::size_t sequence) { return slots_[sequence % kInFlight]; }

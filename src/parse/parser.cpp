@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/diagnostics.h"
+#include "common/joined_thread.h"
 #include "common/text_file.h"
 
 namespace vorn2shp {
@@ -53,19 +53,6 @@ std::uint64_t splitPointOf(const ParseSplit& split) {
     }
     return 0;
 }
-
-// A thread that is joined on every way out of the scope that holds it.
-class JoinedThread {
-public:
-    template <typename Work>
-    explicit JoinedThread(Work&& work) : thread_(std::forward<Work>(work)) {}
-    JoinedThread(const JoinedThread&) = delete;
-    JoinedThread& operator=(const JoinedThread&) = delete;
-    ~JoinedThread() { thread_.join(); }
-
-private:
-    std::thread thread_;
-};
 
 }  // namespace
 
