@@ -19,6 +19,7 @@ namespace {
 
 using testing::readFile;
 using testing::ScopedWorkDir;
+using testing::unnamedFilesWorkIn;
 using testing::writeFile;
 using namespace std::string_literals;
 
@@ -94,6 +95,12 @@ Outcome parseWith(const std::string& text, ParseSplit split) {
     return outcome;
 }
 
+// Whether the work directories can hold the later part's tokens.
+bool unnamedFilesHere() {
+    const ScopedWorkDir dir;
+    return unnamedFilesWorkIn(".");
+}
+
 // Never split: the parse in one part.
 constexpr ParseSplit kOnePart{TextPart::kToTheEnd, 0.5};
 
@@ -103,6 +110,7 @@ ParseSplit splitAfter(std::size_t semicolon, std::size_t size) {
 }
 
 TEST(ParserInTwoParts, GivesExactlyWhatTheParseInOnePartGives) {
+    const bool splits = unnamedFilesHere();
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.what);
         const Outcome one = parseWith(c.text, kOnePart);
@@ -124,11 +132,15 @@ TEST(ParserInTwoParts, GivesExactlyWhatTheParseInOnePartGives) {
             // The later part's tokens went through a file that leaves no trace.
             EXPECT_EQ(two.files, (std::vector<std::string>{"first.imd", "second.imd"}));
         }
-        EXPECT_EQ(held, c.held);
+        // Without files that have no name, every text is parsed in one part.
+        EXPECT_EQ(held, splits ? std::string(c.held) : std::string(held.size(), '-'));
     }
 }
 
 TEST(ParserInTwoParts, SplitsOnlyTextsOfTheGivenSize) {
+    if (!unnamedFilesHere()) {
+        GTEST_SKIP() << "the file system of the work directories makes no files without a name";
+    }
     const std::string text = R + "\n" + R + "\n";
     EXPECT_TRUE(parseWith(text, ParseSplit{text.size(), 0.3}).inTwoParts);
     EXPECT_FALSE(parseWith(text, ParseSplit{text.size() + 1, 0.3}).inTwoParts);

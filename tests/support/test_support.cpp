@@ -106,6 +106,15 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+bool unnamedFilesWorkIn(const std::string& directory) {
+    const int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        return false;
+    }
+    ::close(descriptor);
+    return true;
+}
+
 RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args,
                                const std::string& workDir) {
     int outPipe[2];

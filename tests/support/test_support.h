@@ -59,6 +59,9 @@ private:
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+// Whether the file system of `directory` makes files without a name
+// (O_TMPFILE): where it does not, the parse stays in one part.
+bool unnamedFilesWorkIn(const std::string& directory);
 
 struct RunResult {
     int exitStatus = -1;  // the exit status, or 128 + signal number
