@@ -174,14 +174,17 @@ TEST(OutputFile, NeverWritesThroughALinkOrIntoAStream) {
     EXPECT_EQ(readFile("victim"), "the user's data");
     EXPECT_FALSE(fileExists("nowhere"));
 
-    // A file of the user's reached by a hard link is a regular file like
-    // any other: the run checks its inputs against such names beforehand.
+    // A file left at the name is replaced, not emptied: a hard link to it
+    // keeps the earlier text under its other name (the run checks its
+    // inputs against such names beforehand).
     writeFile("old.imd", "earlier text, longer than the new");
+    ASSERT_EQ(link("old.imd", "elsewhere"), 0);
     OutputFile out;
     ASSERT_TRUE(out.open("old.imd"));
     out.write("new");
     EXPECT_TRUE(out.close());
     EXPECT_EQ(readFile("old.imd"), "new");
+    EXPECT_EQ(readFile("elsewhere"), "earlier text, longer than the new");
 }
 
 // Files larger than the buffer are written behind the caller's back: the
