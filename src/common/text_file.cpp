@@ -313,6 +313,12 @@ bool OutputFile::appendContentsOf(OutputFile& source) {
             continue;
         }
         if (copied == 0) {
+            // Some file systems answer 0 for a file they cannot copy from
+            // in the kernel, before its end: the rest goes the plain way.
+            struct stat status {};
+            if (fstat(from, &status) == 0 && status.st_size > offset) {
+                return copyByReadAndWrite(from, offset);
+            }
             return true;
         }
         if (errno == EINTR) {
