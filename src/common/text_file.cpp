@@ -49,13 +49,11 @@ int refusalOf(const std::string& path, int error) {
 // 150 MB of second.imd, spent where the stages hand on).
 bool needsEmptying(const struct stat& status) { return status.st_size > 0; }
 
-// A regular file that an earlier run left at the name is removed, and the
-// file made anew, rather than emptied in place: ext4 would take the
-// emptying for a rewrite and, at close, write out everything written since
-// in the closing call (about a tenth of a second over a run's intermediates
-// when the same directory is used again), and a hard link there keeps what
-// it holds under its other names. Where it cannot be removed (another
-// user's file in a shared directory), the open empties it as before.
+// A regular file that an earlier run left at the name is removed and made
+// anew rather than emptied, for the same cost at close (a tenth of a second
+// over a run's intermediates in a directory used before); a hard link there
+// also keeps its text under its other names. Where it cannot be removed
+// (another user's file in a shared directory), the open empties it.
 void removeEarlierFile(const std::string& path) {
     struct stat status {};
     if (lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && needsEmptying(status)) {
@@ -217,15 +215,12 @@ bool OutputFile::openUnnamed(const std::string& directory) {
     path_ = directory;
     errno = 0;
     const int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (descriptor < 0) {
-        error_ = lastError();
-        file_.reset();
-        return false;
-    }
-    FilePtr file{fdopen(descriptor, "w+b")};
+    FilePtr file{descriptor >= 0 ? fdopen(descriptor, "w+b") : nullptr};
     if (!file) {
         error_ = lastError();
-        ::close(descriptor);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
     }
     return adopt(std::move(file));
 }

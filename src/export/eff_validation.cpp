@@ -71,8 +71,6 @@ void removeChars(std::string_view text, std::string_view set, std::string& out) 
     out.resize(static_cast<std::size_t>(kept - out.data()));
 }
 
-void clearBuffer(std::string& buffer) { buffer.clear(); }
-
 void dropCarriageReturns(std::string& line) {
     // Almost every line has one, the CR of its CR LF line end.
     const auto* found = static_cast<const char*>(std::memchr(line.data(), '\r', line.size()));
@@ -87,7 +85,7 @@ void dropCarriageReturns(std::string& line) {
 }
 
 bool readLine(LineReader& file, std::string& line) {
-    clearBuffer(line);
+    line.clear();
     if (!file.readLine(line)) {
         return false;
     }

@@ -40,7 +40,4 @@ void dropCarriageReturns(std::string& line);
 // Stores in `out` a copy of `text` without any character that occurs in `set`.
 void removeChars(std::string_view text, std::string_view set, std::string& out);
 
-// Empties `buffer` for the next line.
-void clearBuffer(std::string& buffer);
-
 }  // namespace vorn2shp

@@ -16,8 +16,6 @@ namespace vorn2shp {
 
 namespace {
 
-constexpr const char* kPreparedText = "first.imd";
-
 // A rule of first.imd is one line of at most a few hundred bytes, so a ';'
 // turns up soon after any place; past this reach the text is parsed in one part.
 constexpr std::size_t kSplitSearchBlock = 1 << 16;
@@ -28,13 +26,13 @@ constexpr std::uint64_t kSplitSearchReach = 1 << 20;
 // Only a guess: the earlier part's parse tells whether a rule ends there.
 std::uint64_t splitPointOf(const ParseSplit& split) {
     struct stat status {};
-    if (stat(kPreparedText, &status) != 0 || !S_ISREG(status.st_mode) ||
+    if (stat(Scanner::kPreparedText, &status) != 0 || !S_ISREG(status.st_mode) ||
         static_cast<std::uint64_t>(status.st_size) < split.fromSize) {
         return 0;
     }
     auto offset =
         static_cast<std::uint64_t>(static_cast<double>(status.st_size) * split.earlierShare);
-    const FilePtr file(std::fopen(kPreparedText, "rb"));
+    const FilePtr file(std::fopen(Scanner::kPreparedText, "rb"));
     if (!file || fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
         return 0;
     }

@@ -10,9 +10,6 @@ namespace vorn2shp {
 
 namespace {
 
-constexpr const char* kPreparedText = "first.imd";
-constexpr const char* kTokenFile = "second.imd";
-
 // first.imd can run to hundreds of megabytes; it is read in large blocks and
 // the echo is handed to second.imd in large blocks, never a character at a time.
 constexpr std::size_t kInputBlock = 1 << 18;
@@ -136,7 +133,7 @@ struct EchoOfLastToken {
 // unfinished piece after it (empty for a character that begins no token).
 bool readEchoOfLastToken(bool failed, EchoOfLastToken& echo) {
     LineReader reader;
-    if (!reader.open(kTokenFile)) {
+    if (!reader.open(Scanner::kTokenFile)) {
         return false;
     }
     std::string line;
@@ -157,7 +154,7 @@ bool readEchoOfLastToken(bool failed, EchoOfLastToken& echo) {
 // ends first.
 bool locateInPreparedText(std::uint64_t before, std::uint64_t length, TokenPlace& place) {
     LineReader reader(LineReader::CarriageReturns::Kept);
-    if (!reader.open(kPreparedText)) {
+    if (!reader.open(Scanner::kPreparedText)) {
         return false;
     }
     std::uint64_t seen = 0;
@@ -210,9 +207,7 @@ bool Scanner::openInput() {
         return true;
     }
     inputFailed_ = true;
-    if (!speculative()) {
-        warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
-    }
+    reportFailure("cannot read", kPreparedText, errno != 0 ? errno : EIO);
     return false;
 }
 
@@ -223,9 +218,7 @@ bool Scanner::openOutput() {
         return true;
     }
     outputFailed_ = true;
-    if (!speculative()) {
-        warn("cannot create " + describeFileError(kTokenFile, output_.error()));
-    }
+    reportFailure("cannot create", kTokenFile, output_.error());
     return false;
 }
 
@@ -259,9 +252,7 @@ bool Scanner::refill() {
         // A read that fails is not the end of the text: the tokens stop being
         // valid, and the parse reports the failure rather than a verdict.
         inputFailed_ = true;
-        if (!speculative()) {
-            warn("cannot read " + describeFileError(kPreparedText, errno != 0 ? errno : EIO));
-        }
+        reportFailure("cannot read", kPreparedText, errno != 0 ? errno : EIO);
     }
     return false;
 }
@@ -343,12 +334,18 @@ void Scanner::handOverEcho() {
     echoUsed_ = 0;
 }
 
+// A part read on speculation is read again whole when anything fails, and
+// that reading tells the failure.
+void Scanner::reportFailure(const char* what, const char* file, int error) const {
+    if (!speculative()) {
+        warn(std::string(what) + " " + describeFileError(file, error));
+    }
+}
+
 void Scanner::noteOutputFailure() {
     if (output_.error() != 0 && !outputFailed_) {
         outputFailed_ = true;
-        if (!speculative()) {
-            warn("cannot write " + describeFileError(kTokenFile, output_.error()));
-        }
+        reportFailure("cannot write", kTokenFile, output_.error());
     }
 }
 

@@ -240,31 +240,32 @@ TEST(OutputFile, AppendsAnUnnamedFileOrAFileOnAnotherFileSystem) {
     for (int i = 0; tailText.size() < 700'000; ++i) {
         tailText += std::to_string(i) + "\r\n";
     }
-    OutputFile tail;
-    ASSERT_TRUE(tail.openUnnamed("."));
-    tail.write(tailText);  // partly still in the buffer: the append flushes it
-    OutputFile head;
-    ASSERT_TRUE(head.open("second.imd"));
-    head.write("head\r\n");
-    ASSERT_TRUE(head.appendContentsOf(tail));
-    EXPECT_TRUE(head.close());
-    EXPECT_TRUE(readFile("second.imd") == "head\r\n" + tailText);
+    // The text gathered in `directory`, put behind `head` in `name`.
+    const auto appendedThrough = [&tailText](const char* directory, const char* name,
+                                             const std::string& head) {
+        OutputFile tail;
+        EXPECT_TRUE(tail.openUnnamed(directory));
+        tail.write(tailText);  // partly still in the buffer: the append flushes it
+        OutputFile out;
+        EXPECT_TRUE(out.open(name));
+        out.write(head);
+        EXPECT_TRUE(out.appendContentsOf(tail));
+        EXPECT_TRUE(out.close());
+        return readFile(name) == head + tailText;
+    };
+    EXPECT_TRUE(appendedThrough(".", "second.imd", "head\r\n"));
 
     struct stat here {};
     struct stat there {};
     if (stat(".", &here) == 0 && stat("/dev/shm", &there) == 0 && here.st_dev != there.st_dev &&
         unnamedFilesWorkIn("/dev/shm")) {
-        OutputFile other;
-        ASSERT_TRUE(other.openUnnamed("/dev/shm"));
-        other.write(tailText);
-        OutputFile across;
-        ASSERT_TRUE(across.open("across.imd"));
-        across.write("x");
-        EXPECT_TRUE(across.appendContentsOf(other));
-        EXPECT_TRUE(across.close());
-        EXPECT_TRUE(readFile("across.imd") == "x" + tailText);
+        EXPECT_TRUE(appendedThrough("/dev/shm", "across.imd", "x"));
     }
 
+    OutputFile tail;
+    ASSERT_TRUE(tail.openUnnamed("."));
+    tail.write(tailText);
+    ASSERT_TRUE(tail.flush());  // the limit is for the file appended to
     const FileSizeLimit noRoom(100'000);
     OutputFile full;
     ASSERT_TRUE(full.open("full.imd"));

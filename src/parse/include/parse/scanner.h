@@ -64,6 +64,10 @@ struct TextPart {
 
 class Scanner {
 public:
+    // The text it reads and the file it echoes the tokens to.
+    static constexpr const char* kPreparedText = "first.imd";
+    static constexpr const char* kTokenFile = "second.imd";
+
     explicit Scanner(TextPart part = {});
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
@@ -130,6 +134,7 @@ private:
     void endEchoLine();
     void handOverEcho();
     void noteOutputFailure();
+    void reportFailure(const char* what, const char* file, int error) const;
     bool openInput();
     bool openOutput();
     bool speculative() const { return part_.begin != 0 || part_.end != TextPart::kToTheEnd; }
