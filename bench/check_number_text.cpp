@@ -136,11 +136,16 @@ bool checkConstraintNumbers(long count) {
     Tally tally("constraint terms and constants against strtod");
     std::mt19937_64 random(3);
     for (long i = 0; i < count; ++i) {
-        // Decimal texts only, where atof and the constraint reading agree
-        // by definition (no hex, no "inf", no "nan").
+        // Decimal texts only (no hex, no "inf", no "nan"): a whole one reads
+        // to strtod's bits, and one with anything behind its number is
+        // refused, not read by its prefix.
         const std::string text = decimalText(random);
-        const double expected = std::strtod(text.c_str(), nullptr);
-        tally.check(sameBits(vorn2shp::constantValue(text), expected), text);
+        char* end = nullptr;
+        const double expected = std::strtod(text.c_str(), &end);
+        vorn2shp::WrittenNumber number;
+        const bool read = vorn2shp::readWrittenNumber(text, number);
+        const bool whole = *end == '\0';
+        tally.check(read == whole && (!read || sameBits(number.value, expected)), text);
     }
     return tally.report();
 }

@@ -140,7 +140,7 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
         auto [a, b, c] = snapped.corners[t];
         const double turn =
             orientation(snapped.vertices[a], snapped.vertices[b], snapped.vertices[c]);
-        if (!hasArea(a, b, c, turn)) {
+        if (!hasArea(a, b, c, turn) || (!snapped.leftOut.empty() && snapped.leftOut[t])) {
             ++faults.droppedTriangles;
             continue;
         }

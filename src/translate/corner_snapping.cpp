@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include "merge_steps.h"
 #include "outline_merge.h"
@@ -17,10 +18,16 @@ namespace vorn2shp {
 namespace {
 
 constexpr double kAbsoluteTolerance = 5e-5;
-constexpr double kRelativeTolerance = 1e-9;
+// A few units in the last place of a double, relative: the corners that two
+// tuples compute for one place from different lines differ by that much
+// even where nothing else separates them.
+constexpr double kLastPlaces = 4 * 0x1p-52;
 
-bool sameCoordinate(double a, double b) {
-    return std::fabs(a - b) <= merge::toleranceNear(std::max(std::fabs(a), std::fabs(b)));
+double slackNear(double magnitude) { return kAbsoluteTolerance + kLastPlaces * magnitude; }
+
+bool withinOnBothAxes(Point a, Point b, double extra) {
+    return std::fabs(a.x - b.x) <= slackNear(std::max(std::fabs(a.x), std::fabs(b.x))) + extra &&
+           std::fabs(a.y - b.y) <= slackNear(std::max(std::fabs(a.y), std::fabs(b.y))) + extra;
 }
 
 double largestMagnitude(const std::vector<Triangle>& triangles) {
@@ -76,38 +83,120 @@ private:
     std::vector<merge::VertexId> slots_;
 };
 
+// The vertices made so far, found by place. Most corners are computed to a
+// few units in their last place; those whose two lines meet at a shallow
+// angle may be off by far more (their computed slack). Vertices are kept in
+// grids by slack, each four times as loose as the one before with cells to
+// match, so that the loose few do not make every look-up wide.
+class VertexIndex {
+public:
+    // `magnitude` is the largest coordinate: cells are numbered in 32 bits,
+    // so they are never smaller than it allows.
+    VertexIndex(double base, double magnitude, std::size_t expected)
+        : base_(base), smallestCell_(kCellsAcross * magnitude), expected_(expected) {}
+
+    // Calls visit(id) for every vertex that may lie within base + `slack`
+    // + its own slack of `p`.
+    template <class Visit>
+    void forEachNear(Point p, double slack, Visit&& visit) const {
+        for (const Level& level : levels_) {
+            if (level.grid) {
+                // A corner known only very loosely looks no further than a
+                // few cells: its joins beyond them are given up, not paid for.
+                const double reach =
+                    std::min(base_ + slack + level.loosest, kMostCells * level.cell);
+                level.grid->forEachWithin(p, reach, visit);
+            }
+        }
+    }
+
+    void insert(Point p, double slack, merge::VertexId id) { levelFor(slack).grid->insert(p, id); }
+
+private:
+    static constexpr double kFirstLoosest = 16.0;  // times the base, for the first grid
+    static constexpr double kLooserBy = 4.0;
+    static constexpr double kMostCells = 4.0;
+    static constexpr std::size_t kMostLevels = 24;
+    static constexpr double kCellsAcross = 4e-9;
+
+    struct Level {
+        double loosest;  // the largest slack of a vertex in it
+        double cell;
+        std::unique_ptr<SpatialGrid> grid;
+    };
+
+    Level& levelFor(double slack) {
+        std::size_t k = 0;
+        double loosest = kFirstLoosest * base_;
+        while (slack > loosest && k + 1 < kMostLevels) {
+            loosest *= kLooserBy;
+            ++k;
+        }
+        while (levels_.size() <= k) {
+            const double l = kFirstLoosest * base_ * std::pow(kLooserBy, levels_.size());
+            levels_.push_back(Level{l, std::max(2.0 * (base_ + l), smallestCell_), nullptr});
+        }
+        Level& level = levels_[k];
+        if (!level.grid) {
+            // The tightest grid holds nearly every vertex, the looser ones
+            // few; each must grow as a table, not read through as a list.
+            constexpr std::size_t kLooseExpected = 64;
+            level.grid = std::make_unique<SpatialGrid>(
+                level.cell, k == 0 ? expected_ : std::max(kLooseExpected, expected_ / 64));
+        }
+        return level;
+    }
+
+    double base_;
+    double smallestCell_;
+    std::size_t expected_;
+    std::vector<Level> levels_;
+};
+
+struct Corner {
+    Point place;
+    double slack;
+};
+
 // The vertex that `corner` joins: the earliest vertex within the tolerance,
 // or a new one at the corner itself.
-merge::VertexId vertexFor(Point corner, double reach, SpatialGrid& grid, ExactPlaces& exact,
-                          std::vector<Point>& vertices) {
+merge::VertexId vertexFor(const Corner& corner, VertexIndex& index, ExactPlaces& exact,
+                          merge::SnappedCorners& snapped) {
     constexpr merge::VertexId kNone = UINT32_MAX;
     merge::VertexId best = kNone;
-    if (exact.find(corner, vertices, best)) {
+    if (exact.find(corner.place, snapped.vertices, best)) {
         return best;
     }
-    grid.forEachWithin(corner, reach, [&](std::uint32_t id) {
-        if (id < best && sameCorner(vertices[id], corner)) {
+    index.forEachNear(corner.place, corner.slack, [&](std::uint32_t id) {
+        if (id < best && withinOnBothAxes(snapped.vertices[id], corner.place,
+                                          corner.slack + snapped.computedSlack[id])) {
             best = id;
         }
     });
     if (best == kNone) {
-        best = static_cast<merge::VertexId>(vertices.size());
-        vertices.push_back(corner);
-        grid.insert(corner, best);
-        exact.note(corner, best);
+        best = static_cast<merge::VertexId>(snapped.vertices.size());
+        snapped.vertices.push_back(corner.place);
+        snapped.computedSlack.push_back(corner.slack);
+        index.insert(corner.place, corner.slack, best);
+        exact.note(corner.place, best);
+    } else if (snapped.computedSlack[best] > kAbsoluteTolerance &&
+               corner.slack < snapped.computedSlack[best]) {
+        // A copy computed so loosely that four decimals could show it gives
+        // way to a closer one: the vertex is where the lines meet.
+        snapped.vertices[best] = corner.place;
+        snapped.computedSlack[best] = corner.slack;
+        exact.note(corner.place, best);
     }
     return best;
 }
 
 }  // namespace
 
-bool sameCorner(Point a, Point b) { return sameCoordinate(a.x, b.x) && sameCoordinate(a.y, b.y); }
+bool sameCorner(Point a, Point b) { return withinOnBothAxes(a, b, 0.0); }
 
 namespace merge {
 
-double toleranceNear(double magnitude) {
-    return kAbsoluteTolerance + kRelativeTolerance * magnitude;
-}
+double toleranceNear(double magnitude) { return slackNear(magnitude); }
 
 double toleranceForSides(const std::vector<Side>& sides, const std::vector<Point>& vertices) {
     double largest = 0.0;
@@ -129,21 +218,23 @@ double toleranceForSegments(const std::vector<Segment>& segments) {
     return toleranceNear(largest);
 }
 
-merge::SnappedCorners snapCorners(const std::vector<Triangle>& triangles) {
-    // No two corners that are one corner lie further apart per axis than
-    // `reach`; with cells sixteen times that, a look-up mostly meets one
-    // cell, and a cell holds few vertices, which are never closer than that.
-    // A triangle brings about one new vertex.
-    const double reach = toleranceNear(largestMagnitude(triangles));
-    SpatialGrid grid(16.0 * reach, triangles.size() + 2);
+SnappedCorners snapCorners(const std::vector<Triangle>& triangles,
+                           const std::vector<CornerPrecision>& precision) {
+    const double magnitude = largestMagnitude(triangles);
+    VertexIndex index(toleranceNear(magnitude), magnitude, triangles.size() + 2);
     ExactPlaces exact(3 * triangles.size());
     SnappedCorners snapped;
     snapped.vertices.reserve(triangles.size() + 2);
+    snapped.computedSlack.reserve(triangles.size() + 2);
     snapped.corners.reserve(triangles.size());
-    for (const Triangle& t : triangles) {
-        const VertexId a = vertexFor(t.c12, reach, grid, exact, snapped.vertices);
-        const VertexId b = vertexFor(t.c13, reach, grid, exact, snapped.vertices);
-        const VertexId c = vertexFor(t.c23, reach, grid, exact, snapped.vertices);
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const Triangle& tri = triangles[t];
+        const auto slack = [&](std::size_t corner) {
+            return precision.empty() ? 0.0 : static_cast<double>(precision[t].computed[corner]);
+        };
+        const VertexId a = vertexFor(Corner{tri.c12, slack(0)}, index, exact, snapped);
+        const VertexId b = vertexFor(Corner{tri.c13, slack(1)}, index, exact, snapped);
+        const VertexId c = vertexFor(Corner{tri.c23, slack(2)}, index, exact, snapped);
         snapped.corners.push_back({a, b, c});
     }
     return snapped;

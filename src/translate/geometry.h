@@ -1,6 +1,7 @@
 // The plane geometry shared by the translation pass and the outline merge.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -41,6 +42,17 @@ struct Triangle {
     Point c12;
     Point c13;
     Point c23;
+};
+
+// How closely each corner of a triangle (12, 13, 23) is known, the larger
+// of its two axes: `written` from the precision of the numbers its two lines
+// are written with, `computed` from the rounding of doubles in reading them
+// and in computing the corner. `lines` tells which two lines meet there: the
+// same key for the same two lines, in either order and either sign.
+struct CornerPrecision {
+    std::array<double, 3> written{};
+    std::array<double, 3> computed{};
+    std::array<std::uint32_t, 3> lines{};
 };
 
 // A straight piece between two points.

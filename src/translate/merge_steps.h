@@ -15,18 +15,29 @@ namespace vorn2shp::merge {
 
 using VertexId = std::uint32_t;
 
-// The largest distance, per axis, at which two corners near `p` are one corner.
+// The largest distance, per axis, at which two corners of that magnitude,
+// both computed to a few units in their last place, are one corner.
 double toleranceNear(double magnitude);
 
-// The group's corners joined into vertices. Vertices are numbered in the
-// order the triangles meet them (corners 12, 13, 23 of each in turn), and a
-// vertex keeps the exact coordinates of the first corner that made it.
+// The group's corners joined into vertices: corners that agree within the
+// tolerance plus the slack of their computation are one vertex. Vertices
+// are numbered in the order the triangles meet them (corners 12, 13, 23 of
+// each in turn), and a vertex keeps the exact coordinates, and the computed
+// slack, of the first corner that made it, unless that corner was computed
+// so loosely that four decimals could show it: then of its closest copy.
 struct SnappedCorners {
     std::vector<Point> vertices;
+    std::vector<double> computedSlack;             // per vertex
     std::vector<std::array<VertexId, 3>> corners;  // per triangle: 12, 13, 23
+    // Per triangle, when not empty: left out, as joining corners turned it
+    // over or took its area.
+    std::vector<char> leftOut;
 };
 
-SnappedCorners snapCorners(const std::vector<Triangle>& triangles);
+// `precision` holds one entry per triangle, or none for corners computed to
+// a few units in their last place.
+SnappedCorners snapCorners(const std::vector<Triangle>& triangles,
+                           const std::vector<CornerPrecision>& precision);
 
 // A triangle side, directed so that every triangle turns like the seed.
 // Once matched sides have cancelled, `count` says how many more triangles
@@ -77,6 +88,19 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults);
 // is the boundary of the union.
 std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
                                 UnionFind& parts, TilingFaults& faults);
+
+// Joins the vertices that are copies of one corner of a tiling whose lines
+// are written to a few decimals: where a side of the boundary and a side of
+// another triangle running back along it have ends that the bounds of the
+// written numbers allow to be the same, those ends become one vertex. Never
+// two corners of one triangle, and never a vertex whose copies from
+// different lines agree to their computed slack (there the lines meet
+// exactly). A joined vertex takes the place of its copy known most closely.
+// True when any vertices were joined; `snapped` then maps the triangles'
+// corners to the joined vertices.
+bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                        const std::vector<CornerPrecision>& precision,
+                        const std::vector<Side>& boundary);
 
 // The sides that do not cancel, each once with the count of triangles
 // over it: the boundary of the union, weighted by how often it is covered.

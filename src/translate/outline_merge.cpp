@@ -150,9 +150,57 @@ MergeResult singleTriangle(const Triangle& t) {
     return result;
 }
 
+// Joining the copies of corners that the written decimals put apart is
+// settled in a round or two; a third finds what the first joins brought
+// together.
+constexpr int kJoiningRounds = 3;
+
+bool hasWrittenPrecision(const std::vector<CornerPrecision>& precision) {
+    for (const CornerPrecision& p : precision) {
+        if (p.written[0] > 0.0f || p.written[1] > 0.0f || p.written[2] > 0.0f) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A triangle that joining turned over, or squeezed flat, had no more area
+// than its corners' bounds: it is left out rather than laid across its
+// neighbours.
+void markTurnedOver(const merge::SnappedCorners& before, merge::SnappedCorners& after) {
+    after.leftOut.assign(after.corners.size(), 0);
+    for (std::size_t t = 0; t < after.corners.size(); ++t) {
+        const auto turn = [](const merge::SnappedCorners& s, std::size_t i) {
+            const auto& [a, b, c] = s.corners[i];
+            return orientation(s.vertices[a], s.vertices[b], s.vertices[c]);
+        };
+        const double was = turn(before, t);
+        const double is = turn(after, t);
+        after.leftOut[t] = (!before.leftOut.empty() && before.leftOut[t]) || is == 0.0 ||
+                           (was > 0.0) != (is > 0.0);
+    }
+}
+
+// How far apart the corners joined into one vertex lay, at most.
+double largestDisagreement(const std::vector<Triangle>& triangles,
+                           const merge::SnappedCorners& snapped) {
+    double largest = 0.0;
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const Triangle& tri = triangles[t];
+        const Point places[] = {tri.c12, tri.c13, tri.c23};
+        for (std::size_t k = 0; k < 3; ++k) {
+            const Point v = snapped.vertices[snapped.corners[t][k]];
+            largest =
+                std::max({largest, std::fabs(v.x - places[k].x), std::fabs(v.y - places[k].y)});
+        }
+    }
+    return largest;
+}
+
 }  // namespace
 
-MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
+MergeResult mergeGroup(const std::vector<Triangle>& triangles,
+                       const std::vector<CornerPrecision>& precision) {
     if (triangles.empty()) {
         return MergeResult{};
     }
@@ -161,15 +209,36 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles) {
     }
     MergeResult result;
     merge::TilingFaults faults;
-    merge::SnappedCorners snapped = merge::snapCorners(triangles);
+    merge::SnappedCorners snapped = merge::snapCorners(triangles, precision);
     merge::OrientedSides oriented = merge::orientSides(snapped, faults);
-    result.droppedTriangles = faults.droppedTriangles;
     if (oriented.seed < 0) {
+        result.droppedTriangles = faults.droppedTriangles;
         return result;
     }
     merge::UnionFind parts(triangles.size());
     std::vector<merge::Side> sides =
         merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+    if (hasWrittenPrecision(precision)) {
+        for (int round = 0; round < kJoiningRounds; ++round) {
+            merge::SnappedCorners joined = snapped;
+            if (!merge::joinRoundedCorners(joined, triangles, precision, sides)) {
+                break;
+            }
+            result.cornersMoved = true;
+            markTurnedOver(snapped, joined);
+            snapped = std::move(joined);
+            faults = merge::TilingFaults{};
+            oriented = merge::orientSides(snapped, faults);
+            if (oriented.seed < 0) {
+                result.droppedTriangles = faults.droppedTriangles;
+                return result;
+            }
+            parts = merge::UnionFind(triangles.size());
+            sides = merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+        }
+    }
+    result.droppedTriangles = faults.droppedTriangles;
+    result.largestDisagreement = largestDisagreement(triangles, snapped);
     // Every side of every triangle: no longer needed, and the largest
     // object's memory is the program's.
     std::vector<merge::Side>().swap(oriented.sides);

@@ -26,12 +26,23 @@ struct MergeResult {
     // above; empty when the sides left over could not be sorted out, and
     // then the union is left to GEOS.
     std::vector<PolygonRings> unionPolygons;
+    // True when corners were moved beyond their own computation's slack to
+    // join their copies (the lines were written to a few decimals): the
+    // triangles as merged then differ from the triangles as computed.
+    bool cornersMoved = false;
+    // How far apart, on either axis, the corners joined into one lay at most.
+    double largestDisagreement = 0.0;
 };
 
 // Two corners are one corner when x and y each differ by no more than
-// 5e-5 + 1e-9 * the larger magnitude: far below the four decimals written.
+// 5e-5 and a few units in their last place: far below the four decimals
+// written.
 bool sameCorner(Point a, Point b);
 
-MergeResult mergeGroup(const std::vector<Triangle>& triangles);
+// `precision` holds how closely each corner is known, one entry per
+// triangle; empty for corners computed to a few units in their last place
+// from lines written exactly.
+MergeResult mergeGroup(const std::vector<Triangle>& triangles,
+                       const std::vector<CornerPrecision>& precision = {});
 
 }  // namespace vorn2shp

@@ -11,16 +11,18 @@
 
 namespace vorn2shp {
 
-// Square cells of a size, numbered along each axis and kept well inside 32
-// bits, so that the neighbours of a cell never wrap around to a far cell in
-// the key that packs its two numbers.
+// Square cells of a size, numbered along each axis. The key of a cell packs
+// the low 32 bits of its two numbers, so cells 2^32 apart share a key: they
+// are only met together, never missed, and the numbers need no limit that
+// small cells at large coordinates (a millimetre grid at a UTM northing)
+// would pass.
 class GridCells {
 public:
     // A size that is not positive and finite is taken as 1.
     explicit GridCells(double size) : size_(size > 0.0 && std::isfinite(size) ? size : 1.0) {}
 
     std::int64_t index(double v) const {
-        constexpr double kLimit = 1.0e9;
+        constexpr double kLimit = 0x1p62;
         double cell = std::floor(v / size_);
         if (!(cell > -kLimit)) {
             cell = -kLimit;

@@ -1,6 +1,7 @@
 #include "term_values.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -11,55 +12,83 @@ namespace vorn2shp {
 
 namespace {
 
-bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-// Whether `text` begins with `word` (lower case), in any letter case.
-bool startsWithWord(std::string_view text, std::string_view word) {
-    if (text.size() < word.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (lowerCase(text[i]) != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 struct SignedText {
     bool negative = false;
     std::string_view rest;
 };
 
-// Splits off the blanks and the one sign that atof and atoi accept in front.
+// Splits off the one sign that a token may begin with.
 SignedText splitSign(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) {
-        ++i;
-    }
     SignedText out;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        out.negative = text[i] == '-';
-        ++i;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        out.negative = text[0] == '-';
+        text.remove_prefix(1);
     }
-    out.rest = text.substr(i);
+    out.rest = text;
     return out;
 }
 
-// Only decimal numbers count: "0x1p3" is 0 with the name "x1p3" behind it,
-// and "inf" or "nan" are no number at all (startsWithNonDecimalNumber tells
-// where atof would differ).
-bool startsWithNumber(std::string_view text) {
-    return !text.empty() &&
-           (isDigit(text[0]) || (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
+// The shape of an unsigned decimal: where its point and exponent are.
+struct DecimalShape {
+    std::size_t fractionDigits = 0;
+    bool hasPoint = false;
+    long exponent = 0;
+};
+
+std::size_t digitsAt(std::string_view text, std::size_t i) {
+    const std::size_t start = i;
+    while (i < text.size() && isDigit(text[i])) {
+        ++i;
+    }
+    return i - start;
+}
+
+// Whether `text` is wholly an unsigned decimal: digits with at most one
+// point among or behind them, at least one digit, and perhaps an exponent.
+bool isWholeDecimal(std::string_view text, DecimalShape& shape) {
+    std::size_t i = digitsAt(text, 0);
+    std::size_t digits = i;
+    if (i < text.size() && text[i] == '.') {
+        shape.hasPoint = true;
+        shape.fractionDigits = digitsAt(text, i + 1);
+        digits += shape.fractionDigits;
+        i += 1 + shape.fractionDigits;
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i == text.size()) {
+        return true;
+    }
+    if (text[i] != 'e' && text[i] != 'E') {
+        return false;
+    }
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t exponentDigits = digitsAt(text, i);
+    if (exponentDigits == 0 || i + exponentDigits != text.size()) {
+        return false;
+    }
+    // Far beyond what a double holds either way; the value overflows or
+    // vanishes long before.
+    constexpr long kLargestExponent = 100000;
+    for (std::size_t k = i; k < text.size() && shape.exponent < kLargestExponent; ++k) {
+        shape.exponent = shape.exponent * 10 + (text[k] - '0');
+    }
+    shape.exponent = negative ? -shape.exponent : shape.exponent;
+    return true;
 }
 
 // from_chars rounds exactly like strtod, so the results are the same bits;
 // it only refuses what overflows or underflows, where strtod gives the
 // infinity or the tiny value that atof would.
-double readDecimal(std::string_view digits) {
+double decimalValue(std::string_view digits) {
     double value = 0.0;
-    if (readShortDecimal(digits, value) > 0) {
+    if (readShortDecimal(digits, value) == digits.size()) {
         return value;
     }
     const char* begin = digits.data();
@@ -72,47 +101,69 @@ double readDecimal(std::string_view digits) {
     return value;
 }
 
-}  // namespace
-
-double termCoefficient(std::string_view term) {
-    const SignedText t = splitSign(term);
-    const double magnitude = startsWithNumber(t.rest) ? readDecimal(t.rest) : 1.0;
-    return t.negative ? -magnitude : magnitude;
-}
-
-double constantValue(std::string_view text) {
-    const SignedText t = splitSign(text);
-    if (!startsWithNumber(t.rest)) {
+double halfUnitOf(const DecimalShape& shape) {
+    if (!shape.hasPoint) {
         return 0.0;
     }
-    const double magnitude = readDecimal(t.rest);
-    return t.negative ? -magnitude : magnitude;
-}
-
-bool startsWithNonDecimalNumber(std::string_view text) {
-    const std::string_view rest = splitSign(text).rest;
-    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
-        const std::size_t digits = rest[2] == '.' ? 3 : 2;
-        return digits < rest.size() && isHexDigit(rest[digits]);
+    static constexpr double kHalfUnits[] = {0.5,  0.05,  0.005, 5e-4,  5e-5,  5e-6,  5e-7,  5e-8,
+                                            5e-9, 5e-10, 5e-11, 5e-12, 5e-13, 5e-14, 5e-15, 5e-16};
+    constexpr std::size_t kTabled = sizeof kHalfUnits / sizeof kHalfUnits[0];
+    if (shape.exponent == 0 && shape.fractionDigits < kTabled) {
+        return kHalfUnits[shape.fractionDigits];
     }
-    return startsWithWord(rest, "inf") || startsWithWord(rest, "nan");
+    return 0.5 * std::pow(10.0, static_cast<double>(shape.exponent) -
+                                    static_cast<double>(shape.fractionDigits));
 }
 
-std::string objectId(std::string_view text) {
+bool readUnsignedNumber(std::string_view text, bool negative, WrittenNumber& number) {
+    DecimalShape shape;
+    if (!isWholeDecimal(text, shape)) {
+        return false;
+    }
+    const double magnitude = decimalValue(text);
+    number.value = negative ? -magnitude : magnitude;
+    number.halfUnit = halfUnitOf(shape);
+    return true;
+}
+
+}  // namespace
+
+bool readWrittenNumber(std::string_view text, WrittenNumber& number) {
     const SignedText t = splitSign(text);
-    std::size_t digits = 0;
-    while (digits < t.rest.size() && isDigit(t.rest[digits])) {
-        ++digits;
+    return readUnsignedNumber(t.rest, t.negative, number);
+}
+
+TermFault readTerm(std::string_view text, Term& term) {
+    const SignedText t = splitSign(text);
+    if (t.rest.empty() || (t.rest.back() != 'x' && t.rest.back() != 'y')) {
+        return TermFault::NoLetter;
+    }
+    term.letter = t.rest.back();
+    const std::string_view number = t.rest.substr(0, t.rest.size() - 1);
+    if (number.empty()) {
+        term.coefficient = WrittenNumber{t.negative ? -1.0 : 1.0, 0.0};
+        return TermFault::None;
+    }
+    return readUnsignedNumber(number, t.negative, term.coefficient) ? TermFault::None
+                                                                    : TermFault::NoDecimalNumber;
+}
+
+std::string objectId(std::string_view text, bool& isWholeNumber) {
+    const SignedText t = splitSign(text);
+    const std::size_t digits = digitsAt(t.rest, 0);
+    isWholeNumber = digits > 0 && digits == t.rest.size();
+    if (!isWholeNumber) {
+        return std::string(text);
     }
     std::size_t first = 0;
     while (first + 1 < digits && t.rest[first] == '0') {
         ++first;
     }
-    if (digits == 0 || (digits - first == 1 && t.rest[first] == '0')) {
+    if (digits - first == 1 && t.rest[first] == '0') {
         return "0";
     }
     std::string id = t.negative ? "-" : "";
-    id.append(t.rest.substr(first, digits - first));
+    id.append(t.rest.substr(first));
     return id;
 }
 

@@ -6,24 +6,43 @@
 
 namespace vorn2shp {
 
-// A term's coefficient: its leading decimal number as atof reads it ("2x" is
-// 2, "-3.5y" is -3.5), or +1 / -1 by its sign when it starts with no number
-// ("x", "+y" are 1, "-y" is -1). A number too large for a double gives an
-// infinity, which the caller must refuse.
-double termCoefficient(std::string_view term);
+// A number as it is written: its value, the one strtod gives for the text,
+// and how closely the text pins it down. A number with d digits after its
+// point is known to half a unit of its last digit (0.5 * 10^-d, scaled by an
+// exponent); one written without a point is exact.
+struct WrittenNumber {
+    double value = 0.0;
+    double halfUnit = 0.0;
+};
 
-// A constant's value: its leading decimal number, 0 when it has none.
-double constantValue(std::string_view text);
+// Reads `text` when it is wholly a decimal number behind at most one sign:
+// digits with at most one point among or behind them (".5" and "12." too),
+// and perhaps an exponent "e" or "E" with digits. False for anything else
+// ("1_000", "1..2", "1.5e", "nan", "0x10", "k"). A number too large for a
+// double reads as an infinity, which the caller must refuse.
+bool readWrittenNumber(std::string_view text, WrittenNumber& number);
 
-// Whether atof would read a number from `text` that is no decimal one: a
-// hexadecimal number ("0x10", "-0x1p3"), an infinity ("inf", "Infinity")
-// or a NaN ("nan"). The two functions above read decimals only, and would
-// give such a term or constant another value than atof does.
-bool startsWithNonDecimalNumber(std::string_view text);
+// A term: an optional sign, an optional decimal number and the letter x or
+// y ("2x", "-3.5y", "+y", "x"). A term without a number has the
+// coefficient +1 or -1 by its sign, known exactly.
+struct Term {
+    char letter = 0;  // 'x' or 'y'
+    WrittenNumber coefficient;
+};
 
-// An object id: its leading number as atoi reads it ("007" and "+7" are
-// "7"; no number is "0"), as decimal text of any length, so that two ids
-// are the same object exactly when their numbers are equal.
-std::string objectId(std::string_view text);
+enum class TermFault {
+    None,
+    NoDecimalNumber,  // its number is not wholly a decimal one ("1_000x", "nanx")
+    NoLetter,         // what follows the number is neither x nor y ("2z", "3", "2xy")
+};
+
+TermFault readTerm(std::string_view text, Term& term);
+
+// An object id as the text names it. A decimal integer is its number, as
+// decimal text of any length ("007" and "+7" are "7", "-0" is "0"), so two
+// ids are the same object exactly when their numbers are equal; any other
+// id ("1.5", "abc") is the object its text names, and `isWholeNumber` is
+// then set to false.
+std::string objectId(std::string_view text, bool& isWholeNumber);
 
 }  // namespace vorn2shp

@@ -47,6 +47,7 @@ constexpr std::size_t kBatches = 16;
 // only some tuples have is kept beside the batch's tuples.
 struct TupleRecord {
     Triangle triangle;
+    CornerPrecision precision;
     long rule = 0;
     std::size_t constraintCount = 0;
     TriangleFault fault = TriangleFault::None;
@@ -60,15 +61,15 @@ struct TupleBatch {
     std::vector<TupleRecord> tuples;
     std::vector<std::pair<std::size_t, std::string>> notes;
     std::vector<std::string> objectIds;  // of each tuple that starts an object, in order
-    // A number that is no decimal one, by the index of its tuple.
-    std::vector<std::pair<std::size_t, std::string>> nonDecimalNumbers;
+    // Why a tuple's constraints cannot be read as lines, by the index of its tuple.
+    std::vector<std::pair<std::size_t, std::string>> misreadings;
 
     std::size_t items() const { return tuples.size() + notes.size(); }
     void clear() {
         tuples.clear();
         notes.clear();
         objectIds.clear();
-        nonDecimalNumbers.clear();
+        misreadings.clear();
     }
 };
 
@@ -78,7 +79,18 @@ struct TupleSource {
     TupleReader reader;
     Tuple tuple;
     bool started = false;
+    // The rules whose id is no whole number: how many, and the first.
+    std::size_t textIdRules = 0;
+    long firstTextIdRule = 0;
+    std::string firstTextId;
 };
+
+void noteTextId(TupleSource& source) {
+    if (source.textIdRules++ == 0) {
+        source.firstTextIdRule = source.tuple.rule;
+        source.firstTextId = source.tuple.id;
+    }
+}
 
 void addRecord(TupleSource& source, TupleBatch& batch) {
     Tuple& tuple = source.tuple;
@@ -87,8 +99,11 @@ void addRecord(TupleSource& source, TupleBatch& batch) {
     record.constraintCount = tuple.constraintCount;
     record.cutOff = tuple.cutOff;
     record.fault = triangleOf(tuple.lines, record.triangle);
-    if (!tuple.nonDecimalNumber.empty()) {
-        batch.nonDecimalNumbers.emplace_back(batch.tuples.size(), tuple.nonDecimalNumber);
+    if (record.fault == TriangleFault::None) {
+        record.precision = cornerPrecisionOf(tuple.lines, record.triangle);
+    }
+    if (!tuple.misreading.empty()) {
+        batch.misreadings.emplace_back(batch.tuples.size(), std::move(tuple.misreading));
     }
     batch.tuples.push_back(record);
 }
@@ -113,6 +128,9 @@ bool fillTuples(TupleSource& source, TupleBatch& batch) {
         if (!reader.next(source.tuple)) {
             previousId.swap(source.tuple.id);
             return false;
+        }
+        if (source.tuple.idIsText) {
+            noteTextId(source);
         }
         const bool startsObject = !source.started || source.tuple.id != previousId;
         source.started = true;
@@ -177,7 +195,7 @@ public:
 
 private:
     void takeBatch(const TupleBatch& batch);
-    void take(const TupleRecord& tuple, const std::string& nonDecimalNumber);
+    void take(const TupleRecord& tuple, const std::string& misreading);
     void addTriangle(const TupleRecord& tuple);
     void closeObject();
     std::vector<Ring> outlineOf(MergeResult& merged);
@@ -185,6 +203,7 @@ private:
     void warnAboutDropped(const MergeResult& merged) const;
     bool nextAttributeText(std::string& text);
     void warnAboutUnusedAttributes();
+    void warnAboutTextIds() const;
     bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
     void warnAbout(const std::string& message) const {
@@ -204,6 +223,7 @@ private:
     std::string objectId_;
     std::size_t objects_ = 0;
     std::vector<Triangle> triangles_;
+    std::vector<CornerPrecision> precision_;  // of each triangle
     // Made at the first object that needs it: most maps never do.
     std::unique_ptr<TriangleUnion> union_;
     std::size_t linesWritten_ = 0;
@@ -243,6 +263,7 @@ bool TranslationPass::run() {
         return false;
     }
     closeObject();
+    warnAboutTextIds();
     warnAboutUnusedAttributes();
     if (!eff_.close()) {
         warn(describeFileError(kOutputFile, eff_.error()));
@@ -254,8 +275,8 @@ bool TranslationPass::run() {
 void TranslationPass::takeBatch(const TupleBatch& batch) {
     auto note = batch.notes.begin();
     auto id = batch.objectIds.begin();
-    auto number = batch.nonDecimalNumbers.begin();
-    const std::string decimal;
+    auto misreading = batch.misreadings.begin();
+    const std::string readable;
     for (std::size_t i = 0; i < batch.tuples.size(); ++i) {
         for (; note != batch.notes.end() && note->first == i; ++note) {
             warn(note->second);
@@ -266,15 +287,15 @@ void TranslationPass::takeBatch(const TupleBatch& batch) {
             inObject_ = true;
             objectId_ = *id++;
         }
-        const bool hasNonDecimal = number != batch.nonDecimalNumbers.end() && number->first == i;
-        take(tuple, hasNonDecimal ? (number++)->second : decimal);
+        const bool misread = misreading != batch.misreadings.end() && misreading->first == i;
+        take(tuple, misread ? (misreading++)->second : readable);
     }
     for (; note != batch.notes.end(); ++note) {
         warn(note->second);
     }
 }
 
-void TranslationPass::take(const TupleRecord& tuple, const std::string& nonDecimalNumber) {
+void TranslationPass::take(const TupleRecord& tuple, const std::string& misreading) {
     // Named only when there is something to say: most tuples pass in silence.
     const auto rule = [&tuple] { return "rule " + std::to_string(tuple.rule); };
     if (tuple.cutOff) {
@@ -282,9 +303,8 @@ void TranslationPass::take(const TupleRecord& tuple, const std::string& nonDecim
     } else if (tuple.constraintCount < 3) {
         warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
                   " constraint(s), a triangle needs 3; the tuple was left out");
-    } else if (!nonDecimalNumber.empty()) {
-        warnAbout(rule() + " has \"" + nonDecimalNumber +
-                  "\" for a number, which is no decimal number; the tuple was left out");
+    } else if (!misreading.empty()) {
+        warnAbout(rule() + " " + misreading + "; the tuple was left out");
     } else {
         if (tuple.constraintCount > 3) {
             warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
@@ -297,6 +317,7 @@ void TranslationPass::take(const TupleRecord& tuple, const std::string& nonDecim
 void TranslationPass::addTriangle(const TupleRecord& tuple) {
     if (tuple.fault == TriangleFault::None) {
         triangles_.push_back(tuple.triangle);
+        precision_.push_back(tuple.precision);
     } else {
         warnAbout(whyNoTriangle(tuple.fault, tuple.rule) + "; the tuple was left out");
     }
@@ -312,9 +333,10 @@ void TranslationPass::closeObject() {
     ++objects_;
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
-    MergeResult merged = mergeGroup(triangles_);
+    MergeResult merged = mergeGroup(triangles_, precision_);
     const std::vector<Ring> rings = outlineOf(merged);
     triangles_.clear();
+    precision_.clear();
     if (rings.empty()) {
         warnAbout(
             std::string("no tuple gives a usable triangle, so nothing was written for it") +
@@ -367,6 +389,20 @@ void TranslationPass::warnAboutDropped(const MergeResult& merged) const {
         warnAbout(std::to_string(merged.droppedTriangles) +
                   " triangle(s) smaller than the corner tolerance were left out");
     }
+}
+
+// Ids that are no whole number are told once: each names an object of its
+// own by its text, where reading their number would have merged objects.
+void TranslationPass::warnAboutTextIds() const {
+    if (tuples_.textIdRules == 0) {
+        return;
+    }
+    const std::size_t others = tuples_.textIdRules - 1;
+    warn("rule " + std::to_string(tuples_.firstTextIdRule) + " has the id \"" +
+         tuples_.firstTextId + "\", which is no whole number: such an id names an object by its " +
+         "text, compared as written" +
+         (others == 0 ? std::string()
+                      : " (" + std::to_string(others) + " more rule(s) have such an id)"));
 }
 
 // The next line of def.imd; false when there is none. The empty line that

@@ -1,6 +1,8 @@
 #include "triangle_corners.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vorn2shp {
 
@@ -28,7 +30,110 @@ bool cornerOf(const ConstraintLine& p, const ConstraintLine& q, Point& corner) {
 
 bool isFinite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
+// The rounding of one double operation, relative.
+constexpr double kUnitRoundoff = 0x1p-53;
+
+// How far the corner of lines p and q moves when each line is off by at most
+// `offP` and `offQ` at the corner (|a*x + b*y - c|): the first-order change
+// of the solution of the two equations, per axis.
+Point moveOfCorner(const ConstraintLine& p, const ConstraintLine& q, double offP, double offQ) {
+    const double determinant = std::fabs(p.b * q.a - q.b * p.a);
+    return Point{(std::fabs(q.b) * offP + std::fabs(p.b) * offQ) / determinant,
+                 (std::fabs(q.a) * offP + std::fabs(p.a) * offQ) / determinant};
+}
+
+double writtenOffset(const ConstraintLine& l, Point corner) {
+    return l.aHalfUnit * std::fabs(corner.x) + l.bHalfUnit * std::fabs(corner.y) + l.cHalfUnit;
+}
+
+// Reading each number rounds it by one unit, and the products and
+// differences of the corner's formula by one or two more.
+double computedOffset(const ConstraintLine& l, Point corner) {
+    return 4 * kUnitRoundoff *
+           (std::fabs(l.a * corner.x) + std::fabs(l.b * corner.y) + std::fabs(l.c));
+}
+
+// A corner known more loosely than a good part of its triangle's size is
+// not known at all: its bound goes no further than that, so that it never
+// reaches across the triangle it belongs to. So also for a bound that could
+// not be computed.
+double cappedBound(double value, double most) {
+    return std::isnan(value) ? most : std::min(value, most);
+}
+
+// The computed slack joins copies of one corner; capped well below the
+// triangle's shortest side, it never joins two corners of the triangle.
+constexpr double kLoosestComputed = 0.125;
+
+struct OneCornerBounds {
+    double written;
+    double computed;
+};
+
+// y comes from the first line of the pair that is not vertical, so an error
+// in x reaches it through that line's slope as well.
+OneCornerBounds boundsOfCorner(const ConstraintLine& p, const ConstraintLine& q, Point corner) {
+    const Point written = moveOfCorner(p, q, writtenOffset(p, corner), writtenOffset(q, corner));
+    const Point moved = moveOfCorner(p, q, computedOffset(p, corner), computedOffset(q, corner));
+    const ConstraintLine& yLine = p.b != 0.0 ? p : q;
+    const double computedX = moved.x + kUnitRoundoff * std::fabs(corner.x);
+    const double computedY =
+        moved.y +
+        (std::fabs(yLine.a) * computedX +
+         2 * kUnitRoundoff * (std::fabs(yLine.c) + std::fabs(yLine.a * corner.x))) /
+            std::fabs(yLine.b) +
+        kUnitRoundoff * std::fabs(corner.y);
+    // Twice the first-order estimate, for the terms of second order.
+    return OneCornerBounds{2 * std::max(written.x, written.y), 2 * std::max(computedX, computedY)};
+}
+
+std::uint64_t bitsOf(double v) {
+    v += 0.0;  // -0 is 0
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+std::uint64_t mixed(std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// The same for a line written again with every sign turned, as the two
+// triangles on either side of a shared side write it.
+std::uint64_t lineKey(const ConstraintLine& l) {
+    const double sign = l.a < 0.0 || (l.a == 0.0 && l.b < 0.0) ? -1.0 : 1.0;
+    return mixed(bitsOf(sign * l.a) ^ mixed(bitsOf(sign * l.b) ^ mixed(bitsOf(sign * l.c))));
+}
+
+std::uint32_t pairKey(const ConstraintLine& p, const ConstraintLine& q) {
+    return static_cast<std::uint32_t>(mixed(lineKey(p) ^ lineKey(q)));
+}
+
 }  // namespace
+
+CornerPrecision cornerPrecisionOf(const std::array<ConstraintLine, 3>& lines,
+                                  const Triangle& triangle) {
+    const OneCornerBounds corners[] = {boundsOfCorner(lines[0], lines[1], triangle.c12),
+                                       boundsOfCorner(lines[0], lines[2], triangle.c13),
+                                       boundsOfCorner(lines[1], lines[2], triangle.c23)};
+    const auto side = [](Point a, Point b) {
+        return std::max(std::fabs(a.x - b.x), std::fabs(a.y - b.y));
+    };
+    const double sides[] = {side(triangle.c12, triangle.c13), side(triangle.c13, triangle.c23),
+                            side(triangle.c23, triangle.c12)};
+    const double shortest = std::min({sides[0], sides[1], sides[2]});
+    const double longest = std::max({sides[0], sides[1], sides[2]});
+    CornerPrecision precision;
+    for (std::size_t i = 0; i < 3; ++i) {
+        precision.written[i] = cappedBound(corners[i].written, longest);
+        precision.computed[i] = cappedBound(corners[i].computed, kLoosestComputed * shortest);
+    }
+    precision.lines = {pairKey(lines[0], lines[1]), pairKey(lines[0], lines[2]),
+                       pairKey(lines[1], lines[2])};
+    return precision;
+}
 
 TriangleFault triangleOf(const std::array<ConstraintLine, 3>& lines, Triangle& triangle) {
     for (const ConstraintLine& l : lines) {

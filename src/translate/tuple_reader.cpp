@@ -85,7 +85,9 @@ bool TupleReader::readTuple(Tuple& tuple) {
         putBack();
         return false;
     }
-    tuple.id = objectId(token_);
+    bool isWholeNumber = true;
+    tuple.id = objectId(token_, isWholeNumber);
+    tuple.idIsText = !isWholeNumber;
     for (;;) {
         if (!nextToken()) {
             tuple.cutOff = true;
@@ -97,9 +99,9 @@ bool TupleReader::readTuple(Tuple& tuple) {
         ConstraintLine line;
         // Only the first three constraints are used, and only theirs count.
         std::string ignored;
-        std::string& nonDecimal =
-            tuple.constraintCount < tuple.lines.size() ? tuple.nonDecimalNumber : ignored;
-        if (token_ != "," || !readConstraint(line, nonDecimal)) {
+        std::string& misreading =
+            tuple.constraintCount < tuple.lines.size() ? tuple.misreading : ignored;
+        if (token_ != "," || !readConstraint(line, misreading)) {
             // Whatever broke the rule off is read again as the start of
             // the next one.
             tuple.cutOff = true;
@@ -113,33 +115,68 @@ bool TupleReader::readTuple(Tuple& tuple) {
     }
 }
 
-// Reads first term, second term, comparison and constant. False, with the
+namespace {
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string noDecimalNumber(std::string_view text) {
+    return "has " + quoted(text) + " for a number, which is no decimal number";
+}
+
+// Why a term cannot be read, said of the rule; empty when it can.
+std::string termMisreading(std::string_view text, TermFault fault) {
+    switch (fault) {
+        case TermFault::NoDecimalNumber:
+            return "has the term " + quoted(text) + ", whose number is no decimal number";
+        case TermFault::NoLetter:
+            return "has the term " + quoted(text) + ", which is in neither x nor y";
+        case TermFault::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+// Reads first term, second term, comparison and constant; each term goes to
+// the coefficient its letter names, whichever comes first. False, with the
 // token that broke the pattern left in token_, when they are not all there.
-bool TupleReader::readConstraint(ConstraintLine& line, std::string& nonDecimalNumber) {
-    if (!nextToken() || !isIdentifier(token_)) {
-        return false;
+// What cannot be read as a line is kept in `misreading`, the first such
+// thing only.
+bool TupleReader::readConstraint(ConstraintLine& line, std::string& misreading) {
+    std::array<Term, 2> terms;
+    std::string firstTerm;  // token_ views the reader's buffer, which the next read reuses
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (!nextToken() || !isIdentifier(token_)) {
+            return false;
+        }
+        const TermFault fault = readTerm(token_, terms[i]);
+        if (fault != TermFault::None && misreading.empty()) {
+            misreading = termMisreading(token_, fault);
+        }
+        if (i == 0) {
+            firstTerm.assign(token_.data(), token_.size());
+        } else if (misreading.empty() && terms[0].letter == terms[1].letter) {
+            misreading = std::string("gives ") + terms[0].letter +
+                         " in both terms of one constraint (" + quoted(firstTerm) + ", " +
+                         quoted(token_) + ")";
+        }
     }
-    line.a = readNumber(termCoefficient, nonDecimalNumber);
-    if (!nextToken() || !isIdentifier(token_)) {
-        return false;
-    }
-    line.b = readNumber(termCoefficient, nonDecimalNumber);
     if (!nextToken() || !isComparison(token_)) {
         return false;
     }
     if (!nextToken() || !isIdentifier(token_)) {
         return false;
     }
-    line.c = readNumber(constantValue, nonDecimalNumber);
-    return true;
-}
-
-double TupleReader::readNumber(double (*read)(std::string_view),
-                               std::string& nonDecimalNumber) const {
-    if (nonDecimalNumber.empty() && startsWithNonDecimalNumber(token_)) {
-        nonDecimalNumber.assign(token_.data(), token_.size());
+    WrittenNumber constant;
+    if (!readWrittenNumber(token_, constant) && misreading.empty()) {
+        misreading = noDecimalNumber(token_);
     }
-    return read(token_);
+    const Term& x = terms[0].letter == 'x' ? terms[0] : terms[1];
+    const Term& y = terms[0].letter == 'x' ? terms[1] : terms[0];
+    line = ConstraintLine{x.coefficient.value,    y.coefficient.value,    constant.value,
+                          x.coefficient.halfUnit, y.coefficient.halfUnit, constant.halfUnit};
+    return true;
 }
 
 }  // namespace vorn2shp

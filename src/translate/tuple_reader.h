@@ -16,12 +16,13 @@ namespace vorn2shp {
 struct Tuple {
     long rule = 0;                          // the rule's number in the text, counted from 1
     std::string id;                         // as objectId() writes it
+    bool idIsText = false;                  // the id is no whole number
     std::size_t constraintCount = 0;        // how many constraints the rule gives
     std::array<ConstraintLine, 3> lines{};  // the first three of them
     bool cutOff = false;                    // the rule breaks off before its ";"
-    // The first term or constant of those three that atof would read as a
-    // hexadecimal number, an infinity or a NaN; empty when there is none.
-    std::string nonDecimalNumber;
+    // Why the first three constraints cannot be read as lines in x and y
+    // ("has \"nan\" for a number, ..."), said of the rule; empty when they can.
+    std::string misreading;
 };
 
 // A tuple is a rule whose binding is an "id" line followed by an "=" line;
@@ -54,10 +55,7 @@ private:
     // The token just read is read again by the next nextToken().
     void putBack() { putBack_ = !exhausted_; }
     bool readTuple(Tuple& tuple);
-    bool readConstraint(ConstraintLine& line, std::string& nonDecimalNumber);
-    // Reads a term or constant, keeping it in `nonDecimalNumber` when that is
-    // still empty and atof would read it as no decimal number.
-    double readNumber(double (*read)(std::string_view), std::string& nonDecimalNumber) const;
+    bool readConstraint(ConstraintLine& line, std::string& misreading);
     long ruleNumber() const { return rules_ > 0 ? rules_ : 1; }
     void note(std::string message) const;
 

@@ -151,13 +151,13 @@ TEST(Translator, StartsAnObjectWheneverTheIdChanges) {
     EXPECT_EQ(t.err, "");
 }
 
-TEST(Translator, ReadsTermsWithoutANumberAsOneWithTheirSign) {
+TEST(Translator, ReadsTermsByTheirLetterInEitherOrder) {
     // Every spelling stands for the lines x - y = -1, y = 3 and x + y = 7.
     const std::vector<std::string> spellings = {
         "x - y <= -1, 0x + y >= 3, x + y <= 7",
         "1x - 1y <= -1, 0x + 1y >= 3, 1x + 1y <= 7",
-        "ex - ny <= -1, 0x + q >= 3, ax + by <= 7",
-        "x_1 - y.2 <= -1, 0.0x + Y >= 3, +x + y <= 7",
+        "-y + x <= -1, y + 0x >= 3, 1y + 1x <= 7",
+        "1.0x - 1.00y <= -1.0, 0.0x + y >= 3., +x + y <= 7e0",
     };
     for (const std::string& constraints : spellings) {
         const Translation t =
@@ -288,25 +288,34 @@ TEST(Translator, TellsIdsApartByTheirWholeNumber) {
               "nothing was written for it; its line of def.imd was skipped\n");
 }
 
-// A term or constant that atof would read as a hexadecimal number, an
-// infinity or a NaN: the tuple is left out with a word, like one that
-// bounds no triangle, and the object keeps its other tuples.
-TEST(Translator, LeavesOutATupleWithANumberThatIsNoDecimal) {
+// A term or constant that is not wholly a decimal number, a term in
+// neither x nor y, or a letter given twice: the tuple is left out with a
+// word, like one that bounds no triangle, and the object keeps its other
+// tuples.
+TEST(Translator, LeavesOutATupleThatCannotBeReadAsLines) {
+    const std::string number = "\" for a number, which is no decimal number";
+    const std::string termNumber = "\", whose number is no decimal number";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"0x + y >= nan, -1x + 1y <= 0, 1x + 1y <= 6", "nan"},
-        {"0x + y >= 1, -1x + 1y <= -inf, 1x + 1y <= 6", "-inf"},
-        {"0x + y >= 1, -1x + 1y <= 0, 1x + 1y <= 0x10", "0x10"},
-        {"0x + NaNy >= 1, -1x + 1y <= 0, 1x + 1y <= 6", "+NaNy"},
-        {"0x + y >= 1, Infinityx + 1y <= 0, 1x + 1y <= 6", "Infinityx"},
-        {"0x + y >= 1, -0x1p3x + 1y <= 0, 1x + 1y <= 6", "-0x1p3x"},
+        {"0x + y >= nan, -1x + 1y <= 0, 1x + 1y <= 6", "has \"nan" + number},
+        {"0x + y >= 1, -1x + 1y <= -inf, 1x + 1y <= 6", "has \"-inf" + number},
+        {"0x + y >= 1, -1x + 1y <= 0, 1x + 1y <= 0x10", "has \"0x10" + number},
+        {"0x + y >= 1_000, -1x + 1y <= 0, 1x + 1y <= 6", "has \"1_000" + number},
+        {"0x + y >= 1..2, -1x + 1y <= 0, 1x + 1y <= 6", "has \"1..2" + number},
+        {"0x + NaNy >= 1, -1x + 1y <= 0, 1x + 1y <= 6", "has the term \"+NaNy" + termNumber},
+        {"0x + y >= 1, Infinityx + 1y <= 0, 1x + 1y <= 6", "has the term \"Infinityx" + termNumber},
+        {"0x + y >= 1, -0x1p3x + 1y <= 0, 1x + 1y <= 6", "has the term \"-0x1p3x" + termNumber},
+        {"0x + y >= 1, 1_000x + 1y <= 0, 1x + 1y <= 6", "has the term \"1_000x" + termNumber},
+        {"0x + y >= 1, 2x + 3z <= 0, 1x + 1y <= 6",
+         "has the term \"+3z\", which is in neither x nor y"},
+        {"0x + y >= 1, ex - ny <= 0, 1x + 1y <= 6", "has the term \"ex" + termNumber},
+        {"0x + y >= 1, -1x + 1y <= 0, 1x + 1x <= 6",
+         "gives x in both terms of one constraint (\"1x\", \"+1x\")"},
     };
-    for (const auto& [constraints, number] : cases) {
+    for (const auto& [constraints, why] : cases) {
         const Translation t =
             translate(tokenLines(kRoadRule + "\nr(id, x, y) :- id = 1, " + constraints + ";"), "v");
         EXPECT_EQ(t.eff, kRoadOutline + "v") << constraints;
-        EXPECT_EQ(t.err,
-                  "vorn2shp: object 1: rule 2 has \"" + number +
-                      "\" for a number, which is no decimal number; the tuple was left out\n");
+        EXPECT_EQ(t.err, "vorn2shp: object 1: rule 2 " + why + "; the tuple was left out\n");
     }
     // A fourth constraint is not used, whatever it holds.
     const Translation fourth = translate(
@@ -436,18 +445,20 @@ TEST(Translator, KeepsWarningsInTheOrderOfTheTextAcrossManyBatches) {
     EXPECT_EQ(t.err, expectedErr);
 }
 
-TEST(Translator, TreatsIdZeroAndUnreadableIdsAsOrdinaryIds) {
-    const std::string text =
-        "r(id,x,y) :- id = 0, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
-        "r(id,x,y) :- id = abc, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
-        "r(id,x,y) :- id = 5, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
-    const Translation t = translate(tokenLines(text), "zero\r\nfive\r\n");
-    // "abc" reads as 0, so the first two tuples are one object.
-    EXPECT_EQ(t.eff, kRoadOutline + "zero\r\n" + kRoadOutline + "five");
-    // The same triangle twice: its union is the triangle, written as one.
+// Ids are compared as written: a whole number by its value, anything else
+// by its text, so ids that are no whole number never merge objects.
+TEST(Translator, TreatsIdZeroAndIdsThatAreNoWholeNumberAsOrdinaryIds) {
+    const std::string road = ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n";
+    const std::string text = "r(id,x,y) :- id = 0" + road + "r(id,x,y) :- id = abc" + road +
+                             "r(id,x,y) :- id = 1.5" + road + "r(id,x,y) :- id = 1" + road +
+                             "r(id,x,y) :- id = 1e3" + road + "r(id,x,y) :- id = 1000" + road;
+    const Translation t = translate(tokenLines(text), "zero\r\nabc\r\nhalf\r\none\r\ne\r\nk\r\n");
+    EXPECT_EQ(t.eff, kRoadOutline + "zero\r\n" + kRoadOutline + "abc\r\n" + kRoadOutline +
+                         "half\r\n" + kRoadOutline + "one\r\n" + kRoadOutline + "e\r\n" +
+                         kRoadOutline + "k");
     EXPECT_EQ(t.err,
-              "vorn2shp: object 0: its triangles overlap or do not meet edge to edge; the "
-              "outline is the exact union of them\n");
+              "vorn2shp: rule 2 has the id \"abc\", which is no whole number: such an id names "
+              "an object by its text, compared as written (2 more rule(s) have such an id)\n");
 }
 
 TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {

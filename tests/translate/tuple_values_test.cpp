@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "translate/eff_format.h"
@@ -18,35 +19,64 @@ namespace {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-TEST(TermValues, ReadCoefficientsAsNumberOrSign) {
+// A term is read by its letter: its number (or its sign alone) is the
+// coefficient of that letter, known to half a unit of its last digit.
+TEST(TermValues, ReadTermsByTheirLetter) {
     const double inf = HUGE_VAL;
-    const std::vector<std::pair<std::string, double>> cases = {
-        {"2x", 2},       {"-3.5y", -3.5},   {"+1y", 1},    {"0x", 0},     {"0y", 0},
-        {"x", 1},        {"+y", 1},         {"-y", -1},    {"+", 1},      {"-", -1},
-        {"inf", 1},      {"-inf", -1},      {"nan", 1},    {"-nan", -1},  {"infinity", 1},
-        {"0x1p3", 0},    {"-.5x", -0.5},    {"1.5e", 1.5}, {"1e5x", 1e5}, {"1_000", 1},
-        {"1e999x", inf}, {"-1e999y", -inf}, {"12.", 12},   {"y2", 1},
+    struct Case {
+        const char* text;
+        char letter;
+        double value;
+        double halfUnit;
     };
-    for (const auto& [term, value] : cases) {
-        EXPECT_TRUE(sameBits(termCoefficient(term), value))
-            << term << " gave " << termCoefficient(term);
+    const std::vector<Case> cases = {
+        {"2x", 'x', 2, 0},
+        {"-3.5y", 'y', -3.5, 0.05},
+        {"+1y", 'y', 1, 0},
+        {"0x", 'x', 0, 0},
+        {"x", 'x', 1, 0},
+        {"+y", 'y', 1, 0},
+        {"-y", 'y', -1, 0},
+        {"-.5x", 'x', -0.5, 0.05},
+        {"1e5x", 'x', 1e5, 0},
+        {"12.x", 'x', 12, 0.5},
+        {"0.250000y", 'y', 0.25, 5e-7},
+        {"2.50e3x", 'x', 2500, 5},
+        {"1e999x", 'x', inf, 0},
+        {"-1e999y", 'y', -inf, 0},
+    };
+    for (const Case& c : cases) {
+        Term term;
+        ASSERT_EQ(readTerm(c.text, term), TermFault::None) << c.text;
+        EXPECT_EQ(term.letter, c.letter) << c.text;
+        EXPECT_TRUE(sameBits(term.coefficient.value, c.value)) << c.text;
+        EXPECT_DOUBLE_EQ(term.coefficient.halfUnit, c.halfUnit) << c.text;
+    }
+    for (const char* text : {"2z", "3", "y2", "2xy0", "+", "-", "0x10", "X"}) {
+        Term term;
+        EXPECT_EQ(readTerm(text, term), TermFault::NoLetter) << text;
+    }
+    for (const char* text : {"1_000x", "1..2y", "nanx", "infy", "1.5ex", "2xy", "0x1p3x", "e5x"}) {
+        Term term;
+        EXPECT_EQ(readTerm(text, term), TermFault::NoDecimalNumber) << text;
     }
 }
 
-TEST(TermValues, ReadConstantsAsAtofDoesForDecimals) {
+// A constant must be wholly a decimal number; its value is strtod's.
+TEST(TermValues, ReadConstantsOnlyWhenWhollyDecimal) {
     const std::vector<std::pair<std::string, double>> cases = {
-        {"6", 6},
-        {"-4", -4},
-        {"+2.5", 2.5},
-        {"k", 0},
-        {"inf", 0},
-        {"-nan", 0},
-        {"1e999", HUGE_VAL},
-        {"0x10", 0},
-        {"0." + std::string(400, '0') + "1", 0},
+        {"6", 6},    {"-4", -4}, {"+2.5", 2.5}, {"1e999", HUGE_VAL},
+        {".5", 0.5}, {"7.", 7},  {"1E3", 1000}, {"0." + std::string(400, '0') + "1", 0},
     };
     for (const auto& [text, value] : cases) {
-        EXPECT_TRUE(sameBits(constantValue(text), value)) << text;
+        WrittenNumber number;
+        ASSERT_TRUE(readWrittenNumber(text, number)) << text;
+        EXPECT_TRUE(sameBits(number.value, value)) << text;
+    }
+    for (const char* text :
+         {"k", "inf", "-nan", "0x10", "1_000", "1..2", "1.5e", "", "-", "1e5x", "."}) {
+        WrittenNumber number;
+        EXPECT_FALSE(readWrittenNumber(text, number)) << text;
     }
 }
 
@@ -72,46 +102,39 @@ TEST(TermValues, AgreeWithAtofBitForBit) {
             number += "e" + std::to_string(e < 0 ? -e : e);
         }
         const double expected = std::atof(number.c_str());
-        EXPECT_TRUE(sameBits(termCoefficient(number + "x"), expected)) << number;
-        EXPECT_TRUE(sameBits(constantValue(number), expected)) << number;
+        Term term;
+        ASSERT_EQ(readTerm(number + "x", term), TermFault::None) << number;
+        EXPECT_TRUE(sameBits(term.coefficient.value, expected)) << number;
+        WrittenNumber constant;
+        ASSERT_TRUE(readWrittenNumber(number, constant)) << number;
+        EXPECT_TRUE(sameBits(constant.value, expected)) << number;
     }
 }
 
-// Ids are the same object exactly when atoi-like reading gives the same
-// number, of any length: nothing is clamped into another object.
-TEST(TermValues, ReadIdsAsTheDecimalTextOfTheirNumber) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"12", "12"},
-        {"-3", "-3"},
-        {"+5", "5"},
-        {"007", "7"},
-        {"-007", "-7"},
-        {"12ab", "12"},
-        {"abc", "0"},
-        {"", "0"},
-        {"0", "0"},
-        {"-0", "0"},
-        {"000", "0"},
-        {"2147483647", "2147483647"},
-        {"2147483648", "2147483648"},
-        {"99999999999999999999", "99999999999999999999"},
-        {"99999999999999999998", "99999999999999999998"},
-        {"-99999999999999999999", "-99999999999999999999"},
+// Ids that are whole numbers are the same object exactly when their numbers
+// are equal, of any length; any other id is the object its text names.
+TEST(TermValues, ReadIdsAsWritten) {
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"12", "12", true},
+        {"-3", "-3", true},
+        {"+5", "5", true},
+        {"007", "7", true},
+        {"-007", "-7", true},
+        {"0", "0", true},
+        {"-0", "0", true},
+        {"000", "0", true},
+        {"99999999999999999999", "99999999999999999999", true},
+        {"-99999999999999999999", "-99999999999999999999", true},
+        {"12ab", "12ab", false},
+        {"abc", "abc", false},
+        {"1.5", "1.5", false},
+        {"1e3", "1e3", false},
+        {"0.9", "0.9", false},
     };
-    for (const auto& [text, id] : cases) {
-        EXPECT_EQ(objectId(text), id) << text;
-    }
-}
-
-// What atof would read as another number than the decimal reading gives.
-TEST(TermValues, TellNumbersThatAreNoDecimalOnes) {
-    for (const char* text : {"nan", "NaN", "-nan", "nan(1)", "inf", "+INF", "-Infinity", "infx",
-                             "0x10", "0X1p3", "-0xa", "0x.8", "0x1y"}) {
-        EXPECT_TRUE(startsWithNonDecimalNumber(text)) << text;
-    }
-    for (const char* text : {"0x", "0y", "0xy", "0x.", "0x.y", "x", "-y", "12", "-3.5y", "1e5x",
-                             "in", "na", "n", "10x10", "00x1", ".5", "k"}) {
-        EXPECT_FALSE(startsWithNonDecimalNumber(text)) << text;
+    for (const auto& [text, id, whole] : cases) {
+        bool isWhole = !whole;
+        EXPECT_EQ(objectId(text, isWhole), id) << text;
+        EXPECT_EQ(isWhole, whole) << text;
     }
 }
 
