@@ -6,10 +6,12 @@
 //   node scripts/make_world_map.mjs [--layer 110m|50m|10m] [--out BASE]
 //                                    [--repeat N] [--offset DX,DY]
 //                                    [--tuples N] [--triangles CSV]
+//                                    [--decimals N] [--polygons CSV]
 //
 //   --layer   Natural Earth scale (default 110m)
 //   --out     output base name; BASE.txt, BASE.def and BASE.info are written
-//             (default tests/data/world/countries_110m for the 110m layer)
+//             (default tests/data/world/countries_110m for the 110m layer,
+//             countries_110m_d6 with --decimals 6)
 //   --repeat  copies of the whole map, each with ids of its own (default 1),
 //             laid out in a square block of rows and columns
 //   --offset  degrees between copies along x and along y (default 360,180)
@@ -18,6 +20,13 @@
 //   --triangles  also writes the triangles to CSV, one row per triangle
 //             ("id,WKT" with the polygon of its three corners), as GDAL reads
 //             them to dissolve them per id
+//   --decimals   writes the map as a producer that computes in floating point
+//             would: x, y in degrees, each line through two corners computed
+//             in doubles, normalised so that the larger of |a| and |b| is 1,
+//             and every number printed with N decimals (as printf's %.Nf)
+//   --polygons   also writes each object's polygon, as triangulated, to CSV
+//             ("id,WKT", a MULTIPOLYGON in the units of the map): what its
+//             outline should come out as
 //
 // Coordinates are in units of 1e-5 degree (longitude as x, latitude as y),
 // rounded to whole units. Each triangle is written as the three lines
@@ -28,6 +37,10 @@
 // finds them: where a ring touches or crosses itself, or a hole touches its
 // outer ring, the triangles of one country overlap or meet a corner in the
 // middle of another triangle's side, as real maps do.
+//
+// With --decimals the corners that neighbouring triangles share come out of
+// rounded lines, so they no longer agree exactly, as in data that real
+// producers write.
 //
 // Node and npm are needed only to make the files: the npm packages are
 // installed, at fixed versions, into a scratch directory that is removed
@@ -45,13 +58,15 @@ const UNITS_PER_DEGREE = 100000;
 function usage(message) {
   process.stderr.write(`make_world_map: ${message}\n` +
     'usage: node scripts/make_world_map.mjs [--layer 110m|50m|10m] [--out BASE] ' +
-    '[--repeat N] [--offset DX,DY] [--tuples N] [--triangles CSV]\n');
+    '[--repeat N] [--offset DX,DY] [--tuples N] [--triangles CSV] [--decimals N] ' +
+    '[--polygons CSV]\n');
   process.exit(2);
 }
 
 function parseArguments(argv) {
   const options = {
     layer: '110m', out: null, repeat: 1, offset: [360, 180], tuples: Infinity, triangles: null,
+    decimals: null, polygons: null,
   };
   for (let i = 0; i < argv.length; i += 2) {
     const [name, value] = [argv[i], argv[i + 1]];
@@ -62,6 +77,8 @@ function parseArguments(argv) {
     else if (name === '--offset') options.offset = value.split(',').map(Number);
     else if (name === '--tuples') options.tuples = Number(value);
     else if (name === '--triangles') options.triangles = value;
+    else if (name === '--decimals') options.decimals = Number(value);
+    else if (name === '--polygons') options.polygons = value;
     else usage(`unknown option ${name}`);
   }
   if (!['110m', '50m', '10m'].includes(options.layer)) usage(`no layer ${options.layer}`);
@@ -69,12 +86,17 @@ function parseArguments(argv) {
   if (options.tuples !== Infinity && (!Number.isInteger(options.tuples) || options.tuples < 1)) {
     usage('--tuples takes a count');
   }
+  if (options.decimals !== null &&
+      (!Number.isInteger(options.decimals) || options.decimals < 0 || options.decimals > 20)) {
+    usage('--decimals takes a count from 0 to 20');
+  }
   if (options.offset.length !== 2 || options.offset.some((v) => !Number.isFinite(v))) {
     usage('--offset takes DX,DY in degrees');
   }
   if (options.out === null) {
     const root = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
-    options.out = path.join(root, 'tests', 'data', 'world', `countries_${options.layer}`);
+    const suffix = options.decimals === null ? '' : `_d${options.decimals}`;
+    options.out = path.join(root, 'tests', 'data', 'world', `countries_${options.layer}${suffix}`);
   }
   return options;
 }
@@ -102,13 +124,17 @@ async function loadPackages() {
   }
 }
 
-// The triangles of one country as corner triples in whole units.
-function trianglesOf(geometry, tools) {
+// The polygons of one country with their rings in whole units.
+function polygonsOf(geometry) {
   const polygons = geometry.type === 'Polygon' ? [geometry.coordinates] : geometry.coordinates;
+  return polygons.map((polygon) => polygon.map((ring) => ring.map(([lon, lat]) =>
+    [Math.round(lon * UNITS_PER_DEGREE), Math.round(lat * UNITS_PER_DEGREE)])));
+}
+
+// The triangles of one country as corner triples in whole units.
+function trianglesOf(polygons, tools) {
   const triangles = [];
-  for (const polygon of polygons) {
-    const rings = polygon.map((ring) => ring.map(([lon, lat]) =>
-      [Math.round(lon * UNITS_PER_DEGREE), Math.round(lat * UNITS_PER_DEGREE)]));
+  for (const rings of polygons) {
     const data = tools.flatten(rings);
     const indices = tools.earcut(data.vertices, data.holes, data.dimensions);
     for (let i = 0; i < indices.length; i += 3) {
@@ -185,6 +211,44 @@ function shifted(triangle, dx, dy) {
   return triangle.map(([x, y]) => [x + dx, y + dy]);
 }
 
+// A line through two corners as a producer computes it in doubles, with
+// max(|a|, |b|) = 1, and `op` keeping `inside` on the allowed side.
+function roundedSideLine(p, q, inside, decimals) {
+  let a = q[1] - p[1];
+  let b = p[0] - q[0];
+  const scale = Math.max(Math.abs(a), Math.abs(b));
+  a /= scale;
+  b /= scale;
+  const c = a * p[0] + b * p[1];
+  const op = a * inside[0] + b * inside[1] <= c ? '<=' : '>=';
+  const text = (v) => v.toFixed(decimals);
+  const bText = text(b);
+  const yTerm = bText.startsWith('-') ? ` - ${bText.slice(1)}y` : ` + ${bText}y`;
+  return `${text(a)}x${yTerm} ${op} ${text(c)}`;
+}
+
+function roundedTupleText(id, triangle, decimals) {
+  const degrees = triangle.map(([x, y]) => [x / UNITS_PER_DEGREE, y / UNITS_PER_DEGREE]);
+  const [p, q, r] = degrees;
+  const lines = [roundedSideLine(p, q, r, decimals), roundedSideLine(q, r, p, decimals),
+    roundedSideLine(r, p, q, decimals)];
+  return `country(id, x, y) :- id = ${id}, ${lines.join(', ')}.\n`;
+}
+
+function ringText(ring, scale) {
+  const points = [...ring];
+  const [fx, fy] = points[0];
+  const [lx, ly] = points[points.length - 1];
+  if (fx !== lx || fy !== ly) points.push(points[0]);
+  return `(${points.map(([x, y]) => `${x / scale} ${y / scale}`).join(',')})`;
+}
+
+function polygonRow(id, polygons, dx, dy, scale) {
+  const parts = polygons.map((rings) => `(${rings.map((ring) =>
+    ringText(ring.map(([x, y]) => [x + dx, y + dy]), scale)).join(',')})`);
+  return `${id},"MULTIPOLYGON (${parts.join(',')})"\n`;
+}
+
 function hasArea([p, q, r]) {
   return (q[0] - p[0]) * (r[1] - p[1]) - (q[1] - p[1]) * (r[0] - p[0]) !== 0;
 }
@@ -198,10 +262,14 @@ function triangleRow(id, triangle) {
 // object would take the map past the tuple limit.
 function layOut(countries, options) {
   const columns = Math.ceil(Math.sqrt(options.repeat));
+  const rounded = options.decimals !== null;
+  const units = rounded ? `x, y in degrees, each line normalised and written with ${options.decimals} ` +
+    'decimals' : 'x, y in 1e-5 degree';
   const text = [`% Natural Earth ${options.layer} countries (public domain) from ` +
-    `${PACKAGES.join(', ')}; x, y in 1e-5 degree\n`];
+    `${PACKAGES.join(', ')}; ${units}\n`];
   const def = [];
   const csv = ['id,WKT\n'];
+  const outlines = ['id,WKT\n'];
   let tuples = 0;
   let worst = 0;
   for (let copy = 0; copy < options.repeat; ++copy) {
@@ -209,21 +277,28 @@ function layOut(countries, options) {
     const dy = Math.round(Math.floor(copy / columns) * options.offset[1] * UNITS_PER_DEGREE);
     for (const [index, country] of countries.entries()) {
       if (tuples + country.triangles.length > options.tuples) {
-        return { text, def, csv, tuples, worst };
+        return { text, def, csv, outlines, tuples, worst };
       }
       const id = copy * countries.length + index + 1;
       for (const triangle of country.triangles) {
         const corners = shifted(triangle, dx, dy);
-        const { lines, error } = bestLineOrder(corners);
-        worst = Math.max(worst, error);
-        text.push(tupleText(id, lines));
+        if (rounded) {
+          text.push(roundedTupleText(id, corners, options.decimals));
+        } else {
+          const { lines, error } = bestLineOrder(corners);
+          worst = Math.max(worst, error);
+          text.push(tupleText(id, lines));
+        }
         if (options.triangles !== null) csv.push(triangleRow(id, corners));
         ++tuples;
+      }
+      if (options.polygons !== null) {
+        outlines.push(polygonRow(id, country.polygons, dx, dy, rounded ? UNITS_PER_DEGREE : 1));
       }
       def.push(`${country.name},${country.code}\n`);
     }
   }
-  return { text, def, csv, tuples, worst };
+  return { text, def, csv, outlines, tuples, worst };
 }
 
 async function main() {
@@ -233,22 +308,28 @@ async function main() {
     const topology = JSON.parse(fs.readFileSync(tools.atlasFile(options.layer), 'utf8'));
     const countries = tools.topojson.feature(topology, topology.objects.countries).features
       .filter((f) => f.geometry !== null)
-      .map((f) => ({
-        name: String(f.properties.name).replaceAll(',', ' '),
-        code: f.id === undefined ? '-99' : String(f.id),
-        triangles: trianglesOf(f.geometry, tools).filter(hasArea),
-      }))
+      .map((f) => {
+        const polygons = polygonsOf(f.geometry);
+        return {
+          name: String(f.properties.name).replaceAll(',', ' '),
+          code: f.id === undefined ? '-99' : String(f.id),
+          polygons,
+          triangles: trianglesOf(polygons, tools).filter(hasArea),
+        };
+      })
       .filter((c) => c.triangles.length > 0);
 
-    const { text, def, csv, tuples, worst } = layOut(countries, options);
+    const { text, def, csv, outlines, tuples, worst } = layOut(countries, options);
     fs.mkdirSync(path.dirname(options.out), { recursive: true });
     fs.writeFileSync(`${options.out}.txt`, text.join(''));
     fs.writeFileSync(`${options.out}.def`, def.join(''));
     fs.writeFileSync(`${options.out}.info`, `Natural Earth ${options.layer} countries, ` +
       'triangulated by earcut\nWorld(name, iso_n3).\n');
     if (options.triangles !== null) fs.writeFileSync(options.triangles, csv.join(''));
+    if (options.polygons !== null) fs.writeFileSync(options.polygons, outlines.join(''));
+    const off = options.decimals !== null ? '' : `; corners as converted at most ${worst} units off`;
     process.stderr.write(`make_world_map: ${options.out}.txt: ${def.length} objects, ` +
-      `${tuples} tuples; corners as converted at most ${worst} units off\n`);
+      `${tuples} tuples${off}\n`);
   } finally {
     fs.rmSync(tools.scratch, { recursive: true, force: true });
   }

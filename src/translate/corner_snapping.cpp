@@ -219,7 +219,7 @@ double toleranceForSegments(const std::vector<Segment>& segments) {
 }
 
 SnappedCorners snapCorners(const std::vector<Triangle>& triangles,
-                           const std::vector<CornerPrecision>& precision) {
+                           const std::vector<CornerBounds>& bounds) {
     const double magnitude = largestMagnitude(triangles);
     VertexIndex index(toleranceNear(magnitude), magnitude, triangles.size() + 2);
     ExactPlaces exact(3 * triangles.size());
@@ -229,8 +229,9 @@ SnappedCorners snapCorners(const std::vector<Triangle>& triangles,
     snapped.corners.reserve(triangles.size());
     for (std::size_t t = 0; t < triangles.size(); ++t) {
         const Triangle& tri = triangles[t];
+        const double size = bounds.empty() ? 0.0 : sizeOf(tri);
         const auto slack = [&](std::size_t corner) {
-            return precision.empty() ? 0.0 : static_cast<double>(precision[t].computed[corner]);
+            return bounds.empty() ? 0.0 : boundFraction(bounds[t].computed[corner]) * size;
         };
         const VertexId a = vertexFor(Corner{tri.c12, slack(0)}, index, exact, snapped);
         const VertexId b = vertexFor(Corner{tri.c13, slack(1)}, index, exact, snapped);

@@ -45,15 +45,48 @@ struct Triangle {
 };
 
 // How closely each corner of a triangle (12, 13, 23) is known, the larger
-// of its two axes: `written` from the precision of the numbers its two lines
-// are written with, `computed` from the rounding of doubles in reading them
-// and in computing the corner. `lines` tells which two lines meet there: the
-// same key for the same two lines, in either order and either sign.
-struct CornerPrecision {
-    std::array<double, 3> written{};
-    std::array<double, 3> computed{};
-    std::array<std::uint32_t, 3> lines{};
+// of its two axes, as a fraction of the triangle's size (its longest side,
+// see sizeOf): `written` from the precision of the numbers its two lines are
+// written with, `computed` from the rounding of doubles in reading them and
+// in computing the corner. Each fraction is kept as a power of 2^(1/4) at or
+// above it, in a byte (see boundFraction), so that a map's tuples carry it
+// in a few bytes.
+struct CornerBounds {
+    std::array<std::uint8_t, 3> written{255, 255, 255};
+    std::array<std::uint8_t, 3> computed{255, 255, 255};
 };
+
+// The keys of a triangle's lines 1, 2 and 3: the same key for one line
+// written again with every sign turned, as the triangles on either side of
+// a shared side write it.
+using LineKeys = std::array<std::uint32_t, 3>;
+
+// A fraction of 1 or less as such a byte, and back: code k stands for
+// 2^(-k/4), and 255 for 0.
+inline std::uint8_t boundCode(double fraction) {
+    constexpr int kZero = 255;
+    if (!(fraction > 0.0)) {
+        return kZero;
+    }
+    if (!(fraction < 1.0)) {
+        return 0;
+    }
+    const double steps = std::floor(-4.0 * std::log2(fraction));
+    return static_cast<std::uint8_t>(steps >= kZero ? kZero - 1 : steps);
+}
+
+inline double boundFraction(std::uint8_t code) {
+    return code == 255 ? 0.0 : std::exp2(-0.25 * code);
+}
+
+// The longest side of a triangle, the larger of its two axes: what its
+// corners' precision is measured in.
+inline double sizeOf(const Triangle& t) {
+    const auto side = [](Point a, Point b) {
+        return std::fmax(std::fabs(a.x - b.x), std::fabs(a.y - b.y));
+    };
+    return std::fmax(side(t.c12, t.c13), std::fmax(side(t.c13, t.c23), side(t.c23, t.c12)));
+}
 
 // A straight piece between two points.
 struct Segment {

@@ -34,10 +34,10 @@ struct SnappedCorners {
     std::vector<char> leftOut;
 };
 
-// `precision` holds one entry per triangle, or none for corners computed to
-// a few units in their last place.
+// `bounds` holds one entry per triangle, or none for corners computed to a
+// few units in their last place.
 SnappedCorners snapCorners(const std::vector<Triangle>& triangles,
-                           const std::vector<CornerPrecision>& precision);
+                           const std::vector<CornerBounds>& bounds);
 
 // A triangle side, directed so that every triangle turns like the seed.
 // Once matched sides have cancelled, `count` says how many more triangles
@@ -99,7 +99,7 @@ std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vert
 // True when any vertices were joined; `snapped` then maps the triangles'
 // corners to the joined vertices.
 bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                        const std::vector<CornerPrecision>& precision,
+                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
                         const std::vector<Side>& boundary);
 
 // The sides that do not cancel, each once with the count of triangles

@@ -155,9 +155,10 @@ MergeResult singleTriangle(const Triangle& t) {
 // together.
 constexpr int kJoiningRounds = 3;
 
-bool hasWrittenPrecision(const std::vector<CornerPrecision>& precision) {
-    for (const CornerPrecision& p : precision) {
-        if (p.written[0] > 0.0f || p.written[1] > 0.0f || p.written[2] > 0.0f) {
+bool hasWrittenBounds(const std::vector<CornerBounds>& bounds) {
+    constexpr std::uint8_t kExact = 255;
+    for (const CornerBounds& b : bounds) {
+        if (b.written[0] != kExact || b.written[1] != kExact || b.written[2] != kExact) {
             return true;
         }
     }
@@ -200,7 +201,8 @@ double largestDisagreement(const std::vector<Triangle>& triangles,
 }  // namespace
 
 MergeResult mergeGroup(const std::vector<Triangle>& triangles,
-                       const std::vector<CornerPrecision>& precision) {
+                       const std::vector<CornerBounds>& bounds,
+                       const std::vector<LineKeys>& lines) {
     if (triangles.empty()) {
         return MergeResult{};
     }
@@ -209,7 +211,7 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
     }
     MergeResult result;
     merge::TilingFaults faults;
-    merge::SnappedCorners snapped = merge::snapCorners(triangles, precision);
+    merge::SnappedCorners snapped = merge::snapCorners(triangles, bounds);
     merge::OrientedSides oriented = merge::orientSides(snapped, faults);
     if (oriented.seed < 0) {
         result.droppedTriangles = faults.droppedTriangles;
@@ -218,10 +220,10 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
     merge::UnionFind parts(triangles.size());
     std::vector<merge::Side> sides =
         merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
-    if (hasWrittenPrecision(precision)) {
+    if (!lines.empty() && hasWrittenBounds(bounds)) {
         for (int round = 0; round < kJoiningRounds; ++round) {
             merge::SnappedCorners joined = snapped;
-            if (!merge::joinRoundedCorners(joined, triangles, precision, sides)) {
+            if (!merge::joinRoundedCorners(joined, triangles, bounds, lines, sides)) {
                 break;
             }
             result.cornersMoved = true;

@@ -39,10 +39,12 @@ struct MergeResult {
 // written.
 bool sameCorner(Point a, Point b);
 
-// `precision` holds how closely each corner is known, one entry per
-// triangle; empty for corners computed to a few units in their last place
-// from lines written exactly.
+// `bounds` holds how closely each corner is known, one entry per triangle;
+// empty for corners computed to a few units in their last place from lines
+// written exactly. `lines` holds the keys of each triangle's lines where
+// some of them are written with decimals; empty where none is.
 MergeResult mergeGroup(const std::vector<Triangle>& triangles,
-                       const std::vector<CornerPrecision>& precision = {});
+                       const std::vector<CornerBounds>& bounds = {},
+                       const std::vector<LineKeys>& lines = {});
 
 }  // namespace vorn2shp

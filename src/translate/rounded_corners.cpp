@@ -7,8 +7,8 @@
 // further apart than any fixed tolerance while still within what the
 // decimals allow. They show as a side of the boundary that another side
 // runs back along: the same two ends, each pair within the sum of their
-// bounds. Such pairs are joined. Where the data meets exactly, no bound is
-// needed: a vertex whose copies from different lines agree to the computed
+// bounds, and the two sides on one written line. Such pairs are joined. Where the data meets
+// exactly, no bound is needed: a vertex whose copies from different lines agree to the computed
 // slack is where the lines really meet, and is never moved by a bound.
 #include <algorithm>
 #include <cmath>
@@ -41,35 +41,43 @@ const Point& cornerPlace(const Triangle& t, std::size_t k) {
     return k == 0 ? t.c12 : k == 1 ? t.c13 : t.c23;
 }
 
+// The two lines that meet in corner k (12, 13, 23), in either order.
+std::uint64_t linePairOf(const LineKeys& lines, std::size_t k) {
+    const std::uint32_t first = lines[k == 2 ? 1 : 0];
+    const std::uint32_t second = lines[k == 0 ? 1 : 2];
+    return (std::uint64_t{std::min(first, second)} << 32) | std::max(first, second);
+}
+
 VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                    const std::vector<CornerPrecision>& precision) {
+                    const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines) {
     const std::size_t count = snapped.vertices.size();
     VertexFacts facts;
     facts.bound.assign(count, HUGE_VAL);
     facts.exact.assign(count, 0);
     // The first copy of each vertex, to compare the others with.
-    std::vector<std::uint32_t> firstLines(count, 0);
     std::vector<std::uint32_t> firstCorner(count, UINT32_MAX);
     for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const double size = sizeOf(triangles[t]);
         for (std::size_t k = 0; k < 3; ++k) {
             const VertexId v = snapped.corners[t][k];
             const Point& place = cornerPlace(triangles[t], k);
-            const double computed = precision[t].computed[k];
-            const double known =
-                precision[t].written[k] + computed + largerAxis(place, snapped.vertices[v]);
+            const double computed = boundFraction(bounds[t].computed[k]) * size;
+            const double known = boundFraction(bounds[t].written[k]) * size + computed +
+                                 largerAxis(place, snapped.vertices[v]);
             facts.bound[v] = std::min(facts.bound[v], known);
             if (firstCorner[v] == UINT32_MAX) {
                 firstCorner[v] = static_cast<std::uint32_t>(3 * t + k);
-                firstLines[v] = precision[t].lines[k];
-                continue;
-            }
-            if (facts.exact[v] || precision[t].lines[k] == firstLines[v]) {
                 continue;
             }
             const std::size_t ft = firstCorner[v] / 3;
             const std::size_t fk = firstCorner[v] % 3;
-            const double slack = computed + precision[ft].computed[fk];
-            facts.exact[v] = largerAxis(place, cornerPlace(triangles[ft], fk)) <=
+            if (facts.exact[v] || linePairOf(lines[t], k) == linePairOf(lines[ft], fk)) {
+                continue;
+            }
+            const Point& first = cornerPlace(triangles[ft], fk);
+            const double slack =
+                computed + boundFraction(bounds[ft].computed[fk]) * sizeOf(triangles[ft]);
+            facts.exact[v] = largerAxis(place, first) <=
                              slack + kLastPlaces * std::max(std::fabs(place.x), std::fabs(place.y));
         }
     }
@@ -200,22 +208,34 @@ private:
     std::vector<VertexId> wide_;
 };
 
-// Whether `back` lies along `s` the other way: its ends are far closer to
-// s's ends than the sides are long. Bounds wider than a side say nothing of
-// which side is which; two sides of one small polygon must not pass for a
-// side and its copy.
-bool runsBackAlong(const Side& s, const Side& back, const std::vector<Point>& vertices) {
-    constexpr double kMostApart = 0.25;
-    const Point a = vertices[s.from];
-    const Point b = vertices[s.to];
-    const Point c = vertices[back.from];
-    const Point d = vertices[back.to];
-    const double shorter = std::min(largerAxis(a, b), largerAxis(c, d));
-    return largerAxis(b, c) <= kMostApart * shorter && largerAxis(a, d) <= kMostApart * shorter;
+// The key of the line that a side of the boundary lies on: the line its
+// triangle shares between the corners at its two ends.
+std::uint32_t lineOfSide(const Side& s, const SnappedCorners& snapped,
+                         const std::vector<LineKeys>& lines) {
+    const auto& corners = snapped.corners[s.triangle];
+    const auto cornerAt = [&](VertexId v) {
+        return static_cast<std::size_t>(std::find(corners.begin(), corners.end(), v) -
+                                        corners.begin());
+    };
+    // Corners 12 and 13 share line 1, 12 and 23 line 2, 13 and 23 line 3.
+    return lines[s.triangle][cornerAt(s.from) + cornerAt(s.to) - 1];
+}
+
+// Whether `back` runs the other way along `s`: both lie on one written line
+// (the side that two triangles share, written by each), in opposite
+// directions, as the sides of triangles on either side of it do.
+bool runsBackAlong(const Side& s, const Side& back, const SnappedCorners& snapped,
+                   const std::vector<LineKeys>& lines) {
+    const Point a = snapped.vertices[s.from];
+    const Point b = snapped.vertices[s.to];
+    const Point c = snapped.vertices[back.from];
+    const Point d = snapped.vertices[back.to];
+    return (b.x - a.x) * (d.x - c.x) + (b.y - a.y) * (d.y - c.y) < 0.0 &&
+           lineOfSide(s, snapped, lines) == lineOfSide(back, snapped, lines);
 }
 
 std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCorners& snapped,
-                                const VertexFacts& facts) {
+                                const std::vector<LineKeys>& lines, const VertexFacts& facts) {
     const BoundaryIndex index(sides, snapped, facts);
     std::vector<CopyPair> pairs;
     const auto note = [&](VertexId u, VertexId v) {
@@ -230,7 +250,7 @@ std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCor
         index.forEachNearStart(s.to, [&](VertexId start) {
             index.forEachSideFrom(start, [&](const Side& back) {
                 if (back.triangle != s.triangle && (start != s.to || back.to != s.from) &&
-                    index.near(s.from, back.to) && runsBackAlong(s, back, snapped.vertices)) {
+                    index.near(s.from, back.to) && runsBackAlong(s, back, snapped, lines)) {
                     note(s.to, start);
                     note(s.from, back.to);
                 }
@@ -328,10 +348,10 @@ void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups
 }  // namespace
 
 bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                        const std::vector<CornerPrecision>& precision,
+                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
                         const std::vector<Side>& boundary) {
-    const VertexFacts facts = factsOf(snapped, triangles, precision);
-    const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, facts);
+    const VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
+    const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, lines, facts);
     if (pairs.empty()) {
         return false;
     }

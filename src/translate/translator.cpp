@@ -11,6 +11,8 @@
 // thread in the order the tuples come, as if there were only one.
 #include "translate/translator.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #ifdef __GLIBC__
@@ -47,9 +49,9 @@ constexpr std::size_t kBatches = 16;
 // only some tuples have is kept beside the batch's tuples.
 struct TupleRecord {
     Triangle triangle;
-    CornerPrecision precision;
+    CornerBounds bounds;
     long rule = 0;
-    std::size_t constraintCount = 0;
+    std::uint32_t constraintCount = 0;
     TriangleFault fault = TriangleFault::None;
     bool cutOff = false;
     bool startsObject = false;  // the first tuple, or one whose id differs from the last
@@ -63,6 +65,8 @@ struct TupleBatch {
     std::vector<std::string> objectIds;  // of each tuple that starts an object, in order
     // Why a tuple's constraints cannot be read as lines, by the index of its tuple.
     std::vector<std::pair<std::size_t, std::string>> misreadings;
+    // The line keys of each tuple whose lines are written with decimals.
+    std::vector<std::pair<std::size_t, LineKeys>> lineKeys;
 
     std::size_t items() const { return tuples.size() + notes.size(); }
     void clear() {
@@ -70,6 +74,7 @@ struct TupleBatch {
         notes.clear();
         objectIds.clear();
         misreadings.clear();
+        lineKeys.clear();
     }
 };
 
@@ -96,11 +101,16 @@ void addRecord(TupleSource& source, TupleBatch& batch) {
     Tuple& tuple = source.tuple;
     TupleRecord record;
     record.rule = tuple.rule;
-    record.constraintCount = tuple.constraintCount;
+    // Past what a count can hold, the warning says as much as it needs to.
+    record.constraintCount =
+        static_cast<std::uint32_t>(std::min<std::size_t>(tuple.constraintCount, UINT32_MAX));
     record.cutOff = tuple.cutOff;
     record.fault = triangleOf(tuple.lines, record.triangle);
     if (record.fault == TriangleFault::None) {
-        record.precision = cornerPrecisionOf(tuple.lines, record.triangle);
+        record.bounds = cornerBoundsOf(tuple.lines, record.triangle);
+        if (hasWrittenBounds(tuple.lines)) {
+            batch.lineKeys.emplace_back(batch.tuples.size(), lineKeysOf(tuple.lines));
+        }
     }
     if (!tuple.misreading.empty()) {
         batch.misreadings.emplace_back(batch.tuples.size(), std::move(tuple.misreading));
@@ -195,8 +205,8 @@ public:
 
 private:
     void takeBatch(const TupleBatch& batch);
-    void take(const TupleRecord& tuple, const std::string& misreading);
-    void addTriangle(const TupleRecord& tuple);
+    void take(const TupleRecord& tuple, const std::string& misreading, const LineKeys* lines);
+    void addTriangle(const TupleRecord& tuple, const LineKeys* lines);
     void closeObject();
     std::vector<Ring> outlineOf(MergeResult& merged);
     std::vector<Ring> unionOutline(MergeResult& merged);
@@ -223,7 +233,12 @@ private:
     std::string objectId_;
     std::size_t objects_ = 0;
     std::vector<Triangle> triangles_;
-    std::vector<CornerPrecision> precision_;  // of each triangle
+    std::vector<CornerBounds> bounds_;  // of each triangle
+    // The keys of each triangle's lines, once one of the object's tuples has
+    // lines written with decimals; a triangle before it has keys that match
+    // no line, as its own keys were not kept.
+    std::vector<LineKeys> lines_;
+    std::uint32_t unknownLine_ = 0;
     // Made at the first object that needs it: most maps never do.
     std::unique_ptr<TriangleUnion> union_;
     std::size_t linesWritten_ = 0;
@@ -276,6 +291,7 @@ void TranslationPass::takeBatch(const TupleBatch& batch) {
     auto note = batch.notes.begin();
     auto id = batch.objectIds.begin();
     auto misreading = batch.misreadings.begin();
+    auto keys = batch.lineKeys.begin();
     const std::string readable;
     for (std::size_t i = 0; i < batch.tuples.size(); ++i) {
         for (; note != batch.notes.end() && note->first == i; ++note) {
@@ -288,14 +304,17 @@ void TranslationPass::takeBatch(const TupleBatch& batch) {
             objectId_ = *id++;
         }
         const bool misread = misreading != batch.misreadings.end() && misreading->first == i;
-        take(tuple, misread ? (misreading++)->second : readable);
+        const bool hasKeys = keys != batch.lineKeys.end() && keys->first == i;
+        take(tuple, misread ? (misreading++)->second : readable,
+             hasKeys ? &(keys++)->second : nullptr);
     }
     for (; note != batch.notes.end(); ++note) {
         warn(note->second);
     }
 }
 
-void TranslationPass::take(const TupleRecord& tuple, const std::string& misreading) {
+void TranslationPass::take(const TupleRecord& tuple, const std::string& misreading,
+                           const LineKeys* lines) {
     // Named only when there is something to say: most tuples pass in silence.
     const auto rule = [&tuple] { return "rule " + std::to_string(tuple.rule); };
     if (tuple.cutOff) {
@@ -310,14 +329,24 @@ void TranslationPass::take(const TupleRecord& tuple, const std::string& misreadi
             warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
                       " constraints; only the first 3 were used");
         }
-        addTriangle(tuple);
+        addTriangle(tuple, lines);
     }
 }
 
-void TranslationPass::addTriangle(const TupleRecord& tuple) {
+void TranslationPass::addTriangle(const TupleRecord& tuple, const LineKeys* lines) {
     if (tuple.fault == TriangleFault::None) {
+        if (lines != nullptr || !lines_.empty()) {
+            while (lines_.size() < triangles_.size()) {
+                lines_.push_back({unknownLine_, unknownLine_ + 1, unknownLine_ + 2});
+                unknownLine_ += 3;
+            }
+            lines_.push_back(lines != nullptr
+                                 ? *lines
+                                 : LineKeys{unknownLine_, unknownLine_ + 1, unknownLine_ + 2});
+            unknownLine_ += lines != nullptr ? 0 : 3;
+        }
         triangles_.push_back(tuple.triangle);
-        precision_.push_back(tuple.precision);
+        bounds_.push_back(tuple.bounds);
     } else {
         warnAbout(whyNoTriangle(tuple.fault, tuple.rule) + "; the tuple was left out");
     }
@@ -333,10 +362,11 @@ void TranslationPass::closeObject() {
     ++objects_;
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
-    MergeResult merged = mergeGroup(triangles_, precision_);
+    MergeResult merged = mergeGroup(triangles_, bounds_, lines_);
     const std::vector<Ring> rings = outlineOf(merged);
     triangles_.clear();
-    precision_.clear();
+    bounds_.clear();
+    lines_.clear();
     if (rings.empty()) {
         warnAbout(
             std::string("no tuple gives a usable triangle, so nothing was written for it") +

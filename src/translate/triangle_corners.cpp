@@ -56,14 +56,19 @@ double computedOffset(const ConstraintLine& l, Point corner) {
 // A corner known more loosely than a good part of its triangle's size is
 // not known at all: its bound goes no further than that, so that it never
 // reaches across the triangle it belongs to. So also for a bound that could
-// not be computed.
-double cappedBound(double value, double most) {
-    return std::isnan(value) ? most : std::min(value, most);
+// not be computed. As a fraction of the size it needs no more than a byte,
+// whatever the coordinates, and is never rounded down.
+std::uint8_t codeOf(double bound, double size, double most) {
+    const double fraction = bound / size;
+    return boundCode(fraction < most ? fraction : most);
 }
 
 // The computed slack joins copies of one corner; capped well below the
-// triangle's shortest side, it never joins two corners of the triangle.
+// triangle's size, it seldom reaches another of its corners (the merge
+// never joins two). A written bound beyond the triangle's size says no more
+// than that size.
 constexpr double kLoosestComputed = 0.125;
+constexpr double kLoosestWritten = 1.0;
 
 struct OneCornerBounds {
     double written;
@@ -107,32 +112,34 @@ std::uint64_t lineKey(const ConstraintLine& l) {
     return mixed(bitsOf(sign * l.a) ^ mixed(bitsOf(sign * l.b) ^ mixed(bitsOf(sign * l.c))));
 }
 
-std::uint32_t pairKey(const ConstraintLine& p, const ConstraintLine& q) {
-    return static_cast<std::uint32_t>(mixed(lineKey(p) ^ lineKey(q)));
-}
-
 }  // namespace
 
-CornerPrecision cornerPrecisionOf(const std::array<ConstraintLine, 3>& lines,
-                                  const Triangle& triangle) {
+CornerBounds cornerBoundsOf(const std::array<ConstraintLine, 3>& lines, const Triangle& triangle) {
     const OneCornerBounds corners[] = {boundsOfCorner(lines[0], lines[1], triangle.c12),
                                        boundsOfCorner(lines[0], lines[2], triangle.c13),
                                        boundsOfCorner(lines[1], lines[2], triangle.c23)};
-    const auto side = [](Point a, Point b) {
-        return std::max(std::fabs(a.x - b.x), std::fabs(a.y - b.y));
-    };
-    const double sides[] = {side(triangle.c12, triangle.c13), side(triangle.c13, triangle.c23),
-                            side(triangle.c23, triangle.c12)};
-    const double shortest = std::min({sides[0], sides[1], sides[2]});
-    const double longest = std::max({sides[0], sides[1], sides[2]});
-    CornerPrecision precision;
+    const double size = sizeOf(triangle);
+    CornerBounds bounds;
     for (std::size_t i = 0; i < 3; ++i) {
-        precision.written[i] = cappedBound(corners[i].written, longest);
-        precision.computed[i] = cappedBound(corners[i].computed, kLoosestComputed * shortest);
+        bounds.written[i] = codeOf(corners[i].written, size, kLoosestWritten);
+        bounds.computed[i] = codeOf(corners[i].computed, size, kLoosestComputed);
     }
-    precision.lines = {pairKey(lines[0], lines[1]), pairKey(lines[0], lines[2]),
-                       pairKey(lines[1], lines[2])};
-    return precision;
+    return bounds;
+}
+
+bool hasWrittenBounds(const std::array<ConstraintLine, 3>& lines) {
+    for (const ConstraintLine& l : lines) {
+        if (l.aHalfUnit != 0.0 || l.bHalfUnit != 0.0 || l.cHalfUnit != 0.0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+LineKeys lineKeysOf(const std::array<ConstraintLine, 3>& lines) {
+    return {static_cast<std::uint32_t>(lineKey(lines[0])),
+            static_cast<std::uint32_t>(lineKey(lines[1])),
+            static_cast<std::uint32_t>(lineKey(lines[2]))};
 }
 
 TriangleFault triangleOf(const std::array<ConstraintLine, 3>& lines, Triangle& triangle) {

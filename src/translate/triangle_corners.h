@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "geometry.h"
 
@@ -20,7 +21,7 @@ struct ConstraintLine {
 };
 
 // Why a tuple gives no triangle.
-enum class TriangleFault {
+enum class TriangleFault : std::uint8_t {
     None,
     CoefficientOutOfRange,  // a number too large for a double
     ParallelLines,          // two lines never meet
@@ -35,7 +36,12 @@ TriangleFault triangleOf(const std::array<ConstraintLine, 3>& lines, Triangle& t
 // from the half-units of the numbers as written, and from rounding them to
 // doubles and the arithmetic of the corner. To first order; both grow as
 // the two lines of a corner near parallel.
-CornerPrecision cornerPrecisionOf(const std::array<ConstraintLine, 3>& lines,
-                                  const Triangle& triangle);
+CornerBounds cornerBoundsOf(const std::array<ConstraintLine, 3>& lines, const Triangle& triangle);
+
+// Whether any number of the lines is written with a point, and so known
+// only to its last digit.
+bool hasWrittenBounds(const std::array<ConstraintLine, 3>& lines);
+
+LineKeys lineKeysOf(const std::array<ConstraintLine, 3>& lines);
 
 }  // namespace vorn2shp
