@@ -26,7 +26,7 @@ public:
     // Calls visit(i, j), i < j, for every two segments listed under one
     // cell: every pair within reach, some of them more than once, and some
     // pairs a little further apart. Stops and returns false once more than
-    // `budget` pairs have been visited.
+    // `budget` pairs have been visited, or once visit returns false.
     template <class Visit>
     bool forEachPair(std::size_t budget, Visit&& visit) const {
         std::size_t visited = 0;
@@ -44,10 +44,9 @@ public:
                     if (!firstSharedCell(i, j, cell)) {
                         continue;
                     }
-                    if (++visited > budget) {
+                    if (++visited > budget || !visit(i, j)) {
                         return false;
                     }
-                    visit(i, j);
                 }
             }
             begin = end;

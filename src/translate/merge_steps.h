@@ -93,7 +93,7 @@ std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vert
 // are written to a few decimals: where a side of the boundary and a side of
 // another triangle running back along it have ends that the bounds of the
 // written numbers allow to be the same, those ends become one vertex. Never
-// two corners of one triangle, and never a vertex whose copies from
+// two corners of one triangle, and never two vertices whose copies from
 // different lines agree to their computed slack (there the lines meet
 // exactly). A joined vertex takes the place of its copy known most closely.
 // True when any vertices were joined; `snapped` then maps the triangles'
@@ -130,8 +130,10 @@ struct SideContacts {
 
 // False when the sides crowd so close together that looking at their
 // pairs would cost more than `budget` steps; `found` is then incomplete.
+// Also false, with `found` incomplete, once more than `mostCrossings`
+// crossings are found.
 bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-                  std::size_t budget, SideContacts& found);
+                  std::size_t budget, SideContacts& found, std::size_t mostCrossings = SIZE_MAX);
 
 // The vertices where sides with these contacts are split (see splitAtCuts),
 // with the ends of the sides that cross: every side that had a contact ends

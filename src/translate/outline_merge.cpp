@@ -32,9 +32,24 @@ namespace {
 
 using merge::TracedRing;
 
-// Deciding whether triangles meet edge to edge looks at every pair of
-// sides that come near each other, however many there are.
-constexpr std::size_t kNoBudget = SIZE_MAX;
+// Looking at the pairs of sides that come near each other costs a few pairs
+// per side on any map (every cell about one side long); triangles piled on
+// each other bring far more, and then GEOS's union, which costs what the
+// triangles cost, is the cheaper way.
+constexpr std::size_t kPairsPerSide = 256;
+constexpr std::size_t kFewestPairs = 1'000'000;
+
+std::size_t contactBudget(const std::vector<merge::Side>& sides) {
+    return kPairsPerSide * sides.size() + kFewestPairs;
+}
+
+// Tracing the union splits every side where it crosses another, so it
+// costs the crossings; real maps' overlaps cross a few sides in a hundred,
+// and where crossings outnumber the sides GEOS's union costs less.
+std::size_t mostCrossings(const std::vector<merge::Side>& sides) {
+    constexpr std::size_t kFewCrossings = 64;
+    return sides.size() + kFewCrossings;
+}
 using merge::VertexId;
 
 struct RingFacts {
@@ -247,14 +262,18 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
     std::vector<TracedRing> traced =
         merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
     merge::SideContacts found;
-    merge::findContacts(sides, snapped.vertices, kNoBudget, found);
+    // Sides crowded past any map's are triangles piled on each other: their
+    // union is GEOS's to take, at its cost, not the traced union's.
+    const bool crowded = !merge::findContacts(sides, snapped.vertices, contactBudget(sides), found,
+                                              mostCrossings(sides));
     const merge::RingContacts contacts =
-        merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
+        crowded ? merge::RingContacts{false, true}
+                : merge::inspectRings(traced, found, snapped.vertices, oriented.turn);
     // A corner on another triangle's side is rare; only then are the sides
     // split there and the rings traced again. The triangles do not meet
     // edge to edge then, whatever the new rings show: their contacts are
     // only wanted for the union.
-    if (contacts.cornerOnSide) {
+    if (!crowded && contacts.cornerOnSide) {
         faults.cornerOnSide = true;
         const std::vector<char> touched =
             merge::contactVertices(found, sides, snapped.vertices.size());
@@ -262,7 +281,8 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
                                      snapped.vertices.size(), parts, faults);
         faults.openChain = false;
         traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
-        merge::findContactsAfterSplit(sides, snapped.vertices, touched, kNoBudget, found);
+        merge::findContactsAfterSplit(sides, snapped.vertices, touched, contactBudget(sides),
+                                      found);
     }
     if (traced.empty()) {
         return result;
@@ -271,7 +291,7 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
                           contacts.cornerOnSide || contacts.overlap);
     result.rings = orderedRings(traced, snapped, static_cast<std::size_t>(oriented.seed),
                                 oriented.turn, parts);
-    if (!result.edgeToEdge) {
+    if (!result.edgeToEdge && !crowded) {
         traced.clear();
         result.unionPolygons = merge::unionOfSides(std::move(sides), std::move(snapped.vertices),
                                                    std::move(found), oriented.turn);

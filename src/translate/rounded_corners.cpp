@@ -113,12 +113,14 @@ public:
     }
 
     // Whether u and v may be one corner: the same vertex, or two whose
-    // places the bounds of the written numbers allow to be one.
+    // places the bounds of the written numbers allow to be one, unless both
+    // are where lines meet exactly. One of them may be: a round place that
+    // some of the rounded lines still meet exactly takes its other copies.
     bool near(VertexId u, VertexId v) const {
         if (u == v) {
             return true;
         }
-        if (facts_.exact[u] || facts_.exact[v]) {
+        if (facts_.exact[u] && facts_.exact[v]) {
             return false;
         }
         const Point a = snapped_.vertices[u];
@@ -135,7 +137,7 @@ public:
     template <class Visit>
     void forEachNearStart(VertexId u, Visit&& visit) const {
         visit(u);
-        if (facts_.exact[u] || !isLoose(u)) {
+        if (!isLoose(u)) {
             return;
         }
         const double reach = std::min(facts_.bound[u] + widest_, kMostCells * cell_);
@@ -170,7 +172,7 @@ private:
         std::vector<double> bounds;
         std::vector<VertexId> loose;
         for (const Side& s : sides_) {
-            if (!facts_.exact[s.from] && isLoose(s.from)) {
+            if (isLoose(s.from)) {
                 loose.push_back(s.from);
             }
         }

@@ -38,16 +38,21 @@ bool nearBox(Point p, Point a, Point b, double margin) {
 class PairInspector {
 public:
     PairInspector(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-                  SideContacts& found)
-        : sides_(sides), vertices_(vertices), tolerance_(found.tolerance), found_(found) {}
+                  std::size_t mostCrossings, SideContacts& found)
+        : sides_(sides),
+          vertices_(vertices),
+          tolerance_(found.tolerance),
+          mostCrossings_(mostCrossings),
+          found_(found) {}
 
-    void inspect(std::uint32_t i, std::uint32_t j) {
+    // False once more crossings than asked for have been found.
+    bool inspect(std::uint32_t i, std::uint32_t j) {
         const Side& e = sides_[i];
         const Side& f = sides_[j];
         // Most pairs that share a cell lie apart: no contact without boxes
         // that meet.
         if (!boxesMeet(vertices_[e.from], vertices_[e.to], vertices_[f.from], vertices_[f.to])) {
-            return;
+            return true;
         }
         const bool cornerOnI = addCornersOn(i, j);
         const bool cornerOnJ = addCornersOn(j, i);
@@ -55,6 +60,7 @@ public:
             properlyCross(vertices_[e.from], vertices_[e.to], vertices_[f.from], vertices_[f.to])) {
             found_.crossings.emplace_back(i, j);
         }
+        return found_.crossings.size() <= mostCrossings_;
     }
 
 private:
@@ -87,6 +93,7 @@ private:
     const std::vector<Side>& sides_;
     const std::vector<Point>& vertices_;
     double tolerance_;
+    std::size_t mostCrossings_;
     SideContacts& found_;
 };
 
@@ -114,15 +121,15 @@ void putInOrder(SideContacts& found) {
 // with the sides' own numbers.
 bool contactsAmong(const std::vector<Side>& sides, const std::vector<std::uint32_t>& subset,
                    const std::vector<Point>& vertices, double tolerance, std::size_t budget,
-                   SideContacts& found) {
+                   std::size_t mostCrossings, SideContacts& found) {
     found = SideContacts{};
     found.tolerance = tolerance;
-    PairInspector inspector(sides, vertices, found);
+    PairInspector inspector(sides, vertices, mostCrossings, found);
     bool complete = true;
     if (subset.size() <= kFewSides) {
-        for (std::size_t i = 0; i < subset.size(); ++i) {
-            for (std::size_t j = i + 1; j < subset.size(); ++j) {
-                inspector.inspect(subset[i], subset[j]);
+        for (std::size_t i = 0; i < subset.size() && complete; ++i) {
+            for (std::size_t j = i + 1; j < subset.size() && complete; ++j) {
+                complete = inspector.inspect(subset[i], subset[j]);
             }
         }
     } else {
@@ -133,7 +140,7 @@ bool contactsAmong(const std::vector<Side>& sides, const std::vector<std::uint32
         }
         const CellLists cells(std::move(segments), tolerance);
         complete = cells.forEachPair(budget, [&](std::uint32_t i, std::uint32_t j) {
-            inspector.inspect(subset[i], subset[j]);
+            return inspector.inspect(subset[i], subset[j]);
         });
     }
     putInOrder(found);
@@ -240,12 +247,13 @@ std::vector<std::uint32_t> sidesNearTouched(const std::vector<Side>& sides,
 }  // namespace
 
 bool findContacts(const std::vector<Side>& sides, const std::vector<Point>& vertices,
-                  std::size_t budget, SideContacts& found) {
+                  std::size_t budget, SideContacts& found, std::size_t mostCrossings) {
     std::vector<std::uint32_t> all(sides.size());
     for (std::size_t i = 0; i < sides.size(); ++i) {
         all[i] = static_cast<std::uint32_t>(i);
     }
-    return contactsAmong(sides, all, vertices, toleranceForSides(sides, vertices), budget, found);
+    return contactsAmong(sides, all, vertices, toleranceForSides(sides, vertices), budget,
+                         mostCrossings, found);
 }
 
 std::vector<char> contactVertices(const SideContacts& found, const std::vector<Side>& sides,
@@ -272,7 +280,7 @@ bool findContactsAfterSplit(const std::vector<Side>& sides, const std::vector<Po
         return findContacts(sides, vertices, budget, found);
     }
     return contactsAmong(sides, sidesNearTouched(sides, vertices, touched, tolerance), vertices,
-                         tolerance, budget, found);
+                         tolerance, budget, SIZE_MAX, found);
 }
 
 }  // namespace vorn2shp::merge
