@@ -47,7 +47,7 @@ std::size_t contactBudget(const std::vector<merge::Side>& sides) {
 // costs the crossings; real maps' overlaps cross a few sides in a hundred,
 // and where crossings outnumber the sides GEOS's union costs less.
 std::size_t mostCrossings(const std::vector<merge::Side>& sides) {
-    constexpr std::size_t kFewCrossings = 64;
+    constexpr std::size_t kFewCrossings = 4096;
     return sides.size() + kFewCrossings;
 }
 using merge::VertexId;
