@@ -18,6 +18,7 @@ enum OptionCode : int {
     kFileName = 1,  // what getopt returns for a file name in "-" mode
     kHelp = 256,
     kQuiet,
+    kVerbose,
     kVersion,
     kProjection,
     kEncoding,
@@ -27,6 +28,7 @@ enum OptionCode : int {
 const option kLongOptions[] = {
     {"help", no_argument, nullptr, kHelp},
     {"quiet", no_argument, nullptr, kQuiet},
+    {"verbose", no_argument, nullptr, kVerbose},
     {"version", no_argument, nullptr, kVersion},
     {"prj", required_argument, nullptr, kProjection},
     {"encoding", required_argument, nullptr, kEncoding},
@@ -37,7 +39,7 @@ const option kLongOptions[] = {
 // "-": file names come back in place, as kFileName, whatever POSIXLY_CORRECT
 // says, so options may follow them. ":": a missing value is told apart from
 // an unknown option.
-constexpr const char* kShortOptions = "-:hq";
+constexpr const char* kShortOptions = "-:hqv";
 
 std::string longOptionName(int code) {
     for (const option& known : kLongOptions) {
@@ -156,6 +158,10 @@ CommandLine readCommandLine(int argc, char** argv) {
             case kQuiet:
                 line.settings.quiet = true;
                 break;
+            case 'v':
+            case kVerbose:
+                line.settings.verbose = true;
+                break;
             case kSpatialIndex:
                 line.settings.spatialIndex = true;
                 break;
@@ -184,6 +190,9 @@ std::string usageText() {
            "\n"
            "  -q, --quiet          print no progress transcript; warnings and\n"
            "                       errors still go to stderr\n"
+           "  -v, --verbose        name every warning; without it, of a kind that\n"
+           "                       repeats for many objects the first 20 are named\n"
+           "                       and the rest counted\n"
            "      --prj FILE       copy FILE, the coordinate system of the data,\n"
            "                       beside the shapefile as <output-base>.prj\n"
            "      --encoding NAME  the code page of the .def text (UTF-8,\n"

@@ -7,6 +7,7 @@
 
 #include "common/console.h"
 #include "common/diagnostics.h"
+#include "common/repeated_warnings.h"
 #include "common/text_file.h"
 #include "directory_lock.h"
 #include "export/shape_exporter.h"
@@ -103,6 +104,13 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
     // The console outlives the stages, so a failure text that a stage leaves
     // without a line end is still given when the stages are gone.
     Console console(settings.quiet ? Console::Mode::Quiet : Console::Mode::Transcript);
+    // The totals of the warnings that were only counted end the run, on
+    // every way out once the translation has begun.
+    RepeatedWarnings warnings(settings.verbose);
+    struct TotalsAtTheEnd {
+        RepeatedWarnings& warnings;
+        ~TotalsAtTheEnd() { warnings.summarize(); }
+    } const totals{warnings};
     // All three stage objects exist before any stage runs and are destroyed
     // in reverse order on every way out, which closes what they hold open.
     InputPreparer preparer;
@@ -118,7 +126,7 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
                   [&] { return parser.initialize() && parse(parser, settings, console); })) {
         return ExitStatus::Failure;
     }
-    if (!runStage("second.imd", [&] { return translator.translate(console); })) {
+    if (!runStage("second.imd", [&] { return translator.translate(console, warnings); })) {
         return ExitStatus::Failure;
     }
     if (!runStage("output.eff.imd", [&] {

@@ -15,6 +15,7 @@ struct ConversionSettings {
     std::string inputPath;
     std::string outputBase;
     bool quiet = false;          // no progress transcript on stdout
+    bool verbose = false;        // every warning named, none only counted
     std::string projectionPath;  // the .prj to copy beside the shapefile; empty: none
     std::string codePage;        // the code page of the .def text; empty: found from the text
     bool spatialIndex = false;   // write <base>.qix

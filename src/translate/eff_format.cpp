@@ -1,9 +1,11 @@
 #include "eff_format.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace vorn2shp {
 
@@ -122,6 +124,57 @@ double writtenValue(double value) {
 }  // namespace
 
 Point writtenPoint(Point p) { return Point{writtenValue(p.x), -writtenValue(-1.0 * p.y)}; }
+
+namespace {
+
+// Up to this magnitude a written coordinate is a whole number of units of
+// the fourth decimal that fits 60 bits, so that the cross products of their
+// differences are exact in 128; beyond it the doubles themselves are far
+// coarser than the decimals, and exact as they stand.
+constexpr double kLargestInUnits = 1e14;
+
+__extension__ using Wide = __int128;
+
+bool inUnitRange(Point p) {
+    return std::fabs(p.x) <= kLargestInUnits && std::fabs(p.y) <= kLargestInUnits;
+}
+
+// The sign of the turn from a to b to c, exact where the units allow.
+int turnSign(Point a, Point b, Point c) {
+    if (inUnitRange(a) && inUnitRange(b) && inUnitRange(c)) {
+        const auto units = [](double v) { return static_cast<Wide>(std::llround(v * 1e4)); };
+        const Wide turn = (units(b.x) - units(a.x)) * (units(c.y) - units(a.y)) -
+                          (units(b.y) - units(a.y)) * (units(c.x) - units(a.x));
+        return turn > 0 ? 1 : (turn < 0 ? -1 : 0);
+    }
+    const double turn = orientation(a, b, c);
+    return turn > 0.0 ? 1 : (turn < 0.0 ? -1 : 0);
+}
+
+}  // namespace
+
+bool collapsesWhenWritten(const Ring& ring) {
+    std::vector<Point> points;
+    points.reserve(ring.size());
+    for (const Point& p : ring) {
+        const Point written = writtenPoint(p);
+        if (points.empty() || written != points.back()) {
+            points.push_back(written);
+        }
+    }
+    while (points.size() > 1 && points.back() == points.front()) {
+        points.pop_back();
+    }
+    if (points.size() < 3) {
+        return true;
+    }
+    for (std::size_t i = 2; i < points.size(); ++i) {
+        if (turnSign(points[0], points[1], points[i]) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 void appendEffPoint(std::string& out, Point p) {
     out += '(';

@@ -15,4 +15,9 @@ void appendEffPoint(std::string& out, Point p);
 // value its four decimals give. Written again, it gives the same text.
 Point writtenPoint(Point p);
 
+// Whether a ring, closed or not, collapses when written: fewer than three
+// distinct points, or all of them on one line, as its four decimals give
+// them. Such a ring has no area to write.
+bool collapsesWhenWritten(const Ring& ring);
+
 }  // namespace vorn2shp

@@ -197,6 +197,19 @@ void markTurnedOver(const merge::SnappedCorners& before, merge::SnappedCorners& 
     }
 }
 
+std::vector<Triangle> joinedTriangles(const merge::SnappedCorners& snapped) {
+    std::vector<Triangle> joined;
+    joined.reserve(snapped.corners.size());
+    for (std::size_t t = 0; t < snapped.corners.size(); ++t) {
+        if (snapped.leftOut.empty() || !snapped.leftOut[t]) {
+            const auto& [a, b, c] = snapped.corners[t];
+            joined.push_back(
+                Triangle{snapped.vertices[a], snapped.vertices[b], snapped.vertices[c]});
+        }
+    }
+    return joined;
+}
+
 // How far apart the corners joined into one vertex lay, at most.
 double largestDisagreement(const std::vector<Triangle>& triangles,
                            const merge::SnappedCorners& snapped) {
@@ -256,6 +269,9 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
     }
     result.droppedTriangles = faults.droppedTriangles;
     result.largestDisagreement = largestDisagreement(triangles, snapped);
+    if (result.cornersMoved) {
+        result.joinedTriangles = joinedTriangles(snapped);
+    }
     // Every side of every triangle: no longer needed, and the largest
     // object's memory is the program's.
     std::vector<merge::Side>().swap(oriented.sides);

@@ -30,6 +30,9 @@ struct MergeResult {
     // join their copies (the lines were written to a few decimals): the
     // triangles as merged then differ from the triangles as computed.
     bool cornersMoved = false;
+    // Then the triangles with their corners where they were joined, those
+    // that joining turned over left out: the triangles the union is of.
+    std::vector<Triangle> joinedTriangles;
     // How far apart, on either axis, the corners joined into one lay at most.
     double largestDisagreement = 0.0;
 };

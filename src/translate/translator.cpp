@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #ifdef __GLIBC__
@@ -24,6 +25,7 @@
 #include "common/batch_feed.h"
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
+#include "common/repeated_warnings.h"
 #include "common/text_file.h"
 #include "eff_format.h"
 #include "outline_merge.h"
@@ -167,6 +169,27 @@ void returnLargeBlocksAtOnce() {
 
 std::string objectName(const std::string& id) { return "object " + id; }
 
+// The kinds of warning that may come for every object or tuple of a map;
+// past the first few of a kind they are counted (see RepeatedWarnings).
+namespace kinds {
+constexpr const char* kOverlap = "objects whose triangles overlap or do not meet edge to edge";
+constexpr const char* kUnionFault = "objects whose union fails its check";
+constexpr const char* kTooSmall = "objects with triangles too small to keep";
+constexpr const char* kCollapsed = "objects with rings that collapse at four decimals";
+constexpr const char* kNothingWritten = "objects with nothing to write";
+constexpr const char* kLeftOut = "tuples left out";
+constexpr const char* kExtraConstraints = "rules with more than three constraints";
+constexpr const char* kPassedOver = "rules passed over";
+constexpr const char* kCoordinateLike = "objects whose attribute text begins like coordinates";
+}  // namespace kinds
+
+// "1.2e-05", as short as it can be said.
+std::string shortNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", value);
+    return text;
+}
+
 // The start of a long text, enough to recognise it by, cut between UTF-8
 // characters.
 std::string excerpt(const std::string& text) {
@@ -200,6 +223,8 @@ std::string whyNoTriangle(TriangleFault fault, long rule) {
 
 class TranslationPass {
 public:
+    explicit TranslationPass(RepeatedWarnings& warnings) : warnings_(warnings) {}
+
     bool open();
     bool run();
 
@@ -216,10 +241,12 @@ private:
     void warnAboutTextIds() const;
     bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
-    void warnAbout(const std::string& message) const {
-        warn(objectName(objectId_) + ": " + message);
+    void warnAbout(const char* kind, const std::string& message) const {
+        warnings_.give(kind, objectName(objectId_) + ": " + message);
     }
+    void dropCollapsedRings(std::vector<Ring>& rings) const;
 
+    RepeatedWarnings& warnings_;
     TupleSource tuples_;
     LineReader attributes_;
     bool attributesLeft_ = false;
@@ -295,7 +322,7 @@ void TranslationPass::takeBatch(const TupleBatch& batch) {
     const std::string readable;
     for (std::size_t i = 0; i < batch.tuples.size(); ++i) {
         for (; note != batch.notes.end() && note->first == i; ++note) {
-            warn(note->second);
+            warnings_.give(kinds::kPassedOver, note->second);
         }
         const TupleRecord& tuple = batch.tuples[i];
         if (tuple.startsObject) {
@@ -309,7 +336,7 @@ void TranslationPass::takeBatch(const TupleBatch& batch) {
              hasKeys ? &(keys++)->second : nullptr);
     }
     for (; note != batch.notes.end(); ++note) {
-        warn(note->second);
+        warnings_.give(kinds::kPassedOver, note->second);
     }
 }
 
@@ -318,16 +345,18 @@ void TranslationPass::take(const TupleRecord& tuple, const std::string& misreadi
     // Named only when there is something to say: most tuples pass in silence.
     const auto rule = [&tuple] { return "rule " + std::to_string(tuple.rule); };
     if (tuple.cutOff) {
-        warnAbout(rule() + " breaks off before its end; the tuple was left out");
+        warnAbout(kinds::kLeftOut, rule() + " breaks off before its end; the tuple was left out");
     } else if (tuple.constraintCount < 3) {
-        warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
-                  " constraint(s), a triangle needs 3; the tuple was left out");
+        warnAbout(kinds::kLeftOut,
+                  rule() + " gives " + std::to_string(tuple.constraintCount) +
+                      " constraint(s), a triangle needs 3; the tuple was left out");
     } else if (!misreading.empty()) {
-        warnAbout(rule() + " " + misreading + "; the tuple was left out");
+        warnAbout(kinds::kLeftOut, rule() + " " + misreading + "; the tuple was left out");
     } else {
         if (tuple.constraintCount > 3) {
-            warnAbout(rule() + " gives " + std::to_string(tuple.constraintCount) +
-                      " constraints; only the first 3 were used");
+            warnAbout(kinds::kExtraConstraints, rule() + " gives " +
+                                                    std::to_string(tuple.constraintCount) +
+                                                    " constraints; only the first 3 were used");
         }
         addTriangle(tuple, lines);
     }
@@ -348,7 +377,8 @@ void TranslationPass::addTriangle(const TupleRecord& tuple, const LineKeys* line
         triangles_.push_back(tuple.triangle);
         bounds_.push_back(tuple.bounds);
     } else {
-        warnAbout(whyNoTriangle(tuple.fault, tuple.rule) + "; the tuple was left out");
+        warnAbout(kinds::kLeftOut,
+                  whyNoTriangle(tuple.fault, tuple.rule) + "; the tuple was left out");
     }
 }
 
@@ -363,21 +393,29 @@ void TranslationPass::closeObject() {
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
     MergeResult merged = mergeGroup(triangles_, bounds_, lines_);
-    const std::vector<Ring> rings = outlineOf(merged);
+    std::vector<Ring> rings = outlineOf(merged);
     triangles_.clear();
     bounds_.clear();
     lines_.clear();
+    const bool hadRings = !rings.empty();
+    dropCollapsedRings(rings);
     if (rings.empty()) {
-        warnAbout(
-            std::string("no tuple gives a usable triangle, so nothing was written for it") +
-            (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : ""));
+        const std::string skipped =
+            hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : "";
+        warnAbout(kinds::kNothingWritten,
+                  (hadRings ? std::string("its outline collapses when written with four "
+                                          "decimals, so nothing was written for it")
+                            : std::string("no tuple gives a usable triangle, so nothing was "
+                                          "written for it")) +
+                      skipped);
         return;
     }
     if (isReadAsCoordinates(attributes)) {
-        warnAbout("its attribute text on line " + std::to_string(attributeLine_) + " of " +
-                  kAttributeFile + ", \"" + excerpt(attributes) +
-                  "\", begins like a coordinate pair: the export reads it as coordinates, "
-                  "not as attribute values");
+        warnAbout(kinds::kCoordinateLike,
+                  "its attribute text on line " + std::to_string(attributeLine_) + " of " +
+                      kAttributeFile + ", \"" + excerpt(attributes) +
+                      "\", begins like a coordinate pair: the export reads it as coordinates, "
+                      "not as attribute values");
     }
     writeObjectLine(rings, attributes);
 }
@@ -392,32 +430,59 @@ std::vector<Ring> TranslationPass::outlineOf(MergeResult& merged) {
     return std::move(merged.rings);
 }
 
+// Where corners moved to join their copies, the union is taken of the
+// triangles as merged, so that their rounding leaves no crack or pinhole.
 std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
     if (!union_) {
         union_ = std::make_unique<TriangleUnion>();
     }
-    UnionOutline outline = union_->outline(triangles_, merged.unionPolygons);
+    const std::vector<Triangle>& triangles =
+        merged.cornersMoved ? merged.joinedTriangles : triangles_;
+    UnionOutline outline = union_->outline(triangles, merged.unionPolygons);
     const std::string what = "its triangles overlap or do not meet edge to edge";
+    const std::string apart = merged.largestDisagreement > 0.0
+                                  ? "; the corners joined into one differed by up to " +
+                                        shortNumber(merged.largestDisagreement)
+                                  : "; the corners joined into one agreed exactly";
     if (outline.rings.empty()) {
         warnAboutDropped(merged);
-        warnAbout(what + ", and their union could not be taken: " + outline.fault +
-                  "; the outline follows them as far as it can");
+        warnAbout(kinds::kOverlap, what + ", and their union could not be taken: " + outline.fault +
+                                       "; the outline follows them as far as it can" + apart);
         return std::move(merged.rings);
     }
-    warnAbout(what + "; the outline is the exact union of them" +
-              (outline.onGrid ? ", computed on the grid of the four decimals written, as the "
-                                "union in full precision could not be written as a valid polygon"
-                              : ""));
+    warnAbout(kinds::kOverlap,
+              what + "; the outline is the exact union of them" +
+                  (outline.onGrid ? ", computed on the grid of the four decimals written, as the "
+                                    "union in full precision could not be written as a valid "
+                                    "polygon"
+                                  : "") +
+                  apart);
     if (!outline.fault.empty()) {
-        warnAbout("the union of its triangles fails its check: " + outline.fault);
+        warnAbout(kinds::kUnionFault,
+                  "the union of its triangles fails its check: " + outline.fault);
     }
     return std::move(outline.rings);
 }
 
+// A ring that four decimals squeeze flat is no polygon a reader can take:
+// it is left out, like a sliver too small to keep, and named.
+void TranslationPass::dropCollapsedRings(std::vector<Ring>& rings) const {
+    const auto first = std::remove_if(rings.begin(), rings.end(), collapsesWhenWritten);
+    const auto collapsed = static_cast<std::size_t>(rings.end() - first);
+    rings.erase(first, rings.end());
+    if (collapsed > 0) {
+        warnAbout(kinds::kCollapsed, std::to_string(collapsed) +
+                                         " ring(s) of its outline collapse when written with four "
+                                         "decimals (no area, or fewer than three corners) and "
+                                         "were left out");
+    }
+}
+
 void TranslationPass::warnAboutDropped(const MergeResult& merged) const {
     if (merged.droppedTriangles > 0) {
-        warnAbout(std::to_string(merged.droppedTriangles) +
-                  " triangle(s) smaller than the corner tolerance were left out");
+        warnAbout(kinds::kTooSmall,
+                  std::to_string(merged.droppedTriangles) +
+                      " triangle(s) smaller than the corner tolerance were left out");
     }
 }
 
@@ -522,9 +587,16 @@ void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
 }  // namespace
 
 bool Translator::translate(Console& console) {
+    RepeatedWarnings warnings;
+    const bool translated = translate(console, warnings);
+    warnings.summarize();
+    return translated;
+}
+
+bool Translator::translate(Console& console, RepeatedWarnings& warnings) {
     returnLargeBlocksAtOnce();
     console.progress("Starting Translation Process....");
-    TranslationPass pass;
+    TranslationPass pass(warnings);
     if (!pass.open() || !pass.run()) {
         return false;
     }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/repeated_warnings.h"
 #include "outline_checks.h"
 #include "support/test_support.h"
 
@@ -66,7 +67,9 @@ struct Translation {
     std::string err;
 };
 
-Translation translate(const std::string& secondImd, const std::string& defImd) {
+// `everyWarning`: as with --verbose, no warning is only counted.
+Translation translate(const std::string& secondImd, const std::string& defImd,
+                      bool everyWarning = false) {
     ScopedWorkDir dir;
     writeFile("second.imd", secondImd);
     writeFile("def.imd", defImd);
@@ -74,7 +77,9 @@ Translation translate(const std::string& secondImd, const std::string& defImd) {
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     Console console;
-    t.ok = Translator().translate(console);
+    RepeatedWarnings warnings(everyWarning);
+    t.ok = Translator().translate(console, warnings);
+    warnings.summarize();
     t.out = ::testing::internal::GetCapturedStdout();
     t.err = ::testing::internal::GetCapturedStderr();
     t.eff = readFile("output.eff.imd");
@@ -281,7 +286,7 @@ TEST(Translator, TellsIdsApartByTheirWholeNumber) {
     EXPECT_EQ(t.eff, kRoadOutline + "a\r\n" + kRoadOutline + "b\r\n" + kRoadOutline + "c");
     EXPECT_EQ(t.err,
               "vorn2shp: object 7: its triangles overlap or do not meet edge to edge; the outline "
-              "is the exact union of them\n"
+              "is the exact union of them; the corners joined into one agreed exactly\n"
               "vorn2shp: object -99999999999999999999: rule 5 gives 1 constraint(s), a triangle "
               "needs 3; the tuple was left out\n"
               "vorn2shp: object -99999999999999999999: no tuple gives a usable triangle, so "
@@ -439,10 +444,43 @@ TEST(Translator, KeepsWarningsInTheOrderOfTheTextAcrossManyBatches) {
                    ": no tuple gives a usable triangle, so nothing was written for it; "
                    "its line of def.imd was skipped\n";
 
-    const Translation t = translate(tokenLines(text), def);
+    const Translation t = translate(tokenLines(text), def, true);
     EXPECT_TRUE(t.ok);
     EXPECT_EQ(t.eff, expectedEff);
     EXPECT_EQ(t.err, expectedErr);
+}
+
+// Of a kind of warning that every object can give, the first 20 name their
+// objects; one line says that more follow, and the total comes at the end.
+// Other kinds keep their own count.
+TEST(Translator, NamesTwentyWarningsOfAKindAndCountsTheRest) {
+    std::string text = "r(ID,x,y) :- ID = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n";
+    std::string expected =
+        "vorn2shp: rule 1 is passed over: its binding names \"ID\", not \"id\"\n";
+    for (int id = 1; id <= 25; ++id) {
+        text += "r(id,x,y) :- id = " + std::to_string(id) +
+                ", 0x + 1y >= 1, 0x + 2y <= 8, 1x + 1y <= 6;\n" +
+                "r(id,x,y) :- id = " + std::to_string(id) +
+                ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n";
+        if (id <= 20) {
+            expected += "vorn2shp: object " + std::to_string(id) + ": rule " +
+                        std::to_string(2 * id) +
+                        " has two parallel lines, which bound no triangle; the tuple was left "
+                        "out\n";
+        } else if (id == 21) {
+            expected +=
+                "vorn2shp: more tuples left out follow, counted at the end (--verbose "
+                "names every one)\n";
+        }
+    }
+    expected += "vorn2shp: 25 tuples left out in all, the first 20 named above\n";
+    std::string def;
+    for (int id = 1; id <= 25; ++id) {
+        def += "v\r\n";
+    }
+    EXPECT_EQ(translate(tokenLines(text), def).err, expected);
+    const Translation verbose = translate(tokenLines(text), def, true);
+    EXPECT_EQ(std::count(verbose.err.begin(), verbose.err.end(), '\n'), 26) << verbose.err;
 }
 
 // Ids are compared as written: a whole number by its value, anything else
@@ -481,9 +519,10 @@ TEST(Translator, WritesTheExactUnionOfOverlappingTrianglesWithAWarning) {
               "(2.0000,-0.0000),two");
     EXPECT_EQ(t.err,
               "vorn2shp: object 1: its triangles overlap or do not meet edge to edge; the "
-              "outline is the exact union of them\n"
+              "outline is the exact union of them; the corners joined into one agreed exactly\n"
               "vorn2shp: object 2: its triangles overlap or do not meet edge to edge; the "
-              "outline is the exact union of them\n");
+              "outline is the exact union of them; the corners joined into one differed by up "
+              "to 3e-05\n");
 }
 
 TEST(Translator, SaysWhenTheUnionIsTakenOnTheGridOfTheWrittenValues) {
@@ -502,7 +541,7 @@ TEST(Translator, SaysWhenTheUnionIsTakenOnTheGridOfTheWrittenValues) {
               "vorn2shp: object 1: its triangles overlap or do not meet edge to edge; the "
               "outline is the exact union of them, computed on the grid of the four decimals "
               "written, as the union in full precision could not be written as a valid "
-              "polygon\n");
+              "polygon; the corners joined into one agreed exactly\n");
 }
 
 TEST(Translator, KeepsTheMergesOutlineWhereTheUnionCannotBeTaken) {
@@ -515,7 +554,8 @@ TEST(Translator, KeepsTheMergesOutlineWhereTheUnionCannotBeTaken) {
     EXPECT_EQ(t.err,
               "vorn2shp: object 1: its triangles overlap or do not meet edge to edge, and their "
               "union could not be taken: a corner lies beyond 1e+75, where GEOS cannot compute "
-              "it; the outline follows them as far as it can\n");
+              "it; the outline follows them as far as it can; the corners joined into one agreed "
+              "exactly\n");
     EXPECT_EQ(count(t.eff, "("), 8u) << t.eff;  // each triangle a ring of its own
 }
 

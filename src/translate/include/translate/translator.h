@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/console.h"
+#include "common/repeated_warnings.h"
 
 namespace vorn2shp {
 
@@ -12,7 +13,10 @@ public:
 
     // The whole translation pass with its four console lines on `console`. False when
     // second.imd cannot be read or output.eff.imd cannot be written; the
-    // reason has been reported on stderr.
+    // reason has been reported on stderr. Warnings that repeat for many
+    // objects go through `warnings`, whose totals the caller gives at the
+    // end of the run; without it, they are given at the end of the pass.
+    bool translate(Console& console, RepeatedWarnings& warnings);
     bool translate(Console& console);
 };
 
