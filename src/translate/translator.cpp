@@ -233,8 +233,8 @@ private:
     void take(const TupleRecord& tuple, const std::string& misreading, const LineKeys* lines);
     void addTriangle(const TupleRecord& tuple, const LineKeys* lines);
     void closeObject();
-    std::vector<Ring> outlineOf(MergeResult& merged);
-    std::vector<Ring> unionOutline(MergeResult& merged);
+    std::vector<Ring> outlineOf(MergeResult& merged, std::size_t& collapsed);
+    std::vector<Ring> unionOutline(MergeResult& merged, std::size_t& collapsed);
     void warnAboutDropped(const MergeResult& merged) const;
     bool nextAttributeText(std::string& text);
     void warnAboutUnusedAttributes();
@@ -244,7 +244,7 @@ private:
     void warnAbout(const char* kind, const std::string& message) const {
         warnings_.give(kind, objectName(objectId_) + ": " + message);
     }
-    void dropCollapsedRings(std::vector<Ring>& rings) const;
+    static std::size_t dropCollapsedRings(std::vector<Ring>& rings);
 
     RepeatedWarnings& warnings_;
     TupleSource tuples_;
@@ -393,12 +393,13 @@ void TranslationPass::closeObject() {
     std::string attributes;
     const bool hadOwnLine = nextAttributeText(attributes);
     MergeResult merged = mergeGroup(triangles_, bounds_, lines_);
-    std::vector<Ring> rings = outlineOf(merged);
+    std::size_t collapsed = 0;
+    std::vector<Ring> rings = outlineOf(merged, collapsed);
     triangles_.clear();
     bounds_.clear();
     lines_.clear();
-    const bool hadRings = !rings.empty();
-    dropCollapsedRings(rings);
+    const bool hadRings = !rings.empty() || collapsed > 0;
+    collapsed += dropCollapsedRings(rings);
     if (rings.empty()) {
         const std::string skipped =
             hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : "";
@@ -409,6 +410,12 @@ void TranslationPass::closeObject() {
                                           "written for it")) +
                       skipped);
         return;
+    }
+    if (collapsed > 0) {
+        warnAbout(kinds::kCollapsed, std::to_string(collapsed) +
+                                         " ring(s) of its outline collapse when written with four "
+                                         "decimals (no area, or fewer than three corners) and "
+                                         "were left out");
     }
     if (isReadAsCoordinates(attributes)) {
         warnAbout(kinds::kCoordinateLike,
@@ -422,9 +429,9 @@ void TranslationPass::closeObject() {
 
 // Triangles that tile the object edge to edge keep the merge's rings; any
 // others take the exact union of the triangles.
-std::vector<Ring> TranslationPass::outlineOf(MergeResult& merged) {
+std::vector<Ring> TranslationPass::outlineOf(MergeResult& merged, std::size_t& collapsed) {
     if (!merged.edgeToEdge) {
-        return unionOutline(merged);
+        return unionOutline(merged, collapsed);
     }
     warnAboutDropped(merged);
     return std::move(merged.rings);
@@ -432,7 +439,7 @@ std::vector<Ring> TranslationPass::outlineOf(MergeResult& merged) {
 
 // Where corners moved to join their copies, the union is taken of the
 // triangles as merged, so that their rounding leaves no crack or pinhole.
-std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
+std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged, std::size_t& collapsed) {
     if (!union_) {
         union_ = std::make_unique<TriangleUnion>();
     }
@@ -461,21 +468,17 @@ std::vector<Ring> TranslationPass::unionOutline(MergeResult& merged) {
         warnAbout(kinds::kUnionFault,
                   "the union of its triangles fails its check: " + outline.fault);
     }
+    collapsed = outline.collapsedRings;
     return std::move(outline.rings);
 }
 
 // A ring that four decimals squeeze flat is no polygon a reader can take:
-// it is left out, like a sliver too small to keep, and named.
-void TranslationPass::dropCollapsedRings(std::vector<Ring>& rings) const {
+// it is left out, like a sliver too small to keep. How many were.
+std::size_t TranslationPass::dropCollapsedRings(std::vector<Ring>& rings) {
     const auto first = std::remove_if(rings.begin(), rings.end(), collapsesWhenWritten);
     const auto collapsed = static_cast<std::size_t>(rings.end() - first);
     rings.erase(first, rings.end());
-    if (collapsed > 0) {
-        warnAbout(kinds::kCollapsed, std::to_string(collapsed) +
-                                         " ring(s) of its outline collapse when written with four "
-                                         "decimals (no area, or fewer than three corners) and "
-                                         "were left out");
-    }
+    return collapsed;
 }
 
 void TranslationPass::warnAboutDropped(const MergeResult& merged) const {

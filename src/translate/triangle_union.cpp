@@ -120,6 +120,22 @@ std::string invalidityOf(geos::Context& context, const std::vector<PolygonRings>
            (reason ? std::string(reason.get()) : context.takeError()) + ")";
 }
 
+std::size_t ringCount(const std::vector<PolygonRings>& polygons) {
+    std::size_t rings = 0;
+    for (const PolygonRings& polygon : polygons) {
+        rings += 1 + polygon.holes.size();
+    }
+    return rings;
+}
+
+// How many rings of the union in full precision are gone from it as
+// written, squeezed below three corners. (On the grid of the written values
+// rings may also join or part; what the grid does is snap-rounding's.)
+std::size_t fewerRings(const std::vector<PolygonRings>& exact, const std::vector<Ring>& written) {
+    const std::size_t rings = ringCount(exact);
+    return rings > written.size() ? rings - written.size() : 0;
+}
+
 // The union's polygons as they will be written, and what is wrong with them.
 struct CheckedUnion {
     std::vector<PolygonRings> written;  // left empty by checkedWritten, whose caller has them
@@ -245,6 +261,7 @@ UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles,
             checkedWritten(context, traced, written, unionrings::coveredArea(traced), false);
         if (checked.valid) {
             result.rings = ordered.get();
+            result.collapsedRings = fewerRings(traced, result.rings);
             return result;
         }
         checked = tracedOnGrid(context, traced, std::move(checked), result.onGrid);
@@ -283,6 +300,12 @@ UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles,
         }
     }
     result.rings = unionrings::orderedRings(checked.written, usable);
+    if (exact && !result.onGrid) {
+        std::vector<PolygonRings> polygons;
+        if (geos::polygonsOf(context, *exact, polygons)) {
+            result.collapsedRings = fewerRings(polygons, result.rings);
+        }
+    }
     result.fault = std::move(checked.fault);
     return result;
 }

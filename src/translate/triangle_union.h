@@ -2,6 +2,7 @@
 // edge: the exact union of its triangles, computed with GEOS.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ struct UnionOutline {
     // Why the rings fail the check that they form a valid polygon of the
     // union's area, or why there are none; empty when all is well.
     std::string fault;
+    // Rings of the union left out because four decimals squeeze them below
+    // three corners.
+    std::size_t collapsedRings = 0;
 };
 
 class TriangleUnion {
