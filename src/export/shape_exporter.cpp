@@ -157,10 +157,11 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
     return true;
 }
 
-// The new dataset replaces the earlier one whole. The side files of the
-// earlier one that the new set has no part for would be read with the new
-// data, so they go in the same commit, all or nothing; an input of the run
-// among them stays.
+// The new dataset replaces the earlier one whole. The side files derived
+// from the earlier one's data that the new set has no part for would be
+// read with the new data, so they go in the same commit, all or nothing; an
+// input of the run among them stays. A projection or metadata file stays,
+// and the user is told.
 bool commitParts(StagedShapefile& staged, const std::string& outputBase,
                  const std::vector<std::string_view>& sideParts,
                  const std::vector<std::string>& inputs) {
@@ -171,8 +172,14 @@ bool commitParts(StagedShapefile& staged, const std::string& outputBase,
         sidePaths.push_back(staged.finalPath(part));
     }
     const std::vector<std::string> stale =
-        removableSideFiles(staleSideFiles(outputBase, sidePaths), inputs);
-    return staged.commit(written, stale);
+        exceptInputs(staleSideFiles(outputBase, sidePaths), inputs);
+    const std::vector<std::string> kept =
+        exceptInputs(keptDescriptions(outputBase, sidePaths), inputs);
+    if (!staged.commit(written, stale)) {
+        return false;
+    }
+    reportKeptDescriptions(kept);
+    return true;
 }
 
 }  // namespace
