@@ -201,7 +201,10 @@ std::optional<SourceLine> findSourceLine(const std::string& inputPath, std::size
     std::size_t kept = 0;
     bool lastIsEmpty = false;
     while (reader.readLine(line)) {
-        ++last.number;
+        // The columns of first.imd's lines are those of the text without it.
+        if (++last.number == 1) {
+            line = withoutByteOrderMark(line);
+        }
         lastIsEmpty = line.empty();
         if (keepsConstraintLine(line) && ++kept == preparedLine) {
             return SourceLine{last.number, std::string(line)};

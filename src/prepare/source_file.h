@@ -13,12 +13,18 @@
 
 namespace vorn2shp {
 
+// `firstLine` without the UTF-8 byte-order mark that some editors put at
+// the start of a file: it is no text of the file, and read as text it would
+// be an invisible first character.
+std::string_view withoutByteOrderMark(std::string_view firstLine);
+
 class SourceFile {
 public:
     enum class Status { Ready, Missing, Unreadable };
 
-    // Opens `path` and reads its first line. Missing means the file does not
-    // exist; such a file then reads as an empty file (one empty line).
+    // Opens `path` and reads its first line, without a byte-order mark.
+    // Missing means the file does not exist; such a file then reads as an
+    // empty file (one empty line).
     Status open(const std::string& path);
 
     // The next whole line, without its line end. False when every line has
