@@ -36,6 +36,9 @@ public:
     // The errno of the failed open or read (ENOENT for a missing file), 0
     // when nothing failed.
     int error() const { return error_; }
+    // True once the last line has been returned. A file that ends with a
+    // line feed reads as one more, empty, line, which is then the last.
+    bool atEnd() const { return !firstLinePending_ && (missing_ || reader_.atEnd()); }
     // True when the file exists but could not be opened or read.
     bool failed() const { return error_ != 0 && !missing_; }
     const std::string& path() const { return path_; }

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "attribute_text.h"
 #include "common/batch_feed.h"
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
@@ -139,20 +140,6 @@ void returnLargeBlocksAtOnce() {
 
 std::string objectName(const std::string& id) { return "object " + id; }
 
-// The start of a long text, enough to recognise it by, cut between UTF-8
-// characters.
-std::string excerpt(const std::string& text) {
-    constexpr std::size_t kShown = 40;
-    if (text.size() <= kShown) {
-        return text;
-    }
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    return text.substr(0, cut) + "...";
-}
-
 std::string whyNoTriangle(TriangleFault fault, long rule) {
     const std::string ruleName = "rule " + std::to_string(rule);
     switch (fault) {
@@ -172,6 +159,9 @@ std::string whyNoTriangle(TriangleFault fault, long rule) {
 
 class TranslationPass {
 public:
+    TranslationPass(const std::string& definitionsPath, AttributeLines& attributeLines)
+        : definitionsPath_(definitionsPath), attributeLines_(attributeLines) {}
+
     bool open();
     bool run();
 
@@ -190,8 +180,14 @@ private:
     void warnAbout(const std::string& message) const {
         warn(objectName(objectId_) + ": " + message);
     }
+    // "town.def:3", the line of the user's .def that def.imd's line copies.
+    std::string definitionPlace(std::size_t line) const {
+        return definitionsPath_ + ":" + std::to_string(line);
+    }
 
     TupleSource tuples_;
+    const std::string& definitionsPath_;
+    AttributeLines& attributeLines_;
     LineReader attributes_;
     bool attributesLeft_ = false;
     bool attributesWarned_ = false;
@@ -316,17 +312,17 @@ void TranslationPass::closeObject() {
     const std::vector<Ring> rings = outlineOf(merged);
     triangles_.clear();
     if (rings.empty()) {
-        warnAbout(
-            std::string("no tuple gives a usable triangle, so nothing was written for it") +
-            (hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : ""));
+        warnAbout(std::string("no tuple gives a usable triangle, so nothing was written for it") +
+                  (hadOwnLine ? "; its attribute text, " + definitionPlace(attributeLine_) +
+                                    ", was skipped"
+                              : ""));
         return;
     }
-    if (isReadAsCoordinates(attributes)) {
-        warnAbout("its attribute text on line " + std::to_string(attributeLine_) + " of " +
-                  kAttributeFile + ", \"" + excerpt(attributes) +
-                  "\", begins like a coordinate pair: the export reads it as coordinates, "
-                  "not as attribute values");
+    if (const std::string reading = howCoordinatesAreRead(attributes); !reading.empty()) {
+        warn(definitionPlace(attributeLine_) + ": the attribute text of " + objectName(objectId_) +
+             ", " + reading);
     }
+    attributeLines_.add(hadOwnLine ? attributeLine_ : 0);
     writeObjectLine(rings, attributes);
 }
 
@@ -383,7 +379,7 @@ bool TranslationPass::nextAttributeText(std::string& text) {
     }
     if (!attributesWarned_) {
         attributesWarned_ = true;
-        warn(std::string(kAttributeFile) + " has fewer lines than there are objects: " +
+        warn(definitionsPath_ + " has fewer lines than there are objects: " +
              objectName(objectId_) + " and every later object get an empty attribute text");
     }
     return false;
@@ -403,10 +399,10 @@ void TranslationPass::warnAboutUnusedAttributes() {
     if (last == 0) {
         return;
     }
-    const std::string lines = first == last ? "line " + std::to_string(first) + " belongs"
+    const std::string lines = first == last ? "this line belongs"
                                             : "lines " + std::to_string(first) + " to " +
                                                   std::to_string(last) + " belong";
-    warn(std::string(kAttributeFile) + " has more lines than there are objects (" +
+    warn(definitionPlace(first) + ": more lines than there are objects (" +
          std::to_string(objects_) + "): " + lines + " to no object and " +
          (first == last ? "was" : "were") + " not used");
 }
@@ -455,10 +451,11 @@ void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
 
 }  // namespace
 
-bool Translator::translate(Console& console) {
+bool Translator::translate(Console& console, const std::string& definitionsPath) {
     returnLargeBlocksAtOnce();
     console.progress("Starting Translation Process....");
-    TranslationPass pass;
+    attributeLines_ = AttributeLines();
+    TranslationPass pass(definitionsPath, attributeLines_);
     if (!pass.open() || !pass.run()) {
         return false;
     }

@@ -238,7 +238,10 @@ TEST(InputPreparer, WritesTheFieldListOrAnEmptyOneWithAWarning) {
         {"", "",
          "vorn2shp: town.info: no second line with the field list; no field names are "
          "declared\n"},
-        {"Town map\n", "",
+        {"Town(name, pop)\r\n", "",
+         "vorn2shp: town.info: no second line with the field list; no field names are "
+         "declared\n"},
+        {"Town map\n\n", "",
          "vorn2shp: town.info:2: no '(' opens the field list; no field names are declared\n"},
         {"Town map\nname, pop\n", "",
          "vorn2shp: town.info:2: no '(' opens the field list; no field names are declared\n"},
