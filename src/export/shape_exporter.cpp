@@ -197,6 +197,9 @@ bool commitParts(StagedShapefile& staged, const std::string& outputBase,
         exceptInputs(staleSideFiles(outputBase, sidePaths), inputs);
     const std::vector<std::string> kept =
         exceptInputs(keptDescriptions(outputBase, sidePaths), inputs);
+    // What is said of the side files comes together, before a stop that
+    // comes meanwhile is told.
+    const ConsoleHold hold;
     if (!staged.commit(written, stale)) {
         return false;
     }
