@@ -164,7 +164,6 @@ bool checkRecordCoordinates(long count) {
             tally.check(false, line + " refused");
             continue;
         }
-        vorn2shp::readVertices(record);
         tally.check(sameBits(record.x[0], std::strtod(x.c_str(), nullptr)) &&
                         sameBits(record.y[0], std::strtod(y.c_str(), nullptr)),
                     line);

@@ -3,8 +3,10 @@
 # countries of Natural Earth at the finest scale (10m), triangulated by
 # earcut, copies side by side up to TUPLES tuples (whole objects).
 #
-#   bench/real_map.sh TUPLES   writes build/maps/world10m-TUPLES.{txt,def,info}
-#                              and -triangles.csv (id and WKT of each triangle)
+#   bench/real_map.sh TUPLES [DECIMALS]
+#       writes build/maps/world10m-TUPLES.{txt,def,info} and -triangles.csv
+#       (id and WKT of each triangle); with DECIMALS, the map as a producer
+#       of rounded lines writes it, build/maps/world10m-dDECIMALS-TUPLES.*
 #
 # A map is made again only when scripts/make_world_map.mjs has changed. Node
 # and npm must be there (scripts/setup.sh bench).
@@ -12,13 +14,21 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tuples="$1"
-base="$root/build/maps/world10m-$tuples"
-stamp="$(sha256sum "$root/scripts/make_world_map.mjs" | cut -d' ' -f1) 10m $tuples"
+decimals="${2:-}"
+name="world10m-$tuples"
+rounding=()
+if [ -n "$decimals" ]; then
+  name="world10m-d$decimals-$tuples"
+  rounding=(--decimals "$decimals")
+fi
+base="$root/build/maps/$name"
+stamp="$(sha256sum "$root/scripts/make_world_map.mjs" | cut -d' ' -f1) 10m $tuples $decimals"
 if [ ! -f "$base.stamp" ] || [ "$(cat "$base.stamp")" != "$stamp" ]; then
   mkdir -p "$(dirname "$base")"
   # One copy holds about 531,000 tuples.
   node "$root/scripts/make_world_map.mjs" --layer 10m --repeat $((tuples / 500000 + 1)) \
-    --tuples "$tuples" --out "$base" --triangles "$base-triangles.csv" 2>"$base.log"
+    --tuples "$tuples" --out "$base" --triangles "$base-triangles.csv" "${rounding[@]}" \
+    2>"$base.log"
   echo "$stamp" >"$base.stamp"
 fi
 echo "$base"

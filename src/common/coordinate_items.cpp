@@ -1,28 +1,70 @@
 #include "common/coordinate_items.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <system_error>
 
 #include "common/characters.h"
+#include "common/short_decimal.h"
 
 namespace vorn2shp {
 
 namespace {
 
-// The first non-empty item of `text` at or after `from`, and where the text
-// after it begins; an empty view when there is none.
-std::string_view nextItem(std::string_view text, std::size_t& from) {
-    while (from < text.size()) {
-        std::size_t comma = text.find(',', from);
-        if (comma == std::string_view::npos) {
-            comma = text.size();
-        }
-        const std::size_t start = from;
-        from = comma + 1;
-        if (comma > start) {
-            return text.substr(start, comma - start);
-        }
+// Which parentheses an item holds, anywhere in it.
+struct Parentheses {
+    bool opening = false;
+    bool closing = false;
+};
+
+// Every character is looked at, without a branch for each: items are short.
+Parentheses parenthesesOf(std::string_view item) {
+    bool opening = false;
+    bool closing = false;
+    for (const char c : item) {
+        opening |= c == '(';
+        closing |= c == ')';
     }
-    return {};
+    return Parentheses{opening, closing};
+}
+
+// The form the translation writes, "(12.5000" or "-3.2500)": one
+// parenthesis at most, a sign, a decimal and nothing else. Read in place,
+// it needs neither the copy without parentheses nor strtod: the short
+// decimals written are read the quick way, and from_chars rounds any other
+// exactly as strtod does.
+bool readWrittenCoordinate(std::string_view item, double& value) {
+    if (!item.empty() && item.front() == '(') {
+        item.remove_prefix(1);
+    }
+    if (!item.empty() && item.back() == ')') {
+        item.remove_suffix(1);
+    }
+    const bool negative = !item.empty() && item.front() == '-';
+    if (!item.empty() && (item.front() == '-' || item.front() == '+')) {
+        item.remove_prefix(1);
+    }
+    double magnitude = 0.0;
+    if (!item.empty() && readShortDecimal(item, magnitude) == item.size()) {
+        value = negative ? -magnitude : magnitude;
+        return true;
+    }
+    // Only digits with a point: strtod reads the rest (exponents, "inf",
+    // hex) its own way.
+    const bool decimal = !item.empty() && item.find_first_not_of("0123456789.") == item.npos;
+    const char* const end = item.data() + item.size();
+    const auto [stop, error] =
+        std::from_chars(item.data(), end, magnitude, std::chars_format::fixed);
+    if (!decimal || error != std::errc{} || stop != end) {
+        return false;
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+bool sameVertex(const double* x, const double* y, std::size_t a, std::size_t b) {
+    return x[a] == x[b] && y[a] == y[b];
 }
 
 }  // namespace
@@ -76,11 +118,93 @@ bool opensCoordinatePair(std::string_view item, std::string& scratch) {
     return isDecimalNumber(scratch);
 }
 
-bool isReadAsCoordinates(std::string_view attributeText) {
-    std::size_t next = 0;
-    const std::string_view first = nextItem(attributeText, next);
+void splitItems(std::string_view line, std::vector<std::string_view>& items) {
+    items.clear();
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        std::size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos) {
+            comma = line.size();
+        }
+        if (comma > start) {
+            items.push_back(line.substr(start, comma - start));
+        }
+        start = comma + 1;
+    }
+}
+
+PairRun readPairRun(const std::vector<std::string_view>& items, bool firstOpens,
+                    std::string& scratch) {
+    PairRun run;
+    for (std::size_t i = 0; i < items.size(); i += 2) {
+        if (!(i == 0 && firstOpens) && !opensCoordinatePair(items[i], scratch)) {
+            return run;
+        }
+        if (i + 1 == items.size()) {
+            run.end = PairRun::End::LastItem;
+            return run;
+        }
+        const Parentheses closing = parenthesesOf(items[i + 1]);
+        if (!closing.closing || closing.opening) {
+            run.end = closing.closing ? PairRun::End::BothClosing : PairRun::End::Unclosed;
+            return run;
+        }
+        ++run.pairs;
+    }
+    return run;
+}
+
+double coordinateValue(std::string_view item, std::string& scratch) {
+    double value = 0.0;
+    if (readWrittenCoordinate(item, value)) {
+        return value;
+    }
+    scratch.clear();
+    for (const char c : item) {
+        if (c != '(' && c != ')' && c != ' ') {
+            scratch.push_back(c);
+        }
+    }
+    return std::strtod(scratch.c_str(), nullptr);
+}
+
+std::size_t ringEnd(const double* x, const double* y, std::size_t start, std::size_t count) {
+    for (std::size_t i = start + 3; i < count; ++i) {
+        if (sameVertex(x, y, i, start)) {
+            return i;
+        }
+    }
+    return count;
+}
+
+ClosedRings closedRings(const double* x, const double* y, std::size_t count) {
+    ClosedRings closed;
+    for (std::size_t end = ringEnd(x, y, 0, count); end < count;
+         end = ringEnd(x, y, closed.vertices, count)) {
+        ++closed.rings;
+        closed.vertices = end + 1;
+    }
+    return closed;
+}
+
+LeadingCoordinates leadingCoordinates(std::string_view attributeText) {
+    std::vector<std::string_view> items;
+    splitItems(attributeText, items);
     std::string scratch;
-    return opensCoordinatePair(first, scratch) && !nextItem(attributeText, next).empty();
+    LeadingCoordinates leading;
+    leading.beginsLikeAPair = items.size() > 1 && opensCoordinatePair(items.front(), scratch);
+    if (!leading.beginsLikeAPair) {
+        return leading;
+    }
+    const std::size_t pairs = readPairRun(items, false, scratch).pairs;
+    std::vector<double> x(pairs);
+    std::vector<double> y(pairs);
+    for (std::size_t v = 0; v < pairs; ++v) {
+        x[v] = coordinateValue(items[2 * v], scratch);
+        y[v] = coordinateValue(items[2 * v + 1], scratch);
+    }
+    leading.rings = closedRings(x.data(), y.data(), pairs).rings;
+    return leading;
 }
 
 }  // namespace vorn2shp

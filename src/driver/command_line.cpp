@@ -79,36 +79,45 @@ CommandLine misuse(std::string what) {
     return line;
 }
 
-// Takes the value of an option; false with `line` set to a misuse when the
-// value is unusable.
-bool takeValue(int code, const char* value, CommandLine& line) {
+// Takes the value of an option into `settings`; what is wrong with it when
+// it is unusable, else an empty text.
+std::string takeValue(int code, const char* value, ConversionSettings& settings) {
     const std::string_view given(value);
     if (code == kProjection && !given.empty()) {
-        line.settings.projectionPath = given;
-        return true;
+        settings.projectionPath = given;
+        return {};
     }
     if (code == kEncoding && isCodePageName(given)) {
-        line.settings.codePage = given;
-        return true;
+        settings.codePage = given;
+        return {};
     }
-    line = misuse(code == kProjection ? "option '--prj' needs the name of a .prj file"
-                                      : "option '--encoding' needs a code page name such as "
-                                        "UTF-8, ISO-8859-1 or 1252, not '" +
-                                            std::string(given) + "'");
-    return false;
+    return code == kProjection ? "option '--prj' needs the name of a .prj file"
+                               : "option '--encoding' needs a code page name such as "
+                                 "UTF-8, ISO-8859-1 or 1252, not '" +
+                                     std::string(given) + "'";
 }
 
 std::string lastComponent(const std::string& path) {
     return path.substr(path.find_last_of("/\\") + 1);
 }
 
+// The last component of the output base without its extension. shapelib
+// never cuts at the first character of the whole path, so ".x" would give
+// the hidden files ".x.shp", ... in the working directory where "dir/.x"
+// gives "dir/.shp": both are read here as the name they leave once cut.
+std::string nameOnceCut(const std::string& outputBase) {
+    const bool onlyAnExtension = outputBase.size() > 1 && outputBase.rfind('.') == 0 &&
+                                 lastComponent(outputBase) == outputBase;
+    return onlyAnExtension ? std::string() : lastComponent(datasetBase(outputBase));
+}
+
 // The files are named after the output base's last component, without the
 // extension that shapelib cuts from it. Where that leaves no name ("",
-// "dir/", ".", "..", "dir/.x"), the files would be hidden ones named
+// "dir/", ".", "..", ".x", "dir/.x"), the files would be hidden ones named
 // ".shp" or "..shp": what the user meant is not known. Empty when the base
 // is usable, else what is wrong with it.
 std::string outputBaseFault(const std::string& outputBase) {
-    const std::string name = lastComponent(datasetBase(outputBase));
+    const std::string name = nameOnceCut(outputBase);
     if (!name.empty() && name != "." && name != "..") {
         return {};
     }
@@ -139,6 +148,14 @@ CommandLine withFileNames(CommandLine line, std::vector<std::string> names) {
 CommandLine readCommandLine(int argc, char** argv) {
     CommandLine line;
     std::vector<std::string> names;
+    // The first thing wrong is told, but only once the whole command line
+    // is read: a --help or --version after it still answers.
+    std::string refused;
+    const auto refuse = [&refused](std::string what) {
+        if (refused.empty()) {
+            refused = std::move(what);
+        }
+    };
     opterr = 0;  // the refusals are reported in the program's own words
     optind = 0;  // a fresh start, should the command line be read again
     int code = 0;
@@ -167,13 +184,14 @@ CommandLine readCommandLine(int argc, char** argv) {
                 break;
             case kProjection:
             case kEncoding:
-                if (!takeValue(code, optarg, line)) {
-                    return line;
-                }
+                refuse(takeValue(code, optarg, line.settings));
                 break;
             default:
-                return misuse(refusal(code, argv));
+                refuse(refusal(code, argv));
         }
+    }
+    if (!refused.empty()) {
+        return misuse(std::move(refused));
     }
     // Everything after "--" is a file name.
     names.insert(names.end(), argv + optind, argv + argc);

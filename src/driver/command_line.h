@@ -19,7 +19,8 @@ struct CommandLine {
 
 // Reads the command line as getopt_long does: options may stand before,
 // between or after the two file names, and "--" ends them. -h/--help and
-// --version are acted on where they stand, before anything after them is read.
+// --version are acted on where they stand, before anything after them is
+// read, and also after an option that is refused.
 CommandLine readCommandLine(int argc, char** argv);
 
 // The usage text with every option, ending in a line feed.

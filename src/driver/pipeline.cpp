@@ -85,6 +85,8 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings) {
     ExportOptions options;
     options.codePage = settings.codePage;
     options.spatialIndex = settings.spatialIndex;
+    options.definitionsPath = sideFileName(settings.inputPath, "def");
+    options.infoPath = sideFileName(settings.inputPath, "info");
     return options;
 }
 
@@ -126,9 +128,13 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
                   [&] { return parser.initialize() && parse(parser, settings, console); })) {
         return ExitStatus::Failure;
     }
-    if (!runStage("second.imd", [&] { return translator.translate(console, warnings); })) {
+    if (!runStage("second.imd", [&] {
+            return translator.translate(console, warnings, exportOptions.definitionsPath);
+        })) {
         return ExitStatus::Failure;
     }
+    // The export's messages about values name the .def line they came from.
+    exportOptions.definitionLines = translator.attributeLines();
     if (!runStage("output.eff.imd", [&] {
             return exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console,
                                    staging, inputPathsOf(settings));

@@ -44,13 +44,21 @@ void checkLine(NumberedLine& line, CheckedLine& checked, RecordLine& record) {
     }
 }
 
-void noteValues(const CheckedLine& checked, std::size_t lineNumber, EffSummary& summary) {
+void noteValues(const CheckedLine& checked, std::size_t lineNumber, std::size_t declaredNames,
+                EffSummary& summary) {
     ++summary.recordCount;
     if (checked.valueCount > summary.largestValueCount || summary.largestValueLine == 0) {
         summary.largestValueCount = checked.valueCount;
         summary.largestValueLine = lineNumber;
     }
     summary.valuesAreUtf8 = summary.valuesAreUtf8 && checked.valuesAreUtf8;
+    // Without any declared name every column is a generated one; that has
+    // been told where the names were looked for.
+    if (declaredNames > 0 && checked.valueCount > declaredNames &&
+        summary.linesBeyondNames++ == 0) {
+        summary.firstLineBeyondNames = lineNumber;
+        summary.valuesOnFirstLineBeyond = checked.valueCount;
+    }
 }
 
 }  // namespace
@@ -93,7 +101,8 @@ bool readLine(LineReader& file, std::string& line) {
     return true;
 }
 
-EffCheck validateEffFile(LineReader& file, EffSummary& summary, Console& console) {
+EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary& summary,
+                         Console& console) {
     summary = EffSummary{};
     if (!file.rewind()) {
         return EffCheck::Unreadable;
@@ -104,7 +113,7 @@ EffCheck validateEffFile(LineReader& file, EffSummary& summary, Console& console
             console.failureText(": line " + std::to_string(line.number) + ". ");
             return false;
         }
-        noteValues(checked, line.number, summary);
+        noteValues(checked, line.number, declaredNames, summary);
         return true;
     };
     switch (runRecordPipeline<CheckedLine, RecordLine>(file, checkLine, commit)) {

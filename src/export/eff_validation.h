@@ -19,6 +19,11 @@ struct EffSummary {
     std::size_t largestValueCount = 0;  // attribute values of the fullest line
     std::size_t largestValueLine = 0;   // the number of the first such line
     bool valuesAreUtf8 = true;          // every value is valid UTF-8
+    // The lines with more values than field names are declared (when any
+    // are): how many, the number of the first and its values.
+    std::size_t linesBeyondNames = 0;
+    std::size_t firstLineBeyondNames = 0;
+    std::size_t valuesOnFirstLineBeyond = 0;
 };
 
 enum class EffCheck {
@@ -27,8 +32,10 @@ enum class EffCheck {
     Unreadable,  // a read failed: file.error() says why, and nothing is printed
 };
 
-// Checks every line of `file`, counting empty lines but not checking them.
-EffCheck validateEffFile(LineReader& file, EffSummary& summary, Console& console);
+// Checks every line of `file`, counting empty lines but not checking them,
+// against a table of `declaredNames` field names.
+EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary& summary,
+                         Console& console);
 
 // Reads the next line of `file` into `line` with every carriage return
 // dropped. False when no line is left (or a read failed).

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/printable_text.h"
 #include "common/text_file.h"
 #include "table_text.h"
 
@@ -130,8 +131,8 @@ std::vector<std::string> columnNames(const std::vector<std::string>& declared,
 }
 
 std::string describeColumnRename(const std::string& wanted, const std::string& name, bool utf8) {
-    const std::string quotedName = "\"" + name + "\"";
-    const std::string change = "the field name \"" + wanted + "\" becomes " + quotedName;
+    const auto quoted = [](std::string_view text) { return "\"" + printableText(text) + "\""; };
+    const std::string change = "the field name " + quoted(wanted) + " becomes " + quoted(name);
     const std::string_view cut = cutToWidth(wanted, kColumnNameWidth, utf8);
     if (cut == name) {
         return change + ": a dBASE column name holds at most " + std::to_string(kColumnNameWidth) +
@@ -141,7 +142,7 @@ std::string describeColumnRename(const std::string& wanted, const std::string& n
         return change + ": an earlier column has the same name (letter case ignored)";
     }
     return change + ": an earlier column has the same first " + std::to_string(kColumnNameWidth) +
-           " bytes, \"" + std::string(cut) + "\" (letter case ignored)";
+           " bytes, " + quoted(cut) + " (letter case ignored)";
 }
 
 }  // namespace vorn2shp

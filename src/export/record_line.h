@@ -3,11 +3,13 @@
 // A line is a run of comma-separated items (a run of commas separates like
 // one, and empty items do not exist). It starts with the object's coordinate
 // pairs, each spread over two items: "(" and the x value, then the y value
-// and ")". The first item that does not continue that run starts the
-// attribute values, and every item after it is a value whatever it holds, so
-// an attribute text such as "Lake (North)" never changes the geometry. A
-// pair that the line's last item opens is never completed: that item is the
-// last value, so a text such as "(3" stays text.
+// and ")". Its coordinates are the closed rings at the start of that run,
+// and every item after the last of them is a value whatever it holds, so an
+// attribute text such as "Lake (North)", or one that begins like a pair,
+// "(1,2),oak", never changes the geometry. A line whose pairs close no ring
+// keeps them all as its vertices, up to the first item that does not
+// continue them; a pair that the line's last item opens is never completed:
+// that item is the last value, so a text such as "(3" stays text.
 #pragma once
 
 #include <string>
@@ -26,7 +28,8 @@ enum class LineFault {
 // One parsed line. Reused from line to line so that its storage is too.
 struct RecordLine {
     std::size_t vertexCount = 0;
-    // Filled by readVertices.
+    // The coordinates of its vertices, the way atof reads them once the
+    // parentheses and blanks are gone (0 where there is no number).
     std::vector<double> x;
     std::vector<double> y;
     // Views into the parsed line; the last one has lost its record terminator.
@@ -38,12 +41,8 @@ struct RecordLine {
 };
 
 // Takes `line` (carriage returns already removed) apart into `record`: its
-// vertex count and its values. On a fault the record must not be used.
+// vertices and its values. On a fault the record must not be used.
 LineFault parseRecordLine(std::string_view line, RecordLine& record);
-
-// Converts the coordinates of a parsed record, the way atof reads them once
-// the parentheses and blanks are gone (0 where there is no number).
-void readVertices(RecordLine& record);
 
 // Keeps of `text` only the part that `values`, views into it, cover, and
 // gives the rest of its storage back; `values` then view the kept part.

@@ -12,6 +12,7 @@
 #include "staged_shapefile.h"
 #include "stale_side_files.h"
 #include "table_text.h"
+#include "text_places.h"
 
 namespace vorn2shp {
 
@@ -46,15 +47,15 @@ std::size_t columnCount(const std::vector<std::string>& declared, const EffSumma
 // Known before anything is created, so a table too wide for the format
 // fails the run before a single file is written.
 bool fitsOneTable(const std::vector<std::string>& declared, const EffSummary& summary,
-                  const std::string& effPath) {
+                  const TextPlaces& places) {
     if (columnCount(declared, summary) <= kMaxColumns) {
         return true;
     }
     const std::string cause =
         summary.largestValueCount > kMaxColumns
-            ? effPath + ": line " + std::to_string(summary.largestValueLine) + ": " +
+            ? places.valuesPlace(summary.largestValueLine) + ": " +
                   std::to_string(summary.largestValueCount) + " attribute values"
-            : std::string("DBF$$$.fld: ") + std::to_string(declared.size()) + " field names";
+            : places.fieldListPlace() + ": " + std::to_string(declared.size()) + " field names";
     warn(cause + ", but a dBASE table holds at most " + std::to_string(kMaxColumns) +
          " text columns of " + std::to_string(kValueWidth) + " bytes (" +
          std::to_string(kMaxRowBytes) + " bytes a row); no output file was written");
@@ -63,16 +64,37 @@ bool fitsOneTable(const std::vector<std::string>& declared, const EffSummary& su
 
 // Every name that had to change is told, with what it became.
 std::vector<std::string> planColumns(const std::vector<std::string>& declared,
-                                     const EffSummary& summary, bool utf8) {
+                                     const EffSummary& summary, bool utf8,
+                                     const TextPlaces& places) {
     std::vector<std::string> names = columnNames(declared, columnCount(declared, summary), utf8);
     for (std::size_t q = 0; q < names.size(); ++q) {
         const std::string wanted = wantedColumnName(declared, q);
         if (names[q] != wanted) {
-            warn("DBF$$$.fld: column " + std::to_string(q + 1) + ": " +
+            warn(places.fieldListPlace() + ": column " + std::to_string(q + 1) + ": " +
                  describeColumnRename(wanted, names[q], utf8));
         }
     }
     return names;
+}
+
+// A line with more values than names may hold a comma inside a value, which
+// shifts every value after it into the next column; the values beyond the
+// names are kept in columns of their own, and the user is told once.
+void warnAboutValuesBeyondNames(const std::vector<std::string>& declared, const EffSummary& summary,
+                                const TextPlaces& places) {
+    if (summary.linesBeyondNames == 0) {
+        return;
+    }
+    const std::size_t later = summary.linesBeyondNames - 1;
+    warn(places.valuesPlace(summary.firstLineBeyondNames) + ": " +
+         std::to_string(summary.valuesOnFirstLineBeyond) + " attribute values, but " +
+         places.fieldListPlace() + " declares " + std::to_string(declared.size()) + " field name" +
+         (declared.size() == 1 ? "" : "s") +
+         ": the values beyond them go into columns named FIELDn, and a comma inside a value "
+         "splits it in two" +
+         (later == 0 ? ""
+                     : " (" + std::to_string(later) + " later line" +
+                           (later == 1 ? " has" : "s have") + " more values than names too)"));
 }
 
 bool namesAreUtf8(const std::vector<std::string>& names) {
@@ -157,10 +179,11 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
     return true;
 }
 
-// The new dataset replaces the earlier one whole. The side files of the
-// earlier one that the new set has no part for would be read with the new
-// data, so they go in the same commit, all or nothing; an input of the run
-// among them stays.
+// The new dataset replaces the earlier one whole. The side files derived
+// from the earlier one's data that the new set has no part for would be
+// read with the new data, so they go in the same commit, all or nothing; an
+// input of the run among them stays. A projection or metadata file stays,
+// and the user is told.
 bool commitParts(StagedShapefile& staged, const std::string& outputBase,
                  const std::vector<std::string_view>& sideParts,
                  const std::vector<std::string>& inputs) {
@@ -171,8 +194,17 @@ bool commitParts(StagedShapefile& staged, const std::string& outputBase,
         sidePaths.push_back(staged.finalPath(part));
     }
     const std::vector<std::string> stale =
-        removableSideFiles(staleSideFiles(outputBase, sidePaths), inputs);
-    return staged.commit(written, stale);
+        exceptInputs(staleSideFiles(outputBase, sidePaths), inputs);
+    const std::vector<std::string> kept =
+        exceptInputs(keptDescriptions(outputBase, sidePaths), inputs);
+    // What is said of the side files comes together, before a stop that
+    // comes meanwhile is told.
+    const ConsoleHold hold;
+    if (!staged.commit(written, stale)) {
+        return false;
+    }
+    reportKeptDescriptions(kept);
+    return true;
 }
 
 }  // namespace
@@ -185,8 +217,12 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
         warn(describeFileError(effPath, eff.error()));
         return false;
     }
+    // The names are known before the lines are checked, which counts the
+    // lines with values beyond them.
+    const std::vector<std::string> declared = declaredFieldNames();
+    const TextPlaces places(options, effPath);
     EffSummary summary;
-    switch (validateEffFile(eff, summary, console)) {
+    switch (validateEffFile(eff, declared.size(), summary, console)) {
         case EffCheck::Rejected:
             console.failureText("Input file is not valid");
             return false;
@@ -197,14 +233,14 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
             break;
     }
     const int shapeType = chooseShapeType(eff);
-    const std::vector<std::string> declared = declaredFieldNames();
-    if (!fitsOneTable(declared, summary, effPath)) {
+    if (!fitsOneTable(declared, summary, places)) {
         return false;
     }
+    warnAboutValuesBeyondNames(declared, summary, places);
     StagedShapefile staged(staging, outputBase);
     const TableEncoding encoding = chooseTableEncoding(
         options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared), staged.finalPath("dbf"));
-    const std::vector<std::string> columns = planColumns(declared, summary, encoding.utf8);
+    const std::vector<std::string> columns = planColumns(declared, summary, encoding.utf8, places);
 
     // The monitor outlives both handles: closing them reports to it.
     WriteMonitor monitor;
@@ -213,7 +249,7 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
     if (!createOutputs(staged, shapeType, monitor, shp, dbf, console)) {
         return false;
     }
-    const ExportTarget target{shp.get(), dbf.get(), columns, encoding.utf8, &monitor};
+    const ExportTarget target{shp.get(), dbf.get(), columns, encoding.utf8, &monitor, &places};
     if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return false;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "eff_validation.h"
 #include "record_pipeline.h"
@@ -94,7 +95,6 @@ void prepareShape(int shapeType, NumberedLine& line, PreparedShape& prepared, Re
     if (prepared.blank || prepared.changed) {
         return;
     }
-    readVertices(record);
     // What waits for the writing is kept small: of a long line only its
     // values, and the vertices in the shape alone.
     if (line.text.size() > kLongLine) {
@@ -139,10 +139,11 @@ public:
 
     void reportCutValues() const {
         if (cutValues_ > 0) {
-            warn(file_.path() + ": " + std::to_string(cutValues_) + " value(s) longer than " +
-                 std::to_string(kValueWidth) +
+            const TextPlaces& places = *target_.places;
+            warn(places.valuesFile() + ": " + std::to_string(cutValues_) +
+                 " value(s) longer than " + std::to_string(kValueWidth) +
                  " bytes were cut to fit the table (the first on line " +
-                 std::to_string(firstCutLine_) + ")");
+                 std::to_string(places.valuesLine(firstCutLine_)) + ")");
         }
     }
 
@@ -231,14 +232,9 @@ bool sameVertex(double x1, double y1, double x2, double y2) { return x1 == x2 &&
 std::vector<int> ringStarts(const RecordLine& record) {
     std::vector<int> starts{0};
     const std::size_t count = record.x.size();
-    std::size_t start = 0;
-    for (std::size_t i = 3; i < count; ++i) {
-        if (i - start >= 3 &&
-            sameVertex(record.x[i], record.y[i], record.x[start], record.y[start]) &&
-            i + 1 < count) {
-            start = i + 1;
-            starts.push_back(static_cast<int>(start));
-        }
+    for (std::size_t end = ringEnd(record.x.data(), record.y.data(), 0, count); end + 1 < count;
+         end = ringEnd(record.x.data(), record.y.data(), end + 1, count)) {
+        starts.push_back(static_cast<int>(end + 1));
     }
     return starts;
 }
@@ -251,7 +247,6 @@ int chooseShapeType(LineReader& file) {
         while (readLine(file, line)) {
             if (!line.empty()) {
                 if (parseRecordLine(line, record) == LineFault::None) {
-                    readVertices(record);
                     type = shapeTypeOf(record);
                 }
                 break;

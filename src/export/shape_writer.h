@@ -9,6 +9,7 @@
 
 #include "common/text_file.h"
 #include "record_line.h"
+#include "text_places.h"
 #include "write_monitor.h"
 
 namespace vorn2shp {
@@ -36,6 +37,7 @@ struct ExportTarget {
     std::vector<std::string> columns;  // the table's text columns, in order
     bool utf8 = false;                 // whether the table's bytes are UTF-8
     const WriteMonitor* monitor = nullptr;
+    const TextPlaces* places = nullptr;  // where the values came from, for the messages
 };
 
 // Adds the table's columns; all of them must exist before the first row.

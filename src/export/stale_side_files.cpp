@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/characters.h"
 #include "common/diagnostics.h"
 #include "export/shape_exporter.h"
 
@@ -13,19 +14,50 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Readers look for these in lower or upper case; other tools ignore case.
-constexpr const char* kSideExtensions[] = {".qix", ".sbn", ".sbx", ".prj", ".shp.xml", ".cpg"};
+// Readers look for side files in lower or upper case; other tools ignore
+// case.
+struct SideFileKind {
+    const std::string_view* first;
+    const std::string_view* last;
+    bool columnIndexes;  // also <base>.<column>.atx, an attribute index of one column
 
-char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+    const std::string_view* begin() const { return first; }
+    const std::string_view* end() const { return last; }
+};
+
+// Derived from the data: stale once the data is replaced.
+constexpr std::string_view kDerivedExtensions[] = {".qix", ".sbn", ".sbx", ".fbn", ".fbx", ".atx",
+                                                   ".ain", ".aih", ".ixs", ".mxs", ".cpg"};
+constexpr SideFileKind kDerived{std::begin(kDerivedExtensions), std::end(kDerivedExtensions), true};
+// Describing the data: kept.
+constexpr std::string_view kDescriptionExtensions[] = {".prj", ".shp.xml"};
+constexpr SideFileKind kDescriptions{std::begin(kDescriptionExtensions),
+                                     std::end(kDescriptionExtensions), false};
+constexpr std::string_view kColumnIndexExtension = ".atx";
+
 char upperCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool isSideExtension(std::string_view text) {
-    return std::any_of(std::begin(kSideExtensions), std::end(kSideExtensions),
-                       [text](std::string_view extension) {
-                           return text.size() == extension.size() &&
-                                  std::equal(text.begin(), text.end(), extension.begin(),
-                                             [](char a, char b) { return lowerCase(a) == b; });
-                       });
+bool sameLetters(std::string_view text, std::string_view extension) {
+    return text.size() == extension.size() &&
+           std::equal(text.begin(), text.end(), extension.begin(),
+                      [](char a, char b) { return lowerCase(a) == b; });
+}
+
+// ".name.atx": a column name without a dot between the base and ".atx".
+bool isColumnIndex(std::string_view rest) {
+    const std::size_t size = kColumnIndexExtension.size();
+    return rest.size() > size + 1 && rest.front() == '.' &&
+           sameLetters(rest.substr(rest.size() - size), kColumnIndexExtension) &&
+           rest.substr(1, rest.size() - size - 1).find('.') == std::string_view::npos;
+}
+
+// Whether `rest`, what follows the base in a file name, names a side file
+// of `kind`.
+bool isSideExtension(std::string_view rest, const SideFileKind& kind) {
+    return std::any_of(
+               kind.begin(), kind.end(),
+               [rest](std::string_view extension) { return sameLetters(rest, extension); }) ||
+           (kind.columnIndexes && isColumnIndex(rest));
 }
 
 // Where the last path component of `base` begins.
@@ -41,7 +73,8 @@ bool isDirectory(const std::string& path) {
 
 // The side files found by listing the directory, in any letter case. False
 // when the directory cannot be listed.
-bool listSideFiles(const std::string& base, std::vector<std::string>& found) {
+bool listSideFiles(const std::string& base, const SideFileKind& kind,
+                   std::vector<std::string>& found) {
     const std::string directory = base.substr(0, componentStart(base));
     const std::string stem = base.substr(directory.size());
     std::error_code error;
@@ -49,7 +82,7 @@ bool listSideFiles(const std::string& base, std::vector<std::string>& found) {
     for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         if (name.compare(0, stem.size(), stem) == 0 &&
-            isSideExtension(std::string_view(name).substr(stem.size()))) {
+            isSideExtension(std::string_view(name).substr(stem.size()), kind)) {
             found.push_back(directory + name);
         }
     }
@@ -57,8 +90,9 @@ bool listSideFiles(const std::string& base, std::vector<std::string>& found) {
 }
 
 // Where a directory cannot be listed, the names that readers try.
-void probeSideFiles(const std::string& base, std::vector<std::string>& found) {
-    for (const std::string_view extension : kSideExtensions) {
+void probeSideFiles(const std::string& base, const SideFileKind& kind,
+                    std::vector<std::string>& found) {
+    for (const std::string_view extension : kind) {
         std::string upper(extension);
         std::transform(upper.begin(), upper.end(), upper.begin(), upperCase);
         for (const std::string& variant : {std::string(extension), upper}) {
@@ -68,6 +102,32 @@ void probeSideFiles(const std::string& base, std::vector<std::string>& found) {
             }
         }
     }
+}
+
+// The side files of `kind` at the dataset base of `outputBase`, sorted,
+// without directories and without the files `written`.
+std::vector<std::string> sideFiles(const std::string& outputBase, const SideFileKind& kind,
+                                   const std::vector<std::string>& written) {
+    const std::string base = datasetBase(outputBase);
+    std::vector<std::string> found;
+    if (!listSideFiles(base, kind, found)) {
+        found.clear();
+        probeSideFiles(base, kind, found);
+    }
+    const auto keeps = [&written](const std::string& path) {
+        return isDirectory(path) ||
+               std::find(written.begin(), written.end(), path) != written.end();
+    };
+    found.erase(std::remove_if(found.begin(), found.end(), keeps), found.end());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Whether the run replaces a shapefile, whose side files those found are.
+bool holdsShapefile(const std::string& outputBase) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(datasetBase(outputBase) + ".shp", error);
+    return fs::exists(status) && !fs::is_directory(status);
 }
 
 bool isInput(const std::string& path, const std::vector<std::string>& inputs) {
@@ -91,39 +151,43 @@ std::string datasetBase(const std::string& outputBase) {
 
 std::vector<std::string> staleSideFiles(const std::string& outputBase,
                                         const std::vector<std::string>& written) {
-    const std::string base = datasetBase(outputBase);
-    std::vector<std::string> found;
-    if (!listSideFiles(base, found)) {
-        found.clear();
-        probeSideFiles(base, found);
+    if (!holdsShapefile(outputBase)) {
+        return {};
     }
-    const auto keeps = [&written](const std::string& path) {
-        return isDirectory(path) ||
-               std::find(written.begin(), written.end(), path) != written.end();
-    };
-    found.erase(std::remove_if(found.begin(), found.end(), keeps), found.end());
-    std::sort(found.begin(), found.end());
-    return found;
+    return sideFiles(outputBase, kDerived, written);
 }
 
-std::vector<std::string> removableSideFiles(const std::vector<std::string>& paths,
-                                            const std::vector<std::string>& inputs) {
-    std::vector<std::string> removable;
+std::vector<std::string> keptDescriptions(const std::string& outputBase,
+                                          const std::vector<std::string>& written) {
+    return sideFiles(outputBase, kDescriptions, written);
+}
+
+std::vector<std::string> exceptInputs(const std::vector<std::string>& paths,
+                                      const std::vector<std::string>& inputs) {
+    std::vector<std::string> others;
     for (const std::string& path : paths) {
         if (isInput(path, inputs)) {
             warn(path +
                  " is left in place: it is an input of this run, though readers "
                  "take it for part of the new dataset");
         } else {
-            removable.push_back(path);
+            others.push_back(path);
         }
     }
-    return removable;
+    return others;
 }
 
 void reportRemovedSideFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         warn("removed " + path + ", left by an earlier dataset at this output base");
+    }
+}
+
+void reportKeptDescriptions(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        warn("kept " + path +
+             " beside the new shapefile: a projection or metadata file is never removed, "
+             "and this run did not write it");
     }
 }
 

@@ -1,55 +1,13 @@
 #include "table_text.h"
 
+#include "common/printable_text.h"
+
 namespace vorn2shp {
-
-namespace {
-
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The length of the UTF-8 sequence that starts at `text[i]`, 0 when it is
-// not a well-formed one.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;   // the bounds of the second byte that rule out
-    unsigned char high = 0xBF;  // overlong forms, surrogates and > U+10FFFF
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < length) {
-        return 0;
-    }
-    const auto second = static_cast<unsigned char>(text[i + 1]);
-    if (second < low || second > high) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < length; ++k) {
-        if (!isContinuation(static_cast<unsigned char>(text[i + k]))) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-}  // namespace
 
 bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t length = sequenceLength(text, i);
+        const std::size_t length = utf8SequenceLength(text, i);
         if (length == 0) {
             return false;
         }
@@ -63,7 +21,7 @@ std::string_view cutToWidth(std::string_view text, std::size_t maxBytes, bool ut
         return text;
     }
     std::size_t end = maxBytes;
-    while (utf8 && end > 0 && isContinuation(static_cast<unsigned char>(text[end]))) {
+    while (utf8 && end > 0 && isUtf8Continuation(static_cast<unsigned char>(text[end]))) {
         --end;
     }
     return text.substr(0, end);

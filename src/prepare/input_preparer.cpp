@@ -147,11 +147,16 @@ bool writePreparedText(SourceFile& constraints) {
 }
 
 // Only the second line of the .info file counts; nothing after it is read.
+// The empty piece after the line feed that ends a file of one line is no
+// second line of it.
 bool writeFieldList(SourceFile& info, Console& console) {
     std::string line;
     int linesRead = 0;
     while (linesRead < 2 && info.readLine(line)) {
         ++linesRead;
+    }
+    if (linesRead == 2 && line.empty() && info.atEnd()) {
+        linesRead = 1;
     }
     if (!readToTheEnd(info)) {
         return false;
@@ -201,7 +206,10 @@ std::optional<SourceLine> findSourceLine(const std::string& inputPath, std::size
     std::size_t kept = 0;
     bool lastIsEmpty = false;
     while (reader.readLine(line)) {
-        ++last.number;
+        // The columns of first.imd's lines are those of the text without it.
+        if (++last.number == 1) {
+            line = withoutByteOrderMark(line);
+        }
         lastIsEmpty = line.empty();
         if (keepsConstraintLine(line) && ++kept == preparedLine) {
             return SourceLine{last.number, std::string(line)};

@@ -4,6 +4,14 @@
 
 namespace vorn2shp {
 
+std::string_view withoutByteOrderMark(std::string_view firstLine) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (firstLine.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+        firstLine.remove_prefix(kByteOrderMark.size());
+    }
+    return firstLine;
+}
+
 SourceFile::Status SourceFile::open(const std::string& path) {
     path_ = path;
     error_ = 0;
@@ -23,6 +31,7 @@ SourceFile::Status SourceFile::open(const std::string& path) {
         error_ = reader_.error() != 0 ? reader_.error() : EIO;
         return Status::Unreadable;
     }
+    firstLine_.erase(0, firstLine_.size() - withoutByteOrderMark(firstLine_).size());
     return Status::Ready;
 }
 

@@ -13,12 +13,18 @@
 
 namespace vorn2shp {
 
+// `firstLine` without the UTF-8 byte-order mark that some editors put at
+// the start of a file: it is no text of the file, and read as text it would
+// be an invisible first character.
+std::string_view withoutByteOrderMark(std::string_view firstLine);
+
 class SourceFile {
 public:
     enum class Status { Ready, Missing, Unreadable };
 
-    // Opens `path` and reads its first line. Missing means the file does not
-    // exist; such a file then reads as an empty file (one empty line).
+    // Opens `path` and reads its first line, without a byte-order mark.
+    // Missing means the file does not exist; such a file then reads as an
+    // empty file (one empty line).
     Status open(const std::string& path);
 
     // The next whole line, without its line end. False when every line has
@@ -30,6 +36,9 @@ public:
     // The errno of the failed open or read (ENOENT for a missing file), 0
     // when nothing failed.
     int error() const { return error_; }
+    // True once the last line has been returned. A file that ends with a
+    // line feed reads as one more, empty, line, which is then the last.
+    bool atEnd() const { return !firstLinePending_ && (missing_ || reader_.atEnd()); }
     // True when the file exists but could not be opened or read.
     bool failed() const { return error_ != 0 && !missing_; }
     const std::string& path() const { return path_; }

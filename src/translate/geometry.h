@@ -50,7 +50,8 @@ struct Triangle {
 // written with, `computed` from the rounding of doubles in reading them and
 // in computing the corner. Each fraction is kept as a power of 2^(1/4) at or
 // above it, in a byte (see boundFraction), so that a map's tuples carry it
-// in a few bytes.
+// in a few bytes. Two nearly parallel lines of a needle-thin triangle can
+// leave its far corner known only to many times the triangle's size.
 struct CornerBounds {
     std::array<std::uint8_t, 3> written{255, 255, 255};
     std::array<std::uint8_t, 3> computed{255, 255, 255};
@@ -61,22 +62,24 @@ struct CornerBounds {
 // a shared side write it.
 using LineKeys = std::array<std::uint32_t, 3>;
 
-// A fraction of 1 or less as such a byte, and back: code k stands for
-// 2^(-k/4), and 255 for 0.
+// A fraction of 2^16 or less as such a byte, and back: code k stands for
+// 2^(16 - k/4), from 65536 down to about 5e-15, and 255 for 0. A fraction
+// below the smallest takes the smallest.
 inline std::uint8_t boundCode(double fraction) {
     constexpr int kZero = 255;
+    constexpr double kLargest = 65536.0;
     if (!(fraction > 0.0)) {
         return kZero;
     }
-    if (!(fraction < 1.0)) {
+    if (!(fraction < kLargest)) {
         return 0;
     }
-    const double steps = std::floor(-4.0 * std::log2(fraction));
+    const double steps = std::floor(4.0 * (16.0 - std::log2(fraction)));
     return static_cast<std::uint8_t>(steps >= kZero ? kZero - 1 : steps);
 }
 
 inline double boundFraction(std::uint8_t code) {
-    return code == 255 ? 0.0 : std::exp2(-0.25 * code);
+    return code == 255 ? 0.0 : std::exp2(16.0 - 0.25 * code);
 }
 
 // The longest side of a triangle, the larger of its two axes: what its

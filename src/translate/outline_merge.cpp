@@ -180,23 +180,6 @@ bool hasWrittenBounds(const std::vector<CornerBounds>& bounds) {
     return false;
 }
 
-// A triangle that joining turned over, or squeezed flat, had no more area
-// than its corners' bounds: it is left out rather than laid across its
-// neighbours.
-void markTurnedOver(const merge::SnappedCorners& before, merge::SnappedCorners& after) {
-    after.leftOut.assign(after.corners.size(), 0);
-    for (std::size_t t = 0; t < after.corners.size(); ++t) {
-        const auto turn = [](const merge::SnappedCorners& s, std::size_t i) {
-            const auto& [a, b, c] = s.corners[i];
-            return orientation(s.vertices[a], s.vertices[b], s.vertices[c]);
-        };
-        const double was = turn(before, t);
-        const double is = turn(after, t);
-        after.leftOut[t] = (!before.leftOut.empty() && before.leftOut[t]) || is == 0.0 ||
-                           (was > 0.0) != (is > 0.0);
-    }
-}
-
 std::vector<Triangle> joinedTriangles(const merge::SnappedCorners& snapped) {
     std::vector<Triangle> joined;
     joined.reserve(snapped.corners.size());
@@ -255,7 +238,6 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
                 break;
             }
             result.cornersMoved = true;
-            markTurnedOver(snapped, joined);
             snapped = std::move(joined);
             faults = merge::TilingFaults{};
             oriented = merge::orientSides(snapped, faults);

@@ -13,13 +13,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <tuple>
 #include <utility>
 
 #include "merge_steps.h"
 #include "outline_merge.h"
-#include "spatial_grid.h"
 
 namespace vorn2shp::merge {
 
@@ -92,123 +90,23 @@ struct CopyPair {
     VertexId b;
 };
 
-class BoundaryIndex {
-public:
-    BoundaryIndex(const std::vector<Side>& sides, const SnappedCorners& snapped,
-                  const VertexFacts& facts)
-        : sides_(sides), snapped_(snapped), facts_(facts) {
-        sidesFrom_.assign(snapped.vertices.size() + 1, 0);
-        for (const Side& s : sides) {
-            ++sidesFrom_[s.from + 1];
-        }
-        for (std::size_t v = 0; v < snapped.vertices.size(); ++v) {
-            sidesFrom_[v + 1] += sidesFrom_[v];
-        }
-        order_.resize(sides.size());
-        std::vector<std::uint32_t> next(sidesFrom_.begin(), sidesFrom_.end() - 1);
-        for (std::size_t i = 0; i < sides.size(); ++i) {
-            order_[next[sides[i].from]++] = static_cast<std::uint32_t>(i);
-        }
-        indexLooseEnds();
+// Whether u and v may be one corner: the same vertex, or two whose places
+// the bounds of the written numbers allow to be one, unless both are where
+// lines meet exactly. One of them may be: a round place that some of the
+// rounded lines still meet exactly takes its other copies.
+bool near(VertexId u, VertexId v, const SnappedCorners& snapped, const VertexFacts& facts) {
+    if (u == v) {
+        return true;
     }
-
-    // Whether u and v may be one corner: the same vertex, or two whose
-    // places the bounds of the written numbers allow to be one, unless both
-    // are where lines meet exactly. One of them may be: a round place that
-    // some of the rounded lines still meet exactly takes its other copies.
-    bool near(VertexId u, VertexId v) const {
-        if (u == v) {
-            return true;
-        }
-        if (facts_.exact[u] && facts_.exact[v]) {
-            return false;
-        }
-        const Point a = snapped_.vertices[u];
-        const Point b = snapped_.vertices[v];
-        const double room = facts_.bound[u] + facts_.bound[v];
-        return std::fabs(a.x - b.x) <=
-                   toleranceNear(std::max(std::fabs(a.x), std::fabs(b.x))) + room &&
-               std::fabs(a.y - b.y) <=
-                   toleranceNear(std::max(std::fabs(a.y), std::fabs(b.y))) + room;
+    if (facts.exact[u] && facts.exact[v]) {
+        return false;
     }
-
-    // Calls visit(v) for every vertex that begins a boundary side and may be
-    // one corner with u (u itself included).
-    template <class Visit>
-    void forEachNearStart(VertexId u, Visit&& visit) const {
-        visit(u);
-        if (!isLoose(u)) {
-            return;
-        }
-        const double reach = std::min(facts_.bound[u] + widest_, kMostCells * cell_);
-        grid_->forEachWithin(snapped_.vertices[u], reach, [&](std::uint32_t v) {
-            if (v != u && near(u, v)) {
-                visit(v);
-            }
-        });
-        for (const VertexId v : wide_) {
-            if (v != u && near(u, v)) {
-                visit(v);
-            }
-        }
-    }
-
-    template <class Visit>
-    void forEachSideFrom(VertexId v, Visit&& visit) const {
-        for (std::uint32_t i = sidesFrom_[v]; i < sidesFrom_[v + 1]; ++i) {
-            visit(sides_[order_[i]]);
-        }
-    }
-
-private:
-    static constexpr double kMostCells = 4.0;
-    static constexpr std::size_t kMostWide = 1024;
-
-    bool isLoose(VertexId v) const { return std::isfinite(facts_.bound[v]); }
-
-    // The vertices that begin a side and may be moved, by place: cells as
-    // wide as most of their bounds, the few far wider in a list of their own.
-    void indexLooseEnds() {
-        std::vector<double> bounds;
-        std::vector<VertexId> loose;
-        for (const Side& s : sides_) {
-            if (isLoose(s.from)) {
-                loose.push_back(s.from);
-            }
-        }
-        std::sort(loose.begin(), loose.end());
-        loose.erase(std::unique(loose.begin(), loose.end()), loose.end());
-        for (const VertexId v : loose) {
-            bounds.push_back(facts_.bound[v]);
-        }
-        double typical = toleranceNear(0.0);
-        if (!bounds.empty()) {
-            const auto nine = bounds.begin() + static_cast<std::ptrdiff_t>(bounds.size() * 9 / 10);
-            std::nth_element(bounds.begin(), nine, bounds.end());
-            typical = std::max(typical, *nine);
-        }
-        widest_ = 4.0 * typical;
-        cell_ = 2.0 * (typical + widest_);
-        grid_ = std::make_unique<SpatialGrid>(cell_, loose.size());
-        for (const VertexId v : loose) {
-            if (facts_.bound[v] > widest_ && wide_.size() < kMostWide) {
-                wide_.push_back(v);
-            } else {
-                grid_->insert(snapped_.vertices[v], v);
-            }
-        }
-    }
-
-    const std::vector<Side>& sides_;
-    const SnappedCorners& snapped_;
-    const VertexFacts& facts_;
-    std::vector<std::uint32_t> sidesFrom_;
-    std::vector<std::uint32_t> order_;
-    double widest_ = 0.0;
-    double cell_ = 1.0;
-    std::unique_ptr<SpatialGrid> grid_;
-    std::vector<VertexId> wide_;
-};
+    const Point a = snapped.vertices[u];
+    const Point b = snapped.vertices[v];
+    const double room = facts.bound[u] + facts.bound[v];
+    return std::fabs(a.x - b.x) <= toleranceNear(std::max(std::fabs(a.x), std::fabs(b.x))) + room &&
+           std::fabs(a.y - b.y) <= toleranceNear(std::max(std::fabs(a.y), std::fabs(b.y))) + room;
+}
 
 // The key of the line that a side of the boundary lies on: the line its
 // triangle shares between the corners at its two ends.
@@ -223,41 +121,123 @@ std::uint32_t lineOfSide(const Side& s, const SnappedCorners& snapped,
     return lines[s.triangle][cornerAt(s.from) + cornerAt(s.to) - 1];
 }
 
-// Whether `back` runs the other way along `s`: both lie on one written line
-// (the side that two triangles share, written by each), in opposite
-// directions, as the sides of triangles on either side of it do.
-bool runsBackAlong(const Side& s, const Side& back, const SnappedCorners& snapped,
-                   const std::vector<LineKeys>& lines) {
-    const Point a = snapped.vertices[s.from];
-    const Point b = snapped.vertices[s.to];
-    const Point c = snapped.vertices[back.from];
-    const Point d = snapped.vertices[back.to];
-    return (b.x - a.x) * (d.x - c.x) + (b.y - a.y) * (d.y - c.y) < 0.0 &&
-           lineOfSide(s, snapped, lines) == lineOfSide(back, snapped, lines);
-}
+// Finds the sides of one written line that run back along each other: the
+// two copies of a side that triangles on either side of it share.
+class BackAlong {
+public:
+    BackAlong(const std::vector<Side>& sides, const SnappedCorners& snapped,
+              const VertexFacts& facts, std::vector<CopyPair>& pairs)
+        : sides_(sides), snapped_(snapped), facts_(facts), pairs_(pairs) {}
+
+    // `run`: the sides that lie on one line.
+    void look(std::vector<std::uint32_t>& run) {
+        if (run.size() <= kFewSides) {
+            for (std::size_t i = 0; i < run.size(); ++i) {
+                for (std::size_t j = i + 1; j < run.size(); ++j) {
+                    tryPair(sides_[run[i]], sides_[run[j]]);
+                }
+            }
+            return;
+        }
+        sweepAlong(run);
+    }
+
+private:
+    // Up to this many sides of one line, every pair is looked at.
+    static constexpr std::size_t kFewSides = 32;
+
+    void tryPair(const Side& s, const Side& t) {
+        if (s.triangle == t.triangle || (s.to == t.from && s.from == t.to) || !oppositeWays(s, t) ||
+            !near(s.to, t.from, snapped_, facts_) || !near(s.from, t.to, snapped_, facts_)) {
+            return;
+        }
+        note(s.to, t.from);
+        note(s.from, t.to);
+    }
+
+    bool oppositeWays(const Side& s, const Side& t) const {
+        const Point a = snapped_.vertices[s.from];
+        const Point b = snapped_.vertices[s.to];
+        const Point c = snapped_.vertices[t.from];
+        const Point d = snapped_.vertices[t.to];
+        return (b.x - a.x) * (d.x - c.x) + (b.y - a.y) * (d.y - c.y) < 0.0;
+    }
+
+    void note(VertexId u, VertexId v) {
+        if (u != v) {
+            pairs_.push_back(CopyPair{largerAxis(snapped_.vertices[u], snapped_.vertices[v]),
+                                      std::min(u, v), std::max(u, v)});
+        }
+    }
+
+    // Many sides of one line (a long straight border): each is looked at
+    // with those that overlap it along the line, its ends' bounds included.
+    void sweepAlong(std::vector<std::uint32_t>& run) {
+        const Side& first = sides_[run.front()];
+        const Point a = snapped_.vertices[first.from];
+        const Point b = snapped_.vertices[first.to];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        if (!(length > 0.0) || !std::isfinite(length)) {
+            return;
+        }
+        const Point along{(b.x - a.x) / length, (b.y - a.y) / length};
+        struct Span {
+            double low;
+            double high;
+            std::uint32_t side;
+        };
+        std::vector<Span> spans;
+        spans.reserve(run.size());
+        for (const std::uint32_t i : run) {
+            const Side& s = sides_[i];
+            const Point p = snapped_.vertices[s.from];
+            const Point q = snapped_.vertices[s.to];
+            const double u = p.x * along.x + p.y * along.y;
+            const double v = q.x * along.x + q.y * along.y;
+            const double slack = 2.0 * std::max(facts_.bound[s.from], facts_.bound[s.to]) +
+                                 toleranceNear(std::max({std::fabs(p.x), std::fabs(p.y),
+                                                         std::fabs(q.x), std::fabs(q.y)}));
+            spans.push_back(Span{std::min(u, v) - slack, std::max(u, v) + slack, i});
+        }
+        std::sort(spans.begin(), spans.end(),
+                  [](const Span& l, const Span& r) { return l.low < r.low; });
+        for (std::size_t i = 0; i < spans.size(); ++i) {
+            for (std::size_t j = i + 1; j < spans.size() && spans[j].low <= spans[i].high; ++j) {
+                tryPair(sides_[spans[i].side], sides_[spans[j].side]);
+            }
+        }
+    }
+
+    const std::vector<Side>& sides_;
+    const SnappedCorners& snapped_;
+    const VertexFacts& facts_;
+    std::vector<CopyPair>& pairs_;
+};
 
 std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCorners& snapped,
                                 const std::vector<LineKeys>& lines, const VertexFacts& facts) {
-    const BoundaryIndex index(sides, snapped, facts);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byLine;  // line key, side
+    byLine.reserve(sides.size());
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        byLine.emplace_back(lineOfSide(sides[i], snapped, lines), static_cast<std::uint32_t>(i));
+    }
+    std::sort(byLine.begin(), byLine.end());
     std::vector<CopyPair> pairs;
-    const auto note = [&](VertexId u, VertexId v) {
-        if (u != v) {
-            pairs.push_back(CopyPair{largerAxis(snapped.vertices[u], snapped.vertices[v]),
-                                     std::min(u, v), std::max(u, v)});
+    BackAlong finder(sides, snapped, facts, pairs);
+    std::vector<std::uint32_t> run;
+    for (std::size_t begin = 0; begin < byLine.size();) {
+        std::size_t end = begin + 1;
+        while (end < byLine.size() && byLine[end].first == byLine[begin].first) {
+            ++end;
         }
-    };
-    for (const Side& s : sides) {
-        // The side running back along s begins near s's end and ends near
-        // its start.
-        index.forEachNearStart(s.to, [&](VertexId start) {
-            index.forEachSideFrom(start, [&](const Side& back) {
-                if (back.triangle != s.triangle && (start != s.to || back.to != s.from) &&
-                    index.near(s.from, back.to) && runsBackAlong(s, back, snapped, lines)) {
-                    note(s.to, start);
-                    note(s.from, back.to);
-                }
-            });
-        });
+        if (end - begin > 1) {
+            run.clear();
+            for (std::size_t i = begin; i < end; ++i) {
+                run.push_back(byLine[i].second);
+            }
+            finder.look(run);
+        }
+        begin = end;
     }
     std::sort(pairs.begin(), pairs.end(), [](const CopyPair& l, const CopyPair& r) {
         return std::tie(l.apart, l.a, l.b) < std::tie(r.apart, r.a, r.b);

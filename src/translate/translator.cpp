@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "attribute_text.h"
 #include "common/batch_feed.h"
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
@@ -190,20 +191,6 @@ std::string shortNumber(double value) {
     return text;
 }
 
-// The start of a long text, enough to recognise it by, cut between UTF-8
-// characters.
-std::string excerpt(const std::string& text) {
-    constexpr std::size_t kShown = 40;
-    if (text.size() <= kShown) {
-        return text;
-    }
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    return text.substr(0, cut) + "...";
-}
-
 std::string whyNoTriangle(TriangleFault fault, long rule) {
     const std::string ruleName = "rule " + std::to_string(rule);
     switch (fault) {
@@ -223,7 +210,9 @@ std::string whyNoTriangle(TriangleFault fault, long rule) {
 
 class TranslationPass {
 public:
-    explicit TranslationPass(RepeatedWarnings& warnings) : warnings_(warnings) {}
+    TranslationPass(RepeatedWarnings& warnings, const std::string& definitionsPath,
+                    AttributeLines& attributeLines)
+        : warnings_(warnings), definitionsPath_(definitionsPath), attributeLines_(attributeLines) {}
 
     bool open();
     bool run();
@@ -245,9 +234,15 @@ private:
         warnings_.give(kind, objectName(objectId_) + ": " + message);
     }
     static std::size_t dropCollapsedRings(std::vector<Ring>& rings);
+    // "town.def:3", the line of the user's .def that def.imd's line copies.
+    std::string definitionPlace(std::size_t line) const {
+        return definitionsPath_ + ":" + std::to_string(line);
+    }
 
     RepeatedWarnings& warnings_;
     TupleSource tuples_;
+    const std::string& definitionsPath_;
+    AttributeLines& attributeLines_;
     LineReader attributes_;
     bool attributesLeft_ = false;
     bool attributesWarned_ = false;
@@ -402,7 +397,9 @@ void TranslationPass::closeObject() {
     collapsed += dropCollapsedRings(rings);
     if (rings.empty()) {
         const std::string skipped =
-            hadOwnLine ? "; its line of " + std::string(kAttributeFile) + " was skipped" : "";
+            hadOwnLine
+                ? "; its attribute text, " + definitionPlace(attributeLine_) + ", was skipped"
+                : "";
         warnAbout(kinds::kNothingWritten,
                   (hadRings ? std::string("its outline collapses when written with four "
                                           "decimals, so nothing was written for it")
@@ -417,13 +414,12 @@ void TranslationPass::closeObject() {
                                          "decimals (no area, or fewer than three corners) and "
                                          "were left out");
     }
-    if (isReadAsCoordinates(attributes)) {
-        warnAbout(kinds::kCoordinateLike,
-                  "its attribute text on line " + std::to_string(attributeLine_) + " of " +
-                      kAttributeFile + ", \"" + excerpt(attributes) +
-                      "\", begins like a coordinate pair: the export reads it as coordinates, "
-                      "not as attribute values");
+    if (const std::string reading = howCoordinatesAreRead(attributes); !reading.empty()) {
+        warnings_.give(kinds::kCoordinateLike, definitionPlace(attributeLine_) +
+                                                   ": the attribute text of " +
+                                                   objectName(objectId_) + ", " + reading);
     }
+    attributeLines_.add(hadOwnLine ? attributeLine_ : 0);
     writeObjectLine(rings, attributes);
 }
 
@@ -517,7 +513,7 @@ bool TranslationPass::nextAttributeText(std::string& text) {
     }
     if (!attributesWarned_) {
         attributesWarned_ = true;
-        warn(std::string(kAttributeFile) + " has fewer lines than there are objects: " +
+        warn(definitionsPath_ + " has fewer lines than there are objects: " +
              objectName(objectId_) + " and every later object get an empty attribute text");
     }
     return false;
@@ -537,10 +533,10 @@ void TranslationPass::warnAboutUnusedAttributes() {
     if (last == 0) {
         return;
     }
-    const std::string lines = first == last ? "line " + std::to_string(first) + " belongs"
+    const std::string lines = first == last ? "this line belongs"
                                             : "lines " + std::to_string(first) + " to " +
                                                   std::to_string(last) + " belong";
-    warn(std::string(kAttributeFile) + " has more lines than there are objects (" +
+    warn(definitionPlace(first) + ": more lines than there are objects (" +
          std::to_string(objects_) + "): " + lines + " to no object and " +
          (first == last ? "was" : "were") + " not used");
 }
@@ -589,17 +585,19 @@ void TranslationPass::writeObjectLine(const std::vector<Ring>& rings,
 
 }  // namespace
 
-bool Translator::translate(Console& console) {
+bool Translator::translate(Console& console, const std::string& definitionsPath) {
     RepeatedWarnings warnings;
-    const bool translated = translate(console, warnings);
+    const bool translated = translate(console, warnings, definitionsPath);
     warnings.summarize();
     return translated;
 }
 
-bool Translator::translate(Console& console, RepeatedWarnings& warnings) {
+bool Translator::translate(Console& console, RepeatedWarnings& warnings,
+                           const std::string& definitionsPath) {
     returnLargeBlocksAtOnce();
     console.progress("Starting Translation Process....");
-    TranslationPass pass(warnings);
+    attributeLines_ = AttributeLines();
+    TranslationPass pass(warnings, definitionsPath, attributeLines_);
     if (!pass.open() || !pass.run()) {
         return false;
     }

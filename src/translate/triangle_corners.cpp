@@ -63,12 +63,13 @@ std::uint8_t codeOf(double bound, double size, double most) {
     return boundCode(fraction < most ? fraction : most);
 }
 
-// The computed slack joins copies of one corner; capped well below the
-// triangle's size, it seldom reaches another of its corners (the merge
-// never joins two). A written bound beyond the triangle's size says no more
-// than that size.
+// The computed slack joins copies of one corner wherever they lie near;
+// capped well below the triangle's size, it seldom reaches another of its
+// corners. The written bound joins only the copies that sides on one line
+// show, so it may say what it says: a needle's far corner may be anywhere
+// along it and well past its other end.
 constexpr double kLoosestComputed = 0.125;
-constexpr double kLoosestWritten = 1.0;
+constexpr double kLoosestWritten = 65536.0;
 
 struct OneCornerBounds {
     double written;

@@ -297,14 +297,16 @@ TEST_F(GdalReadsTheOutput, ARerunLeavesNoSideFileOfTheEarlierDataset) {
     writeFile(dir.file("map.def"), "old\n");
     writeFile(dir.file("map.info"), "map\nMap(name).\n");
     ASSERT_EQ(runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path()).exitStatus, 0);
-    // The earlier dataset got a spatial index, a projection and metadata.
+    // The earlier dataset got a spatial index, and by hand a projection and
+    // metadata.
     runProgram(kOgrinfo, {"out.shp", "-sql", "CREATE SPATIAL INDEX ON out"}, dir.path());
     ASSERT_TRUE(fileExists(dir.file("out.qix")));
     ASSERT_TRUE(fileExists(dir.file("out.cpg")));
-    writeFile(dir.file("out.prj"),
-              "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
-              "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
-              "UNIT[\"degree\",0.0174532925199433]]");
+    const std::string projection =
+        "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
+        "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+        "UNIT[\"degree\",0.0174532925199433]]";
+    writeFile(dir.file("out.prj"), projection);
     writeFile(dir.file("out.shp.xml"), "<metadata/>");
     writeFile(dir.file("out.SBN"), "old");
     writeFile(dir.file("out.txt"), "notes");
@@ -318,22 +320,33 @@ TEST_F(GdalReadsTheOutput, ARerunLeavesNoSideFileOfTheEarlierDataset) {
     const std::string noCodePage =
         "vorn2shp: out.dbf: the attribute text is not UTF-8, so no .cpg was written and readers "
         "must guess its code page; name it with --encoding (for example --encoding ISO-8859-1)\n";
+    std::string kept;
+    for (const char* name : {"out.prj", "out.shp.xml"}) {
+        kept += "vorn2shp: kept " + std::string(name) +
+                " beside the new shapefile: a projection or metadata file is never removed, and "
+                "this run did not write it\n";
+    }
     std::string removed = noCodePage;
-    for (const char* name : {"out.SBN", "out.cpg", "out.prj", "out.qix", "out.shp.xml"}) {
+    for (const char* name : {"out.SBN", "out.cpg", "out.qix"}) {
         removed += "vorn2shp: removed " + std::string(name) +
                    ", left by an earlier dataset at this output base\n";
         EXPECT_FALSE(fileExists(dir.file(name))) << name;
     }
-    EXPECT_EQ(run.err, removed);
+    EXPECT_EQ(run.err, removed + kept);
     EXPECT_EQ(readFile(dir.file("out.txt")), "notes");
+    EXPECT_EQ(readFile(dir.file("out.prj")), projection);
+    EXPECT_EQ(readFile(dir.file("out.shp.xml")), "<metadata/>");
     const std::string listing = featuresInWindow(dir.path());
     EXPECT_NE(listing.find("OGRFeature(out):0"), std::string::npos) << listing;
     EXPECT_NE(listing.find("name (String) = caf"), std::string::npos) << listing;
 
-    // Run again: the new dataset's own files are not stale.
+    // Run again: the new dataset's own files are not stale, and the
+    // projection and metadata are kept again.
     const RunResult again = runProgram(vorn2shpBinary(), {"map.txt", "out"}, dir.path());
     EXPECT_EQ(again.exitStatus, 0);
-    EXPECT_EQ(again.err, noCodePage);
+    EXPECT_EQ(again.err, noCodePage + kept);
+    EXPECT_EQ(readFile(dir.file("out.prj")), projection);
+    EXPECT_EQ(readFile(dir.file("out.shp.xml")), "<metadata/>");
 }
 
 // The world map fixture: Natural Earth's countries triangulated by earcut

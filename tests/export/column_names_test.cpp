@@ -95,6 +95,9 @@ TEST_F(ExportTableColumnsTest, TableHasOneColumnPerNameAndPerValuePosition) {
     ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(columns(), (Names{"population", "Populati_1", "kind", "FIELD4"}));
     EXPECT_EQ(result.err,
+              "vorn2shp: output.eff.imd: line 2: 4 attribute values, but DBF$$$.fld declares 3 "
+              "field names: the values beyond them go into columns named FIELDn, and a comma "
+              "inside a value splits it in two\n"
               "vorn2shp: DBF$$$.fld: column 1: the field name \"population_a\" becomes "
               "\"population\": a dBASE column name holds at most 10 bytes\n"
               "vorn2shp: DBF$$$.fld: column 2: the field name \"Population_b\" becomes "
@@ -118,6 +121,9 @@ TEST_F(ExportTableColumnsTest, EveryChangedNameIsToldWithWhatItBecame) {
     ASSERT_TRUE(result.ok) << result.err;
     EXPECT_EQ(columns(), (Names{"name", "Name_1", "FIELD4", "FIELD4_1"}));
     EXPECT_EQ(result.err,
+              "vorn2shp: output.eff.imd: line 1: 4 attribute values, but DBF$$$.fld declares 3 "
+              "field names: the values beyond them go into columns named FIELDn, and a comma "
+              "inside a value splits it in two\n"
               "vorn2shp: DBF$$$.fld: column 2: the field name \"Name\" becomes \"Name_1\": an "
               "earlier column has the same name (letter case ignored)\n"
               "vorn2shp: DBF$$$.fld: column 4: the field name \"FIELD4\" becomes \"FIELD4_1\": an "

@@ -25,7 +25,9 @@ struct LineCase {
 
 // Coordinates are the leading run of pairs "(x" "y)"; the first item that
 // does not continue the run starts the values, and everything after it is
-// a value. Cases marked "now" used to come out otherwise.
+// a value. Where the run holds closed rings, the coordinates end with the
+// last of them: whatever follows, however it breaks off, is values. Cases
+// marked "now" used to come out otherwise.
 const LineCase kLineCases[] = {
     {"one vertex without values", "(1,2)", nullptr},
     {"closed outline with values and terminator", "(1,2),(3,4),(1,2),oak,12.", nullptr},
@@ -46,6 +48,13 @@ const LineCase kLineCases[] = {
     {"a pair left open after a value is a value", "(1,2),oak,(3", nullptr},
     {"a pair broken by an open one", "(1,2),(3,(4", "No closing right parenthesis"},
     {"first pair left open", "(1", "No closing right parenthesis"},
+    {"now: a pair broken after a closed ring is values", "(0,0),(4,0),(4,4),(0,0),(3,oak", nullptr},
+    {"now: a pair broken by an open one after a closed ring is values",
+     "(0,0),(4,0),(4,4),(0,0),(3,(4", nullptr},
+    {"now: both parentheses after a closed ring are values", "(0,0),(4,0),(4,4),(0,0),(1,(2),x",
+     nullptr},
+    {"a ring that never closes keeps the checks", "(0,0),(4,0),(4,4),(3,oak",
+     "No closing right parenthesis"},
 };
 
 TEST_F(ExportValidationTest, EachLineFormPassesOrFailsWithItsMessage) {

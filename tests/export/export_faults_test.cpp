@@ -128,7 +128,10 @@ TEST_F(ExportFaultTest, WriteFailuresKeepTheEarlierDataset) {
         {"the .shp in the middle of the records", 64 * 1024, squaresWithColumns(2000, 1), "",
          "vorn2shp: out.shp" + tooLarge},
         {"the header of a wide table", 400, squaresWithColumns(1, 20), "",
-         "vorn2shp: out.dbf" + tooLarge},
+         "vorn2shp: output.eff.imd: line 1: 20 attribute values, but DBF$$$.fld declares 1 field "
+         "name: the values beyond them go into columns named FIELDn, and a comma inside a value "
+         "splits it in two\nvorn2shp: out.dbf" +
+             tooLarge},
         {"the .shp among long records prepared ahead", 512 * 1024, longOutlines(60, 2000), "",
          "vorn2shp: out.shp" + tooLarge},
     };

@@ -36,7 +36,7 @@ const TypeCase kTypeCases[] = {
     {"no record line at all", "", SHPT_POLYGON},
     {"last of several rings closes", "(0,0),(4,0),(4,4),(0,0),(1,1),(2,1),(2,2),(1,1)",
      SHPT_POLYGON},
-    {"a tail after a closed ring", "(0,0),(4,0),(4,4),(0,0),(9,9)", SHPT_ARC},
+    {"pairs after a closed ring are values", "(0,0),(4,0),(4,4),(0,0),(9,9)", SHPT_POLYGON},
 };
 
 TEST_F(ExportShapesTest, ShapeTypeComesFromTheFirstRecordLine) {
@@ -122,6 +122,26 @@ TEST_F(ExportShapesTest, ParenthesesInValuesNeverChangeTheGeometry) {
     EXPECT_EQ(written[0][0].size(), 4u);
     EXPECT_EQ(columns(), (Names{"name", "note", "FIELD3"}));
     EXPECT_EQ(rows(), (Rows{{"Lake (North)", "(3", "4)"}}));
+}
+
+// Text behind the outline that begins like a pair, "(1,2),oak", changes no
+// shape and no shape type: only closed rings are coordinates.
+TEST_F(ExportShapesTest, PairsAfterTheLastClosedRingAreValues) {
+    const ExportRun result =
+        run("(0,0),(0,1),(1,1),(0,0),(1,2),oak\r\n"
+            "(0,0),(0,4),(4,4),(0,0),(2,2),(2,3),(3,3),(2,2),(5,6),(7,8),(5,6)\r\n",
+            "name,kind,note");
+    ASSERT_TRUE(result.ok) << result.err;
+    EXPECT_EQ(shapeType(), SHPT_POLYGON);
+    const auto written = shapes();
+    ASSERT_EQ(written.size(), 2u);
+    ASSERT_EQ(written[0].size(), 1u);
+    EXPECT_EQ(written[0][0].size(), 4u);
+    ASSERT_EQ(written[1].size(), 2u);
+    EXPECT_EQ(written[1][1].size(), 4u);
+    EXPECT_EQ(columns(), (Names{"name", "kind", "note", "FIELD4", "FIELD5", "FIELD6"}));
+    EXPECT_EQ(rows(),
+              (Rows{{"(1", "2)", "oak", "", "", ""}, {"(5", "6)", "(7", "8)", "(5", "6)"}}));
 }
 
 TEST_F(ExportShapesTest, APairLeftOpenAtTheEndAddsNoVertexAndStaysText) {

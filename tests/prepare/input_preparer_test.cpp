@@ -164,6 +164,34 @@ TEST(InputPreparer, WritesTheThreeFilesWithCrLfLineEnds) {
     EXPECT_EQ(readFile("DBF$$$.fld"), "name, kind, area\r\n");
 }
 
+// Only the mark that opens a file is skipped; one further on is the user's
+// text, passed on as it stands.
+TEST(InputPreparer, SkipsAByteOrderMarkAtTheStartOfEachUserFile) {
+    ScopedWorkDir dir;
+    const std::string mark = "\xEF\xBB\xBF";
+    writeTown(mark + "r(x) :- id = 1,\n" + mark + "x + y >= 1.", mark + "Lake,12\n" + mark + "Pond",
+              mark + "\n" + mark + "Town(name)");
+
+    const PrepareRun run = runPrepare("town.txt");
+
+    EXPECT_TRUE(run.ok);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(readFile("first.imd"), "r(x) :- id = 1,\r\n" + mark + "x + y >= 1;\r\n");
+    EXPECT_EQ(readFile("def.imd"), "Lake,12\r\n" + mark + "Pond\r\n");
+    EXPECT_EQ(readFile("DBF$$$.fld"), "name\r\n");
+    // A mark alone is an empty file: one empty line.
+    writeTown(mark, mark, mark + "\nTown(a)");
+    EXPECT_TRUE(runPrepare("town.txt").ok);
+    EXPECT_EQ(readFile("first.imd"), "\r\n");
+    EXPECT_EQ(readFile("def.imd"), "\r\n");
+    // The line a rejection names is the text without the mark, so the
+    // token's column points into it.
+    writeFile("town.txt", mark + "r(x) ?");
+    const std::optional<SourceLine> line = findSourceLine("town.txt", 1);
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(line->text, "r(x) ?");
+}
+
 TEST(InputPreparer, EmptyFilesGiveOneEmptyLine) {
     ScopedWorkDir dir;
     writeTown("", "", "\nTown(a)");
@@ -210,7 +238,10 @@ TEST(InputPreparer, WritesTheFieldListOrAnEmptyOneWithAWarning) {
         {"", "",
          "vorn2shp: town.info: no second line with the field list; no field names are "
          "declared\n"},
-        {"Town map\n", "",
+        {"Town(name, pop)\r\n", "",
+         "vorn2shp: town.info: no second line with the field list; no field names are "
+         "declared\n"},
+        {"Town map\n\n", "",
          "vorn2shp: town.info:2: no '(' opens the field list; no field names are declared\n"},
         {"Town map\nname, pop\n", "",
          "vorn2shp: town.info:2: no '(' opens the field list; no field names are declared\n"},

@@ -65,6 +65,7 @@ struct Translation {
     std::string eff;
     std::string out;
     std::string err;
+    AttributeLines attributeLines;
 };
 
 // `everyWarning`: as with --verbose, no warning is only counted.
@@ -77,9 +78,12 @@ Translation translate(const std::string& secondImd, const std::string& defImd,
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     Console console;
+    // def.imd copies the user's town.def, which the messages name.
     RepeatedWarnings warnings(everyWarning);
-    t.ok = Translator().translate(console, warnings);
+    Translator translator;
+    t.ok = translator.translate(console, warnings, "town.def");
     warnings.summarize();
+    t.attributeLines = translator.attributeLines();
     t.out = ::testing::internal::GetCapturedStdout();
     t.err = ::testing::internal::GetCapturedStderr();
     t.eff = readFile("output.eff.imd");
@@ -228,8 +232,12 @@ TEST(Translator, GivesEmptyAttributesWithOneWarningWhenDefRunsOut) {
     const Translation t = translate(tokenLines(text), "only\r\n");
     EXPECT_EQ(t.eff, kRoadOutline + "only\r\n" + kRoadOutline + "\r\n" + kRoadOutline);
     EXPECT_EQ(count(t.err, "\n"), 1u) << t.err;
-    EXPECT_NE(t.err.find("def.imd"), std::string::npos) << t.err;
+    EXPECT_EQ(t.err.rfind("vorn2shp: town.def has fewer lines", 0), 0u) << t.err;
     EXPECT_NE(t.err.find("object 2"), std::string::npos) << t.err;
+    // The objects past the end of the .def took no line of it.
+    EXPECT_EQ(t.attributeLines.lineOf(1), 1u);
+    EXPECT_EQ(t.attributeLines.lineOf(2), 0u);
+    EXPECT_EQ(t.attributeLines.lineOf(3), 0u);
 
     const Translation exact = translate(tokenLines(text), "a\r\n\r\nc");
     EXPECT_EQ(exact.eff, kRoadOutline + "a\r\n" + kRoadOutline + "\r\n" + kRoadOutline + "c");
@@ -243,8 +251,9 @@ TEST(Translator, GivesEmptyAttributesWithOneWarningWhenDefRunsOut) {
     EXPECT_NE(copied.err.find("object 3"), std::string::npos) << copied.err;
 }
 
-// Text of def.imd that no object takes is lost, and the user is told; the
-// empty lines that the line ends of a copied file leave are no text.
+// Text of def.imd that no object takes is lost, and the user is told at the
+// line of the .def; the empty lines that the line ends of a copied file
+// leave are no text.
 TEST(Translator, TellsOfDefLinesThatNoObjectTakes) {
     const std::string twoObjects =
         "r(id,x,y) :- id = 1, 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;\n"
@@ -254,7 +263,7 @@ TEST(Translator, TellsOfDefLinesThatNoObjectTakes) {
         {"a\r\nb\r\n\r\n", ""},
         {"a\r\nb\r\n\r\n\r\n\r\n", ""},
         {"a\r\nb", ""},
-        {"a\r\nb\r\nc\r\n\r\n", "line 3 belongs" + tail + "was"},
+        {"a\r\nb\r\nc\r\n\r\n", "this line belongs" + tail + "was"},
         {"a\r\nb\r\n\r\nd\r\ne\r\n\r\n\r\n", "lines 3 to 5 belong" + tail + "were"},
         {"a\r\nb\r\n\r\nd", "lines 3 to 4 belong" + tail + "were"},
     };
@@ -264,13 +273,14 @@ TEST(Translator, TellsOfDefLinesThatNoObjectTakes) {
             "vorn2shp: object 2: rule 2 has two parallel lines, which bound no triangle; the tuple "
             "was left out\n"
             "vorn2shp: object 2: no tuple gives a usable triangle, so nothing was written for it; "
-            "its line of def.imd was skipped\n";
+            "its attribute text, town.def:2, was skipped\n";
         EXPECT_EQ(t.err, expected + (unused.empty() ? ""
-                                                    : "vorn2shp: def.imd has more lines than "
+                                                    : "vorn2shp: town.def:3: more lines than "
                                                       "there are objects (2): " +
                                                           unused + " not used\n"))
             << def;
         EXPECT_EQ(t.eff, kRoadOutline + "a") << def;
+        EXPECT_EQ(t.attributeLines.lineOf(1), 1u) << def;
     }
 }
 
@@ -290,7 +300,7 @@ TEST(Translator, TellsIdsApartByTheirWholeNumber) {
               "vorn2shp: object -99999999999999999999: rule 5 gives 1 constraint(s), a triangle "
               "needs 3; the tuple was left out\n"
               "vorn2shp: object -99999999999999999999: no tuple gives a usable triangle, so "
-              "nothing was written for it; its line of def.imd was skipped\n");
+              "nothing was written for it; its attribute text, town.def:4, was skipped\n");
 }
 
 // A term or constant that is not wholly a decimal number, a term in
@@ -342,35 +352,52 @@ TEST(Translator, KeepsALongAttributeLineWithItsOwnObject) {
     EXPECT_EQ(t.err, "");
 }
 
-TEST(Translator, WarnsWhereAnAttributeTextWouldBeReadBackAsCoordinates) {
+// Text written behind an outline is read back as more rings only where its
+// pairs close one; text that merely begins like a pair stays values. Either
+// way the user is told, at the line of the .def, and the line of the .def
+// that each written line took is kept for the export's messages.
+TEST(Translator, WarnsWhereAnAttributeTextBeginsLikeCoordinates) {
     std::string text;
-    for (int id = 1; id <= 6; ++id) {
+    for (int id = 1; id <= 8; ++id) {
         const std::string rule = id == 2 ? "r(id, x, y) :- id = 2, 0x + 1y >= 1, 0x + 2y <= 8, "
                                            "1x + 1y <= 6;"  // parallel: writes nothing
                                          : "r(id, x, y) :- id = " + std::to_string(id) +
                                                ", 0x + 1y >= 1, -1x + 1y <= 0, 1x + 1y <= 6;";
         text += rule + "\n";
     }
-    const std::string def = "(1,2)\r\n(5,6)\r\nLake (North),12\r\n,(3,4) north\r\n(3\r\n(12.";
+    const std::string def =
+        "(1,2)\r\n(5,6)\r\nLake (North),12\r\n,(3,4) north\r\n(3\r\n(12.\r\n"
+        "(0,0),(4,0),(4,4),(0,0),oak\r\n(0,0),(4,0),(4,4),(0,0),(9,9),(8,9),(8,8),(9,9)\x1B[2J";
     const Translation t = translate(tokenLines(text), def);
     EXPECT_TRUE(t.ok);
     // The file keeps its form: each text follows its outline unchanged.
     EXPECT_EQ(t.eff, kRoadOutline + "(1,2)\r\n" + kRoadOutline + "Lake (North),12\r\n" +
                          kRoadOutline + ",(3,4) north\r\n" + kRoadOutline + "(3\r\n" +
-                         kRoadOutline + "(12.");
-    const std::string warning =
-        "\", begins like a coordinate pair: the export reads it as coordinates, not as attribute "
-        "values\n";
-    EXPECT_EQ(count(t.err, "\n"), 4u) << t.err;
-    EXPECT_NE(t.err.find("vorn2shp: object 1: its attribute text on line 1 of def.imd, \"(1,2)" +
-                         warning),
-              std::string::npos)
-        << t.err;
-    EXPECT_NE(t.err.find("vorn2shp: object 4: its attribute text on line 4 of def.imd, \",(3,4) "
-                         "north" +
-                         warning),
-              std::string::npos)
-        << t.err;
+                         kRoadOutline + "(12.\r\n" + kRoadOutline +
+                         "(0,0),(4,0),(4,4),(0,0),oak\r\n" + kRoadOutline +
+                         "(0,0),(4,0),(4,4),(0,0),(9,9),(8,9),(8,8),(9,9)\x1B[2J");
+    const std::string stays =
+        "begins like a coordinate pair, but its pairs close no ring: they stay attribute values\n";
+    EXPECT_EQ(
+        t.err,
+        "vorn2shp: town.def:1: the attribute text of object 1, \"(1,2)\", " + stays +
+            "vorn2shp: object 2: rule 2 has two parallel lines, which bound no triangle; the "
+            "tuple was left out\n"
+            "vorn2shp: object 2: no tuple gives a usable triangle, so nothing was written for "
+            "it; its attribute text, town.def:2, was skipped\n"
+            "vorn2shp: town.def:4: the attribute text of object 4, \",(3,4) north\", " +
+            stays +
+            "vorn2shp: town.def:7: the attribute text of object 7, \"(0,0),(4,0),(4,4),"
+            "(0,0),oak\", begins with a closed ring of coordinate pairs: the export reads it "
+            "as one more ring of the shape, not as attribute values\n"
+            "vorn2shp: town.def:8: the attribute text of object 8, \"(0,0),(4,0),(4,4),"
+            "(0,0),(9,9),(8,9),(8,8...\", begins with 2 closed rings of coordinate pairs: "
+            "the export reads them as more rings of the shape, not as attribute values\n");
+    // The written lines took the .def lines 1 and 3 to 8.
+    for (const auto& [record, line] :
+         std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}, {2, 3}, {3, 4}, {7, 8}, {8, 0}}) {
+        EXPECT_EQ(t.attributeLines.lineOf(record), line) << record;
+    }
 }
 
 TEST(Translator, SurvivesASecondImdCutOffInTheMiddleOfATuple) {
@@ -428,7 +455,8 @@ TEST(Translator, KeepsWarningsInTheOrderOfTheTextAcrossManyBatches) {
         if (previousWroteNothing) {
             expectedErr += "vorn2shp: object " + std::to_string(g) +
                            ": no tuple gives a usable triangle, so nothing was written for it; "
-                           "its line of def.imd was skipped\n";
+                           "its attribute text, town.def:" +
+                           std::to_string(g) + ", was skipped\n";
         }
         text += "r(id,x,y) :- id = " + id + ", 0x + 1y >= 1, 0x + 2y <= 8, 1x + 1y <= 6;\n";
         expectedErr += "vorn2shp: object " + id + ": rule " + std::to_string(++rule) +
@@ -442,7 +470,8 @@ TEST(Translator, KeepsWarningsInTheOrderOfTheTextAcrossManyBatches) {
     }
     expectedErr += "vorn2shp: object " + std::to_string(kGroups) +
                    ": no tuple gives a usable triangle, so nothing was written for it; "
-                   "its line of def.imd was skipped\n";
+                   "its attribute text, town.def:" +
+                   std::to_string(kGroups) + ", was skipped\n";
 
     const Translation t = translate(tokenLines(text), def, true);
     EXPECT_TRUE(t.ok);
@@ -588,8 +617,8 @@ TEST(Translator, WritesAnEmptyFileWhenThereIsNoTuple) {
     EXPECT_EQ(t.eff, "");
     EXPECT_EQ(t.out, kTranscript);
     EXPECT_EQ(t.err,
-              "vorn2shp: def.imd has more lines than there are objects (0): line 1 belongs to no "
-              "object and was not used\n");
+              "vorn2shp: town.def:1: more lines than there are objects (0): this line belongs to "
+              "no object and was not used\n");
 }
 
 // The line through u and v, as a constraint "ax + by <= c" with whole numbers.

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "common/attribute_lines.h"
 #include "common/console.h"
 #include "common/staging.h"
 
 namespace vorn2shp {
 
-// What the user asked for beyond the shapefile itself.
+// What the user asked for beyond the shapefile itself, and where the text
+// of output.eff.imd came from.
 struct ExportOptions {
     // The code page of the attribute text, written to <base>.cpg. Empty: UTF-8
     // when the text is valid UTF-8, and no .cpg otherwise.
@@ -20,6 +22,14 @@ struct ExportOptions {
     std::optional<std::string> projection;
     // Whether to write <base>.qix, a spatial index of the shapes.
     bool spatialIndex = false;
+
+    // The messages about values and field names name the user's files: the
+    // .def, with the line each record line took its values from, and the
+    // .info, whose second line declares the field names. Where a path is
+    // empty, they name output.eff.imd and its line, or DBF$$$.fld.
+    std::string definitionsPath;
+    AttributeLines definitionLines;
+    std::string infoPath;
 };
 
 // The path that shapelib writes a dataset under: `outputBase` without the

@@ -2,6 +2,9 @@
 // output.eff.imd, each followed by the object's line of def.imd.
 #pragma once
 
+#include <string>
+
+#include "common/attribute_lines.h"
 #include "common/console.h"
 #include "common/repeated_warnings.h"
 
@@ -13,11 +16,20 @@ public:
 
     // The whole translation pass with its four console lines on `console`. False when
     // second.imd cannot be read or output.eff.imd cannot be written; the
-    // reason has been reported on stderr. Warnings that repeat for many
+    // reason has been reported on stderr. def.imd is a line-for-line copy
+    // of `definitionsPath`, the user's .def, which the messages about the
+    // attribute text name with the line. Warnings that repeat for many
     // objects go through `warnings`, whose totals the caller gives at the
     // end of the run; without it, they are given at the end of the pass.
-    bool translate(Console& console, RepeatedWarnings& warnings);
-    bool translate(Console& console);
+    bool translate(Console& console, RepeatedWarnings& warnings,
+                   const std::string& definitionsPath = "def.imd");
+    bool translate(Console& console, const std::string& definitionsPath = "def.imd");
+
+    // The .def line of each line of output.eff.imd, once translate() is done.
+    const AttributeLines& attributeLines() const { return attributeLines_; }
+
+private:
+    AttributeLines attributeLines_;
 };
 
 }  // namespace vorn2shp
