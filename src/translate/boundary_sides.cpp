@@ -140,7 +140,10 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
         auto [a, b, c] = snapped.corners[t];
         const double turn =
             orientation(snapped.vertices[a], snapped.vertices[b], snapped.vertices[c]);
-        if (!hasArea(a, b, c, turn) || (!snapped.leftOut.empty() && snapped.leftOut[t])) {
+        if (!snapped.leftOut.empty() && snapped.leftOut[t]) {
+            continue;
+        }
+        if (!hasArea(a, b, c, turn)) {
             ++faults.droppedTriangles;
             continue;
         }

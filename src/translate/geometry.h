@@ -78,8 +78,16 @@ inline std::uint8_t boundCode(double fraction) {
     return static_cast<std::uint8_t>(steps >= kZero ? kZero - 1 : steps);
 }
 
+// Read for every corner of every object, so looked up rather than computed.
 inline double boundFraction(std::uint8_t code) {
-    return code == 255 ? 0.0 : std::exp2(16.0 - 0.25 * code);
+    static const std::array<double, 256> kFractions = [] {
+        std::array<double, 256> fractions{};
+        for (std::size_t k = 0; k < 255; ++k) {
+            fractions[k] = std::exp2(16.0 - 0.25 * static_cast<double>(k));
+        }
+        return fractions;
+    }();
+    return kFractions[code];
 }
 
 // The longest side of a triangle, the larger of its two axes: what its

@@ -102,6 +102,18 @@ bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& tr
                         const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
                         const std::vector<Side>& boundary);
 
+// Leaves out the triangles of the boundary (two or three of their sides on
+// it, meeting others at a corner at least) that are flat within the bounds
+// of their corners, none of which is
+// where lines meet exactly: such an ear of
+// nearly straight corners, written to a few decimals, may have its corners
+// anywhere along its sides, and covers no area that the written numbers can
+// tell from none, so it is left out without a word; its sides on the
+// boundary give way to the side it shared. True when any was.
+bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                      const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
+                      const std::vector<Side>& boundary);
+
 // The sides that do not cancel, each once with the count of triangles
 // over it: the boundary of the union, weighted by how often it is covered.
 std::vector<Side> netSides(const std::vector<Side>& sides, std::size_t vertexCount);

@@ -233,12 +233,20 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
         merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
     if (!lines.empty() && hasWrittenBounds(bounds)) {
         for (int round = 0; round < kJoiningRounds; ++round) {
-            merge::SnappedCorners joined = snapped;
-            if (!merge::joinRoundedCorners(joined, triangles, bounds, lines, sides)) {
+            if (!merge::joinRoundedCorners(snapped, triangles, bounds, lines, sides)) {
                 break;
             }
             result.cornersMoved = true;
-            snapped = std::move(joined);
+            faults = merge::TilingFaults{};
+            oriented = merge::orientSides(snapped, faults);
+            if (oriented.seed < 0) {
+                result.droppedTriangles = faults.droppedTriangles;
+                return result;
+            }
+            parts = merge::UnionFind(triangles.size());
+            sides = merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+        }
+        if (merge::leaveOutFlatEars(snapped, triangles, bounds, lines, sides)) {
             faults = merge::TilingFaults{};
             oriented = merge::orientSides(snapped, faults);
             if (oriented.seed < 0) {

@@ -46,6 +46,39 @@ std::uint64_t linePairOf(const LineKeys& lines, std::size_t k) {
     return (std::uint64_t{std::min(first, second)} << 32) | std::max(first, second);
 }
 
+// Where each vertex's copies lie and how closely each is known; a vertex
+// whose copies do not all agree to their computed slack moves to its copy
+// known most closely (the lowest place among equals), which does not depend
+// on the order of the tuples as the first copy met does. True when a vertex
+// moved.
+bool placeAtClosestCopies(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                          const std::vector<CornerBounds>& bounds, VertexFacts& facts) {
+    const std::size_t count = snapped.vertices.size();
+    std::vector<double> best(count, HUGE_VAL);
+    std::vector<Point> place(snapped.vertices);
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const double size = sizeOf(triangles[t]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const VertexId v = snapped.corners[t][k];
+            const Point& at = cornerPlace(triangles[t], k);
+            const double known =
+                (boundFraction(bounds[t].written[k]) + boundFraction(bounds[t].computed[k])) * size;
+            if (std::tie(known, at.x, at.y) < std::tie(best[v], place[v].x, place[v].y)) {
+                best[v] = known;
+                place[v] = at;
+            }
+        }
+    }
+    bool moved = false;
+    for (VertexId v = 0; v < count; ++v) {
+        if (!facts.exact[v] && best[v] < HUGE_VAL && place[v] != snapped.vertices[v]) {
+            snapped.vertices[v] = place[v];
+            moved = true;
+        }
+    }
+    return moved;
+}
+
 VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
                     const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines) {
     const std::size_t count = snapped.vertices.size();
@@ -58,11 +91,6 @@ VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& 
         const double size = sizeOf(triangles[t]);
         for (std::size_t k = 0; k < 3; ++k) {
             const VertexId v = snapped.corners[t][k];
-            const Point& place = cornerPlace(triangles[t], k);
-            const double computed = boundFraction(bounds[t].computed[k]) * size;
-            const double known = boundFraction(bounds[t].written[k]) * size + computed +
-                                 largerAxis(place, snapped.vertices[v]);
-            facts.bound[v] = std::min(facts.bound[v], known);
             if (firstCorner[v] == UINT32_MAX) {
                 firstCorner[v] = static_cast<std::uint32_t>(3 * t + k);
                 continue;
@@ -72,14 +100,32 @@ VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& 
             if (facts.exact[v] || linePairOf(lines[t], k) == linePairOf(lines[ft], fk)) {
                 continue;
             }
+            const Point& place = cornerPlace(triangles[t], k);
             const Point& first = cornerPlace(triangles[ft], fk);
-            const double slack =
-                computed + boundFraction(bounds[ft].computed[fk]) * sizeOf(triangles[ft]);
+            const double slack = boundFraction(bounds[t].computed[k]) * size +
+                                 boundFraction(bounds[ft].computed[fk]) * sizeOf(triangles[ft]);
             facts.exact[v] = largerAxis(place, first) <=
                              slack + kLastPlaces * std::max(std::fabs(place.x), std::fabs(place.y));
         }
     }
     return facts;
+}
+
+// How far each vertex's true corner may lie from its place: the closest
+// that any copy's bound and its distance from the place allow.
+void boundVertices(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                   const std::vector<CornerBounds>& bounds, VertexFacts& facts) {
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const double size = sizeOf(triangles[t]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const VertexId v = snapped.corners[t][k];
+            const double known =
+                (boundFraction(bounds[t].written[k]) + boundFraction(bounds[t].computed[k])) *
+                    size +
+                largerAxis(cornerPlace(triangles[t], k), snapped.vertices[v]);
+            facts.bound[v] = std::min(facts.bound[v], known);
+        }
+    }
 }
 
 // A pair of vertices that a side and the side running back along it say
@@ -329,14 +375,68 @@ void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups
 
 }  // namespace
 
+bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                      const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
+                      const std::vector<Side>& boundary) {
+    std::vector<std::uint8_t> outerSides(snapped.corners.size(), 0);
+    for (const Side& s : boundary) {
+        outerSides[s.triangle] = static_cast<std::uint8_t>(outerSides[s.triangle] + 1);
+    }
+    // How many triangles meet at each vertex: a triangle that meets no other
+    // is a part of its own, which stays whatever its size.
+    std::vector<std::uint32_t> meeting(snapped.vertices.size(), 0);
+    for (const auto& corners : snapped.corners) {
+        for (const VertexId v : corners) {
+            ++meeting[v];
+        }
+    }
+    VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
+    boundVertices(snapped, triangles, bounds, facts);
+    if (snapped.leftOut.empty()) {
+        snapped.leftOut.assign(snapped.corners.size(), 0);
+    }
+    bool any = false;
+    for (std::size_t t = 0; t < snapped.corners.size(); ++t) {
+        const auto& corners = snapped.corners[t];
+        // Where a corner's copies from different lines agree exactly, the
+        // lines meet where they are written: the ear is as the data says.
+        const bool alone =
+            meeting[corners[0]] == 1 && meeting[corners[1]] == 1 && meeting[corners[2]] == 1;
+        if (outerSides[t] < 2 || alone || snapped.leftOut[t] || facts.exact[corners[0]] ||
+            facts.exact[corners[1]] || facts.exact[corners[2]]) {
+            continue;
+        }
+        // The corner across the longest side: its distance from that side
+        // is the ear's height, and what it is known to says whether the
+        // written numbers can tell that height from none.
+        std::size_t apex = 0;
+        double longest = -1.0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double side = largerAxis(snapped.vertices[corners[(k + 1) % 3]],
+                                           snapped.vertices[corners[(k + 2) % 3]]);
+            if (side > longest) {
+                longest = side;
+                apex = k;
+            }
+        }
+        const double twiceArea =
+            std::fabs(orientation(snapped.vertices[corners[0]], snapped.vertices[corners[1]],
+                                  snapped.vertices[corners[2]]));
+        if (twiceArea <= longest * facts.bound[corners[apex]]) {
+            snapped.leftOut[t] = 1;
+            any = true;
+        }
+    }
+    return any;
+}
+
 bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
                         const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
                         const std::vector<Side>& boundary) {
-    const VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
+    VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
+    const bool moved = placeAtClosestCopies(snapped, triangles, bounds, facts);
+    boundVertices(snapped, triangles, bounds, facts);
     const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, lines, facts);
-    if (pairs.empty()) {
-        return false;
-    }
     CornerGroups groups(snapped);
     bool joined = false;
     for (const CopyPair& pair : pairs) {
@@ -345,7 +445,7 @@ bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& tr
     if (joined) {
         placeJoined(snapped, facts, groups);
     }
-    return joined;
+    return joined || moved;
 }
 
 }  // namespace vorn2shp::merge
