@@ -170,6 +170,9 @@ bool commitParts(StagedShapefile& staged, const std::string& outputBase,
     for (const std::string_view part : sideParts) {
         sidePaths.push_back(staged.finalPath(part));
     }
+    // Another run's commit at this output base ends before the earlier
+    // side files are looked for: its files are the earlier ones here.
+    staged.holdOutputDirectory();
     const std::vector<std::string> stale =
         removableSideFiles(staleSideFiles(outputBase, sidePaths), inputs);
     return staged.commit(written, stale);
