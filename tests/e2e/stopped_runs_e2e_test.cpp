@@ -250,58 +250,44 @@ TEST_F(StoppedRuns, SignalsThatStopNothing) {
 // reason is told once. A file that passes the size limit fails the run like
 // a full disk, and nothing is committed.
 TEST_F(StoppedRuns, OutputThatCannotBeWritten) {
+    const std::string removed = kRemovedSideFiles;
+    const struct {
+        const char* what;
+        std::string script;  // for the shell; none: stdout a pipe closed before the run
+        int exitStatus;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"a pipe closed before the run starts", "", 0, "", removed},
+        {"| head -3, stderr too", "\"$0\" \"$@\" 2>&1 | head -3; exit ${PIPESTATUS[0]}", 0,
+         "Initial File Processing Done...\n" + inputs_->file("map.info") +
+             "\nParsing the VORN Format File ....\n",
+         ""},
+        {"> /dev/full", "exec \"$0\" \"$@\" >/dev/full", 0, "",
+         "vorn2shp: stdout: No space left on device; the rest of the progress transcript is "
+         "lost, the conversion goes on\n" +
+             removed},
+        {"ulimit -f 1024 (KiB): def.imd fits, first.imd does not",
+         "ulimit -f 1024; exec \"$0\" \"$@\"", 1, "",
+         "vorn2shp: cannot write first.imd: File too large\n"},
+    };
     std::vector<std::string> transcribed = arguments();
     transcribed.erase(transcribed.begin());  // no -q
-    const auto shell = [&transcribed](const std::string& script) {
-        std::vector<std::string> args = {"-c", script, vorn2shpBinary()};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        writeEarlierDataset(dir);
+        std::vector<std::string> args = {"-c", c.script, vorn2shpBinary()};
         args.insert(args.end(), transcribed.begin(), transcribed.end());
-        return args;
-    };
-    {
-        SCOPED_TRACE("a pipe closed before the run starts");
-        TempDir dir;
-        writeEarlierDataset(dir);
-        const RunResult run = RunningProgram(vorn2shpBinary(), transcribed, dir.path(),
-                                             RunningProgram::Stdout::ClosedPipe)
-                                  .finish();
-        EXPECT_EQ(run.exitStatus, 0) << run.err;
-        EXPECT_EQ(run.err, kRemovedSideFiles);
-        EXPECT_FALSE(holdsTheEarlierDataset(dir.path()));
-    }
-    {
-        SCOPED_TRACE("| head -3, stderr too");
-        TempDir dir;
-        writeEarlierDataset(dir);
-        const RunResult run = runProgram(
-            "/bin/bash", shell("\"$0\" \"$@\" 2>&1 | head -3; exit ${PIPESTATUS[0]}"), dir.path());
-        EXPECT_EQ(run.exitStatus, 0) << run.err;
-        EXPECT_EQ(run.out, "Initial File Processing Done...\n" + inputs_->file("map.info") +
-                               "\nParsing the VORN Format File ....\n");
-        EXPECT_FALSE(holdsTheEarlierDataset(dir.path()));
-    }
-    {
-        SCOPED_TRACE("> /dev/full");
-        TempDir dir;
-        writeEarlierDataset(dir);
-        const RunResult run =
-            runProgram("/bin/sh", shell("exec \"$0\" \"$@\" >/dev/full"), dir.path());
-        EXPECT_EQ(run.exitStatus, 0) << run.err;
-        EXPECT_EQ(run.err,
-                  "vorn2shp: stdout: No space left on device; the rest of the progress transcript "
-                  "is lost, the conversion goes on\n" +
-                      std::string(kRemovedSideFiles));
-        EXPECT_FALSE(holdsTheEarlierDataset(dir.path()));
-    }
-    {
-        SCOPED_TRACE("ulimit -f 1024 (KiB): def.imd fits, first.imd does not");
-        TempDir dir;
-        writeEarlierDataset(dir);
-        const RunResult run =
-            runProgram("/bin/bash", shell("ulimit -f 1024; exec \"$0\" \"$@\""), dir.path());
-        EXPECT_EQ(run.exitStatus, 1);
-        EXPECT_EQ(run.err, "vorn2shp: cannot write first.imd: File too large\n");
-        EXPECT_EQ(run.out, "");
-        EXPECT_TRUE(holdsTheEarlierDataset(dir.path()));
+        const RunResult run = c.script.empty()
+                                  ? RunningProgram(vorn2shpBinary(), transcribed, dir.path(),
+                                                   RunningProgram::Stdout::ClosedPipe)
+                                        .finish()
+                                  : runProgram("/bin/bash", args, dir.path());
+        EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(holdsTheEarlierDataset(dir.path()), c.exitStatus != 0);
     }
 }
 
