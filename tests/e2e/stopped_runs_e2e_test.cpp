@@ -169,7 +169,8 @@ std::string stopLine(const std::string& signal, bool written) {
                    : "vorn2shp: stopped by " + signal + "; no shapefile was written or changed\n";
 }
 
-// Each signal at one of the points, each point with two signals.
+// Each signal at two of the points, one after the other, each point with
+// four signals.
 TEST_F(StoppedRuns, EveryStopSignalLeavesTheEarlierDatasetOrTheWholeNewOneAndNothingElse) {
     const auto part = [](int percent) { return wholeRun_ * percent / 100; };
     const StopPoint points[] = {
@@ -185,26 +186,27 @@ TEST_F(StoppedRuns, EveryStopSignalLeavesTheEarlierDatasetOrTheWholeNewOneAndNot
     };
     constexpr std::size_t kPoints = sizeof points / sizeof points[0];
     int stoppedInTheExport = 0;
-    for (std::size_t s = 0; s < stopSignals().size(); ++s) {
-        const NamedSignal& signal = stopSignals()[s];
-        const StopPoint& point = points[s % kPoints];
+    for (std::size_t run = 0; run < 2 * stopSignals().size(); ++run) {
+        const NamedSignal& signal = stopSignals()[run / 2];
+        const StopPoint& point = points[run % kPoints];
         SCOPED_TRACE(signal.name + " " + point.what);
         TempDir dir;
         writeEarlierDataset(dir);
         RunningProgram program(vorn2shpBinary(), arguments(), dir.path());
         signalAt(program, dir.path(), point, signal.number);
-        const RunResult run = program.finish();
+        const RunResult stopped = program.finish();
 
         const bool earlier = holdsTheEarlierDataset(dir.path());
-        if (run.exitStatus == 0) {
+        if (stopped.exitStatus == 0) {
             EXPECT_NE(point.phase, Phase::BeforeTheExport);
             EXPECT_FALSE(earlier);
-            EXPECT_EQ(run.err, kRemovedSideFiles);
+            EXPECT_EQ(stopped.err, kRemovedSideFiles);
             continue;
         }
-        EXPECT_EQ(run.exitStatus, 128 + signal.number);
-        EXPECT_EQ(run.err, (earlier ? "" : kRemovedSideFiles) + stopLine(signal.name, !earlier));
-        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(stopped.exitStatus, 128 + signal.number);
+        EXPECT_EQ(stopped.err,
+                  (earlier ? "" : kRemovedSideFiles) + stopLine(signal.name, !earlier));
+        EXPECT_EQ(stopped.out, "");
         if (point.phase == Phase::InTheExport && earlier) {
             ++stoppedInTheExport;
         }
