@@ -1,5 +1,6 @@
 #include "common/console.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/diagnostics.h"
@@ -17,7 +18,9 @@ Console::~Console() {
 
 void Console::progress(std::string_view line) {
     if (mode_ == Mode::Transcript) {
+        errno = 0;
         printLine(line);
+        noteLostTranscript();
     }
 }
 
@@ -28,12 +31,27 @@ void Console::failureLine(std::string_view line) {
 
 void Console::failureText(std::string_view text) {
     if (mode_ == Mode::Transcript) {
+        errno = 0;
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
+        noteLostTranscript();
         return;
     }
     gathered_.append(text);
     giveGatheredLines();
+}
+
+// Right after a write to stdout, whose errno tells why it failed.
+void Console::noteLostTranscript() {
+    if (transcriptLost_ || !std::ferror(stdout)) {
+        return;
+    }
+    transcriptLost_ = true;
+    const int error = errno != 0 ? errno : EIO;
+    if (error != EPIPE) {
+        warn(describeFileError("stdout", error) +
+             "; the rest of the progress transcript is lost, the conversion goes on");
+    }
 }
 
 void Console::giveGatheredLines() {

@@ -1,10 +1,7 @@
 #include "directory_lock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -23,24 +20,18 @@ std::string workingDirectory() {
 
 }  // namespace
 
-WorkingDirectoryLock::~WorkingDirectoryLock() {
-    if (descriptor_ >= 0) {
-        close(descriptor_);
-    }
-}
-
 bool WorkingDirectoryLock::acquire() {
-    descriptor_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor_ >= 0 && flock(descriptor_, LOCK_EX | LOCK_NB) == 0) {
-        return true;
+    switch (lock_.take(AT_FDCWD, LockFile::Claim::Working)) {
+        case LockFile::Outcome::Held:
+            return true;
+        case LockFile::Outcome::Busy:
+            warn("another conversion is using this directory (" + workingDirectory() +
+                 "); nothing was written");
+            return false;
+        case LockFile::Outcome::Unavailable:
+            break;
     }
-    const int error = errno;
-    if (descriptor_ >= 0 && error == EWOULDBLOCK) {
-        warn("another conversion is using this directory (" + workingDirectory() +
-             "); nothing was written");
-        return false;
-    }
-    warn(describeFileError(workingDirectory(), error) +
+    warn(describeFileError(kLockFileName, lock_.error()) +
          "; the directory is not locked against a second conversion");
     return true;
 }

@@ -2,27 +2,30 @@
 //
 // The stages hand their work on through files with fixed names in the
 // working directory, so two runs there at once would read each other's
-// files and could both end in success with wrong data. The lock is an
-// advisory lock on the directory itself: it creates no file, and the kernel
-// drops it when the process ends, however it ends.
+// files and could both end in success with wrong data. The lock is the
+// working directory's claim in vorn2shp's own lock file there
+// (common/lock_file.h), which only those who may write the directory can
+// take, and which the kernel drops when the process ends, however it ends.
 #pragma once
+
+#include "common/lock_file.h"
 
 namespace vorn2shp {
 
 class WorkingDirectoryLock {
 public:
     WorkingDirectoryLock() = default;
-    ~WorkingDirectoryLock();
     WorkingDirectoryLock(const WorkingDirectoryLock&) = delete;
     WorkingDirectoryLock& operator=(const WorkingDirectoryLock&) = delete;
 
     // Takes the lock. False, after saying so on stderr, when another
-    // conversion holds it. A directory that cannot be locked at all (one
-    // that may be written but not read) is worked in unlocked, with a warning.
+    // conversion holds it. Where the lock file cannot be opened for writing
+    // (a directory the user may not write, a lock file of another user that
+    // the user may not write), the run goes on unlocked, with a warning.
     bool acquire();
 
 private:
-    int descriptor_ = -1;
+    LockFile lock_;
 };
 
 }  // namespace vorn2shp

@@ -94,7 +94,13 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings) {
 
 ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging) {
     WorkingDirectoryLock lock;
-    if (!lock.acquire() || !checkRunFiles(settings)) {
+    if (!lock.acquire()) {
+        return ExitStatus::Failure;
+    }
+    // Before the output base is looked at: a commit that a killed run left
+    // halfway is settled first, so every file there is of one dataset.
+    settleUnfinishedCommits(settings.outputBase, staging);
+    if (!checkRunFiles(settings)) {
         return ExitStatus::Failure;
     }
     ExportOptions exportOptions = exportOptionsOf(settings);

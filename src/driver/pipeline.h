@@ -24,7 +24,8 @@ struct ConversionSettings {
 // Runs every stage once, in order, in the current working directory, and
 // prints the closing lines when all of them succeeded. The run first takes
 // the working directory for itself (a second run there at the same time is
-// refused), checks the files it reads against those it writes, and reads a
+// refused), settles what a run that was cut off left at the output base,
+// checks the files it reads against those it writes, and reads a
 // .prj to copy, so a busy directory, an input that the run would overwrite,
 // a link at a name it writes or a .prj that cannot be read stops it before
 // anything is written. The shapefile is staged through `staging`.

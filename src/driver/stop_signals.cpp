@@ -12,32 +12,83 @@ namespace vorn2shp {
 
 namespace {
 
-const char* signalName(int signal) {
-    switch (signal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        default:
-            return "SIGHUP";
+// The signals whose default action ends the process, but for SIGKILL, which
+// cannot be caught, SIGPIPE and SIGXFSZ, which are ignored, and the signals
+// of the program's own faults. The real-time signals follow.
+constexpr struct {
+    int number;
+    const char* name;
+} kStopSignals[] = {
+    {SIGHUP, "SIGHUP"},   {SIGINT, "SIGINT"},       {SIGQUIT, "SIGQUIT"}, {SIGUSR1, "SIGUSR1"},
+    {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"},     {SIGTERM, "SIGTERM"}, {SIGSTKFLT, "SIGSTKFLT"},
+    {SIGXCPU, "SIGXCPU"}, {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGIO, "SIGIO"},
+    {SIGPWR, "SIGPWR"},
+};
+
+// As kill -l names them.
+std::string signalName(int signal) {
+    for (const auto& known : kStopSignals) {
+        if (known.number == signal) {
+            return known.name;
+        }
     }
+    const int fromFirst = signal - SIGRTMIN;
+    const int fromLast = SIGRTMAX - signal;
+    if (fromFirst == 0) {
+        return "SIGRTMIN";
+    }
+    if (fromLast == 0) {
+        return "SIGRTMAX";
+    }
+    return fromFirst <= fromLast ? "SIGRTMIN+" + std::to_string(fromFirst)
+                                 : "SIGRTMAX-" + std::to_string(fromLast);
+}
+
+// A signal that was ignored when the run started (nohup, a background job
+// of a shell) is left so: whoever started the run meant it not to stop it.
+bool isIgnored(int signal) {
+    struct sigaction action {};
+    return sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN;
+}
+
+void ignore(int signal) {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 StopSignalWatcher::StopSignalWatcher(StagingRegistry& staging) : staging_(staging) {
+    ignore(SIGPIPE);
+    ignore(SIGXFSZ);
     sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
-    sigaddset(&signals_, SIGHUP);
+    const auto watchFor = [this](int signal) {
+        if (!isIgnored(signal)) {
+            sigaddset(&signals_, signal);
+            wakeSignal_ = wakeSignal_ != 0 ? wakeSignal_ : signal;
+        }
+    };
+    for (const auto& known : kStopSignals) {
+        watchFor(known.number);
+    }
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+        watchFor(signal);
+    }
     pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
-    thread_ = std::thread([this] { watch(); });
+    if (wakeSignal_ != 0) {
+        thread_ = std::thread([this] { watch(); });
+    }
 }
 
 StopSignalWatcher::~StopSignalWatcher() {
+    if (!thread_.joinable()) {
+        return;
+    }
     finishing_ = true;
     // A signal sent to the waiting thread alone wakes it.
-    pthread_kill(thread_.native_handle(), SIGTERM);
+    pthread_kill(thread_.native_handle(), wakeSignal_);
     thread_.join();
 }
 

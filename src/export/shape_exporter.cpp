@@ -193,6 +193,9 @@ bool commitParts(StagedShapefile& staged, const std::string& outputBase,
     for (const std::string_view part : sideParts) {
         sidePaths.push_back(staged.finalPath(part));
     }
+    // Another run's commit at this output base ends before the earlier
+    // side files are looked for: its files are the earlier ones here.
+    staged.holdOutputDirectory();
     const std::vector<std::string> stale =
         exceptInputs(staleSideFiles(outputBase, sidePaths), inputs);
     const std::vector<std::string> kept =

@@ -1,13 +1,16 @@
 // The files of one shapefile, written in a staging directory beside their
 // final place and moved there together once every one of them is complete,
 // so that a run that fails or is stopped leaves the earlier files at the
-// output base as they were.
+// output base as they were, and a run that is killed or loses power in the
+// middle of the move leaves a record from which the next run finishes it.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "commit_steps.h"
+#include "common/lock_file.h"
 #include "common/staging.h"
 
 namespace vorn2shp {
@@ -38,29 +41,38 @@ public:
     // always be replaced, whatever it points to.
     int replacementError(std::string_view extension) const;
 
+    // Keeps other runs from changing a dataset in the output directory from
+    // now until the commit is over, waiting first, with a line on stderr,
+    // while one of them is committing. The files a commit takes away are
+    // looked for once this holds.
+    void holdOutputDirectory();
+
     // Moves the `written` files into place, replacing the earlier ones (the
     // .shp last, so a reader that finds the new .shp finds the whole set),
     // and takes away the `stale` files of the earlier dataset, paths beside
     // the output that the new set has no part for, naming on stderr each
     // that was there. All or nothing: after a failure, reported on stderr,
-    // every file is put back as it was.
+    // every file is put back as it was. Every file is on disk before the
+    // first is moved, and the moves are recorded there before they begin.
     bool commit(const std::vector<std::string_view>& written,
                 const std::vector<std::string>& stale);
 
 private:
-    struct Undo;
-
     // Each sets `failure` to the message of what went wrong.
     bool moveIntoPlace(const std::vector<std::string_view>& written,
-                       const std::vector<std::string>& stale, std::vector<Undo>& done,
+                       const std::vector<std::string>& stale, std::vector<std::string>& takenAway,
                        std::string& failure);
-    bool replace(std::string_view extension, std::vector<Undo>& done, std::string& failure);
-    bool takeAway(const std::string& path, std::vector<Undo>& done, std::string& failure);
+    std::vector<CommitStep> planSteps(const std::vector<std::string_view>& written,
+                                      const std::vector<std::string>& stale) const;
+    CommitStep replaceStep(std::string_view part, std::size_t index) const;
+    bool flushNewFiles(const std::vector<CommitStep>& steps, std::string& failure) const;
+    std::string shownDirectory() const;
 
     StagingRegistry& registry_;
     std::string parent_;  // "" or ending in '/'
     std::string stem_;    // the name of the files without their extension
-    std::string directory_;
+    const StagingDirectory* directory_ = nullptr;
+    LockFile lock_;
     int error_ = 0;
 };
 

@@ -18,7 +18,10 @@ SourceFile::Status SourceFile::open(const std::string& path) {
     missing_ = false;
     if (!reader_.open(path)) {
         error_ = reader_.error();
-        missing_ = error_ == ENOENT;
+        // A side file's name is derived, and may be longer than a name can
+        // be (an input of 252 to 255 bytes gives an .info of more than 255):
+        // no such file can exist.
+        missing_ = error_ == ENOENT || error_ == ENAMETOOLONG;
         // A missing file reads as an empty one: exactly one empty line.
         firstLine_.clear();
         firstLinePending_ = missing_;

@@ -23,8 +23,8 @@ public:
     enum class Status { Ready, Missing, Unreadable };
 
     // Opens `path` and reads its first line, without a byte-order mark.
-    // Missing means the file does not exist; such a file then reads as an
-    // empty file (one empty line).
+    // Missing means the file does not exist, or its name is too long for any
+    // file to have; such a file then reads as an empty file (one empty line).
     Status open(const std::string& path);
 
     // The next whole line, without its line end. False when every line has

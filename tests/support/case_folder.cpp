@@ -103,6 +103,11 @@ Snapshot snapshot(const std::string& dir) {
     for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
          ++it) {
         const std::string name = it->path().lexically_relative(dir).string();
+        // Every run leaves its lock file in the working directory and in the
+        // directory it commits to; the folders need not list it.
+        if (it->path().filename() == ".vorn2shp-lock") {
+            continue;
+        }
         const fs::file_status status = it->symlink_status();
         if (fs::is_symlink(status)) {
             entries[name] = "link to " + fs::read_symlink(it->path()).string();

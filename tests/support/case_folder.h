@@ -25,6 +25,7 @@ void arrangeCase(const std::string& caseDir, const std::string& workDir);
 
 // Every entry under `dir` by its path below it: a regular file by its bytes,
 // anything else by its kind (a link is never followed, a FIFO never opened).
+// The lock files that every run leaves (.vorn2shp-lock) are not listed.
 using Snapshot = std::map<std::string, std::string>;
 Snapshot snapshot(const std::string& dir);
 

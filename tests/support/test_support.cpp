@@ -115,12 +115,23 @@ bool unnamedFilesWorkIn(const std::string& directory) {
     return true;
 }
 
+ScopedEnvironment::ScopedEnvironment(const std::string& name, const std::string& value)
+    : name_(name) {
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { unsetenv(name_.c_str()); }
+
 RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args,
-                               const std::string& workDir) {
+                               const std::string& workDir, Stdout stdoutGoes) {
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
+    }
+    if (stdoutGoes == Stdout::ClosedPipe) {
+        close(outPipe[0]);
+        outPipe[0] = -1;
     }
     // Everything the child needs is made before the fork: the test may have
     // threads of its own, and the child calls nothing but system calls.
@@ -172,11 +183,19 @@ bool RunningProgram::ended() const {
            info.si_pid == pid_;
 }
 
+void RunningProgram::waitUntilStopped() const {
+    siginfo_t info{};
+    while (pid_ > 0 &&
+           waitid(P_PID, static_cast<id_t>(pid_), &info, WSTOPPED | WEXITED | WNOWAIT) != 0 &&
+           errno == EINTR) {
+    }
+}
+
 RunResult RunningProgram::finish() {
     RunResult result;
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
+    int open = out_ >= 0 ? 2 : 1;
     while (open > 0) {
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) {

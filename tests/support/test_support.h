@@ -56,6 +56,19 @@ private:
     void (*previousHandler_)(int) = nullptr;
 };
 
+// Sets an environment variable for the programs the test starts while it
+// lives, and unsets it again.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const std::string& name, const std::string& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name_;
+};
+
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
@@ -70,12 +83,15 @@ struct RunResult {
 };
 
 // `program` started with `args` in `workDir`, with no standard input, and
-// going on while the test acts on it. The destructor kills and reaps a run
-// that was not finished.
+// going on while the test acts on it. Its stdout is collected, or is a pipe
+// whose reading end is closed before it starts, as after `| head` has
+// ended. The destructor kills and reaps a run that was not finished.
 class RunningProgram {
 public:
+    enum class Stdout { Collected, ClosedPipe };
+
     RunningProgram(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& workDir);
+                   const std::string& workDir, Stdout stdoutGoes = Stdout::Collected);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -84,6 +100,8 @@ public:
     void signal(int signal) const;
     // Whether the program has ended (it is not reaped before finish()).
     bool ended() const;
+    // Waits until the program has stopped itself (SIGSTOP), or has ended.
+    void waitUntilStopped() const;
     // Waits for the program to end and collects everything it printed.
     RunResult finish();
 

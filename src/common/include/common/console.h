@@ -5,6 +5,11 @@
 // the user, on stderr behind the program's name, so a script that asked for
 // quiet still learns why a run failed; a text written in pieces without a
 // line end (the export's) is gathered into one line first.
+//
+// A transcript that cannot be written is no reason to stop a conversion:
+// where stdout is a pipe that nobody reads any more (`| head`), the rest of
+// it is dropped in silence; any other failure (a full disk) is told once on
+// stderr.
 #pragma once
 
 #include <string>
@@ -31,8 +36,10 @@ public:
 
 private:
     void giveGatheredLines();
+    void noteLostTranscript();
 
     Mode mode_;
+    bool transcriptLost_ = false;
     std::string gathered_;  // quiet: failure text not yet ended by a line feed
 };
 

@@ -47,4 +47,11 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
                      const ExportOptions& options, Console& console, StagingRegistry& staging,
                      const std::vector<std::string>& inputs = {});
 
+// Settles what runs that were cut off (killed, or the machine stopped) left
+// in the directory of `outputBase`: a commit recorded in a staging directory
+// is finished when all its new files are there and undone otherwise, and a
+// staging directory without a record is removed, each told on stderr.
+// Staging directories of runs still at work are left alone.
+void settleUnfinishedCommits(const std::string& outputBase, StagingRegistry& staging);
+
 }  // namespace vorn2shp
