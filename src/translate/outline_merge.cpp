@@ -209,62 +209,56 @@ double largestDisagreement(const std::vector<Triangle>& triangles,
     return largest;
 }
 
-}  // namespace
-
-MergeResult mergeGroup(const std::vector<Triangle>& triangles,
-                       const std::vector<CornerBounds>& bounds,
-                       const std::vector<LineKeys>& lines) {
-    if (triangles.empty()) {
-        return MergeResult{};
-    }
-    if (triangles.size() == 1) {
-        return singleTriangle(triangles.front());
-    }
-    MergeResult result;
+// The sides of the group's boundary, with what finding them showed.
+struct Boundary {
     merge::TilingFaults faults;
-    merge::SnappedCorners snapped = merge::snapCorners(triangles, bounds);
-    merge::OrientedSides oriented = merge::orientSides(snapped, faults);
-    if (oriented.seed < 0) {
-        result.droppedTriangles = faults.droppedTriangles;
-        return result;
+    merge::OrientedSides oriented;
+    merge::UnionFind parts;
+    std::vector<merge::Side> sides;
+};
+
+Boundary boundaryOf(const merge::SnappedCorners& snapped, std::size_t triangles) {
+    Boundary boundary{{}, {}, merge::UnionFind(triangles), {}};
+    boundary.oriented = merge::orientSides(snapped, boundary.faults);
+    if (boundary.oriented.seed >= 0) {
+        boundary.sides = merge::boundarySides(boundary.oriented.sides, snapped.vertices.size(),
+                                              boundary.parts, boundary.faults);
     }
-    merge::UnionFind parts(triangles.size());
-    std::vector<merge::Side> sides =
-        merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
-    if (!lines.empty() && hasWrittenBounds(bounds)) {
-        for (int round = 0; round < kJoiningRounds; ++round) {
-            if (!merge::joinRoundedCorners(snapped, triangles, bounds, lines, sides)) {
-                break;
-            }
-            result.cornersMoved = true;
-            faults = merge::TilingFaults{};
-            oriented = merge::orientSides(snapped, faults);
-            if (oriented.seed < 0) {
-                result.droppedTriangles = faults.droppedTriangles;
-                return result;
-            }
-            parts = merge::UnionFind(triangles.size());
-            sides = merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
+    return boundary;
+}
+
+// Where lines are written to a few decimals: joins the copies of corners
+// that the sides show, round after round, then leaves out the flat slivers
+// of the boundary, each time finding the boundary again. True when corners
+// moved or triangles were left out.
+bool joinWrittenCopies(merge::SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                       const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
+                       Boundary& boundary) {
+    bool changed = false;
+    for (int round = 0; round < kJoiningRounds && boundary.oriented.seed >= 0; ++round) {
+        if (!merge::joinRoundedCorners(snapped, triangles, bounds, lines, boundary.sides)) {
+            break;
         }
-        if (merge::leaveOutFlatEars(snapped, triangles, bounds, lines, sides)) {
-            faults = merge::TilingFaults{};
-            oriented = merge::orientSides(snapped, faults);
-            if (oriented.seed < 0) {
-                result.droppedTriangles = faults.droppedTriangles;
-                return result;
-            }
-            parts = merge::UnionFind(triangles.size());
-            sides = merge::boundarySides(oriented.sides, snapped.vertices.size(), parts, faults);
-        }
+        changed = true;
+        boundary = boundaryOf(snapped, triangles.size());
     }
-    result.droppedTriangles = faults.droppedTriangles;
-    result.largestDisagreement = largestDisagreement(triangles, snapped);
-    if (result.cornersMoved) {
-        result.joinedTriangles = joinedTriangles(snapped);
+    if (boundary.oriented.seed >= 0 &&
+        merge::leaveOutFlatEars(snapped, triangles, bounds, lines, boundary.sides)) {
+        changed = true;
+        boundary = boundaryOf(snapped, triangles.size());
     }
+    return changed;
+}
+
+// The rings of the boundary, and whether the triangles meet edge to edge;
+// where they do not, the union of them as their sides trace it.
+void traceOutline(merge::SnappedCorners& snapped, Boundary& boundary, MergeResult& result) {
+    merge::TilingFaults& faults = boundary.faults;
+    const merge::OrientedSides& oriented = boundary.oriented;
+    std::vector<merge::Side>& sides = boundary.sides;
     // Every side of every triangle: no longer needed, and the largest
     // object's memory is the program's.
-    std::vector<merge::Side>().swap(oriented.sides);
+    std::vector<merge::Side>().swap(boundary.oriented.sides);
     std::vector<TracedRing> traced =
         merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
     merge::SideContacts found;
@@ -284,24 +278,52 @@ MergeResult mergeGroup(const std::vector<Triangle>& triangles,
         const std::vector<char> touched =
             merge::contactVertices(found, sides, snapped.vertices.size());
         sides = merge::boundarySides(merge::splitAtCuts(sides, found.corners),
-                                     snapped.vertices.size(), parts, faults);
+                                     snapped.vertices.size(), boundary.parts, faults);
         faults.openChain = false;
         traced = merge::traceRings(sides, snapped.vertices, oriented.turn, faults);
         merge::findContactsAfterSplit(sides, snapped.vertices, touched, contactBudget(sides),
                                       found);
     }
     if (traced.empty()) {
-        return result;
+        return;
     }
     result.edgeToEdge = !(faults.overlap || faults.cornerOnSide || faults.openChain ||
                           contacts.cornerOnSide || contacts.overlap);
     result.rings = orderedRings(traced, snapped, static_cast<std::size_t>(oriented.seed),
-                                oriented.turn, parts);
+                                oriented.turn, boundary.parts);
     if (!result.edgeToEdge && !crowded) {
         traced.clear();
         result.unionPolygons = merge::unionOfSides(std::move(sides), std::move(snapped.vertices),
                                                    std::move(found), oriented.turn);
     }
+}
+
+}  // namespace
+
+MergeResult mergeGroup(const std::vector<Triangle>& triangles,
+                       const std::vector<CornerBounds>& bounds,
+                       const std::vector<LineKeys>& lines) {
+    if (triangles.empty()) {
+        return MergeResult{};
+    }
+    if (triangles.size() == 1) {
+        return singleTriangle(triangles.front());
+    }
+    MergeResult result;
+    merge::SnappedCorners snapped = merge::snapCorners(triangles, bounds);
+    Boundary boundary = boundaryOf(snapped, triangles.size());
+    if (!lines.empty() && hasWrittenBounds(bounds)) {
+        result.cornersMoved = joinWrittenCopies(snapped, triangles, bounds, lines, boundary);
+    }
+    result.droppedTriangles = boundary.faults.droppedTriangles;
+    if (boundary.oriented.seed < 0) {
+        return result;
+    }
+    result.largestDisagreement = largestDisagreement(triangles, snapped);
+    if (result.cornersMoved) {
+        result.joinedTriangles = joinedTriangles(snapped);
+    }
+    traceOutline(snapped, boundary, result);
     return result;
 }
 
