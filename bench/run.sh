@@ -136,6 +136,19 @@ time_peer() {
     "$(sort -g -k3 "$scratch/peer-times.txt" | tail -1 | cut -d' ' -f3)"
 }
 
+# Converts `input` $runs times: "<wall> <cpu> <rss-kb>" a line in
+# $scratch/runs.txt, the stage times a line in $scratch/stages.txt.
+time_conversions() {
+  local input="$1"
+  : >"$scratch/runs.txt"
+  : >"$scratch/stages.txt"
+  for ((i = 0; i < runs; i++)); do
+    convert_once "$input" "$scratch/transcript.txt"
+    awk '{print $1, $3 + $4, $2}' "$scratch/time.txt" >>"$scratch/runs.txt"
+    stage_times "$scratch/transcript.txt" >>"$scratch/stages.txt"
+  done
+}
+
 # The wall seconds of the exact real map of 1,000,000 tuples, once measured.
 exact_wall=""
 
@@ -146,13 +159,7 @@ bench_real_map() {
   local count objects
   count=$(grep -c '^country' "$base.txt")
   objects=$(wc -l <"$base.def")
-  : >"$scratch/runs.txt"
-  : >"$scratch/stages.txt"
-  for ((i = 0; i < runs; i++)); do
-    convert_once "$base.txt" "$scratch/transcript.txt"
-    awk '{print $1, $3 + $4, $2}' "$scratch/time.txt" >>"$scratch/runs.txt"
-    stage_times "$scratch/transcript.txt" >>"$scratch/stages.txt"
-  done
+  time_conversions "$base.txt"
   local wall cpu peak
   read -r wall cpu _ < <(column_medians "$scratch/runs.txt")
   peak=$(sort -g -k3 "$scratch/runs.txt" | tail -1 | awk '{print $3}')
@@ -198,13 +205,7 @@ bench_rounded_map() {
   local tuples="$1" decimals="$2"
   local base
   base=$("$root/bench/real_map.sh" "$tuples" "$decimals")
-  : >"$scratch/runs.txt"
-  : >"$scratch/stages.txt"
-  for ((i = 0; i < runs; i++)); do
-    convert_once "$base.txt" "$scratch/transcript.txt"
-    awk '{print $1, $3 + $4, $2}' "$scratch/time.txt" >>"$scratch/runs.txt"
-    stage_times "$scratch/transcript.txt" >>"$scratch/stages.txt"
-  done
+  time_conversions "$base.txt"
   local wall cpu peak overlapping
   read -r wall cpu _ < <(column_medians "$scratch/runs.txt")
   peak=$(sort -g -k3 "$scratch/runs.txt" | tail -1 | awk '{print $3}')
@@ -226,11 +227,7 @@ bench_random_overlaps() {
   local dir="$scratch/random-$triangles"
   mkdir -p "$dir"
   "$generator" "$dir/map" 1 42 "$triangles" random-overlaps 6 2>/dev/null
-  : >"$scratch/runs.txt"
-  for ((i = 0; i < runs; i++)); do
-    convert_once "$dir/map.txt" "$scratch/transcript.txt"
-    awk '{print $1, $3 + $4, $2}' "$scratch/time.txt" >>"$scratch/runs.txt"
-  done
+  time_conversions "$dir/map.txt"
   local wall cpu peak
   read -r wall cpu _ < <(column_medians "$scratch/runs.txt")
   peak=$(sort -g -k3 "$scratch/runs.txt" | tail -1 | awk '{print $3}')
@@ -247,13 +244,7 @@ bench_size() {
   local dir="$scratch/map-$tuples"
   mkdir -p "$dir"
   "$generator" "$dir/map" "$tuples" 42 2>/dev/null
-  : >"$scratch/runs.txt"
-  : >"$scratch/stages.txt"
-  for ((i = 0; i < runs; i++)); do
-    convert_once "$dir/map.txt" "$scratch/transcript.txt"
-    awk '{print $1, $3 + $4, $2}' "$scratch/time.txt" >>"$scratch/runs.txt"
-    stage_times "$scratch/transcript.txt" >>"$scratch/stages.txt"
-  done
+  time_conversions "$dir/map.txt"
   local wall cpu peak handoff megabytes
   read -r wall cpu _ < <(column_medians "$scratch/runs.txt")
   peak=$(sort -g -k3 "$scratch/runs.txt" | tail -1 | awk '{print $3}')
