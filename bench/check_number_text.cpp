@@ -18,8 +18,8 @@
 #include <string>
 
 #include "export/record_line.h"
-#include "translate/eff_format.h"
-#include "translate/term_values.h"
+#include "translate/geometry/eff_format.h"
+#include "translate/tuples/term_values.h"
 
 namespace {
 

@@ -22,23 +22,23 @@
 #include <utility>
 #include <vector>
 
+#include "attribute_source.h"
 #include "attribute_text.h"
 #include "common/batch_feed.h"
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "common/repeated_warnings.h"
 #include "common/text_file.h"
-#include "eff_format.h"
-#include "outline_merge.h"
-#include "triangle_union.h"
-#include "tuple_reader.h"
+#include "geometry/eff_format.h"
+#include "merge/outline_merge.h"
+#include "tuples/tuple_reader.h"
+#include "union/triangle_union.h"
 
 namespace vorn2shp {
 
 namespace {
 
 const char* const kTokenFile = "second.imd";
-const char* const kAttributeFile = "def.imd";
 const char* const kOutputFile = "output.eff.imd";
 
 // Items per batch and batches in circulation: enough for the reader to run
@@ -212,7 +212,7 @@ class TranslationPass {
 public:
     TranslationPass(RepeatedWarnings& warnings, const std::string& definitionsPath,
                     AttributeLines& attributeLines)
-        : warnings_(warnings), definitionsPath_(definitionsPath), attributeLines_(attributeLines) {}
+        : warnings_(warnings), attributes_(definitionsPath), attributeLines_(attributeLines) {}
 
     bool open();
     bool run();
@@ -225,30 +225,18 @@ private:
     std::vector<Ring> outlineOf(MergeResult& merged, std::size_t& collapsed);
     std::vector<Ring> unionOutline(MergeResult& merged, std::size_t& collapsed);
     void warnAboutDropped(const MergeResult& merged) const;
-    bool nextAttributeText(std::string& text);
-    void warnAboutUnusedAttributes();
     void warnAboutTextIds() const;
-    bool readAttributeLine(std::string& text);
     void writeObjectLine(const std::vector<Ring>& rings, const std::string& attributes);
     void warnAbout(const char* kind, const std::string& message) const {
         warnings_.give(kind, objectName(objectId_) + ": " + message);
     }
     static std::size_t dropCollapsedRings(std::vector<Ring>& rings);
     // "town.def:3", the line of the user's .def that def.imd's line copies.
-    std::string definitionPlace(std::size_t line) const {
-        return definitionsPath_ + ":" + std::to_string(line);
-    }
 
     RepeatedWarnings& warnings_;
     TupleSource tuples_;
-    const std::string& definitionsPath_;
+    AttributeSource attributes_;
     AttributeLines& attributeLines_;
-    LineReader attributes_;
-    bool attributesLeft_ = false;
-    bool attributesWarned_ = false;
-    std::size_t attributeLine_ = 0;  // the number of the last line taken
-    std::string attributeLookahead_;
-    bool hasAttributeLookahead_ = false;
     OutputFile eff_;
 
     bool inObject_ = false;
@@ -272,12 +260,7 @@ bool TranslationPass::open() {
         warn(describeFileError(kTokenFile, tuples_.reader.error()));
         return false;
     }
-    attributesLeft_ = attributes_.open(kAttributeFile);
-    if (!attributesLeft_) {
-        warn(describeFileError(kAttributeFile, attributes_.error()) +
-             "; every object gets an empty attribute text");
-        attributesWarned_ = true;
-    }
+    attributes_.open();
     if (!eff_.open(kOutputFile)) {
         warn(describeFileError(kOutputFile, eff_.error()));
         return false;
@@ -301,7 +284,7 @@ bool TranslationPass::run() {
     }
     closeObject();
     warnAboutTextIds();
-    warnAboutUnusedAttributes();
+    attributes_.warnAboutUnused(objects_);
     if (!eff_.close()) {
         warn(describeFileError(kOutputFile, eff_.error()));
         return false;
@@ -386,7 +369,7 @@ void TranslationPass::closeObject() {
     inObject_ = false;
     ++objects_;
     std::string attributes;
-    const bool hadOwnLine = nextAttributeText(attributes);
+    const bool hadOwnLine = attributes_.next(attributes, objectName(objectId_));
     MergeResult merged = mergeGroup(triangles_, bounds_, lines_);
     std::size_t collapsed = 0;
     std::vector<Ring> rings = outlineOf(merged, collapsed);
@@ -397,9 +380,7 @@ void TranslationPass::closeObject() {
     collapsed += dropCollapsedRings(rings);
     if (rings.empty()) {
         const std::string skipped =
-            hadOwnLine
-                ? "; its attribute text, " + definitionPlace(attributeLine_) + ", was skipped"
-                : "";
+            hadOwnLine ? "; its attribute text, " + attributes_.place() + ", was skipped" : "";
         warnAbout(kinds::kNothingWritten,
                   (hadRings ? std::string("its outline collapses when written with four "
                                           "decimals, so nothing was written for it")
@@ -415,11 +396,10 @@ void TranslationPass::closeObject() {
                                          "were left out");
     }
     if (const std::string reading = howCoordinatesAreRead(attributes); !reading.empty()) {
-        warnings_.give(kinds::kCoordinateLike, definitionPlace(attributeLine_) +
-                                                   ": the attribute text of " +
+        warnings_.give(kinds::kCoordinateLike, attributes_.place() + ": the attribute text of " +
                                                    objectName(objectId_) + ", " + reading);
     }
-    attributeLines_.add(hadOwnLine ? attributeLine_ : 0);
+    attributeLines_.add(hadOwnLine ? attributes_.line() : 0);
     writeObjectLine(rings, attributes);
 }
 
@@ -497,72 +477,6 @@ void TranslationPass::warnAboutTextIds() const {
          "text, compared as written" +
          (others == 0 ? std::string()
                       : " (" + std::to_string(others) + " more rule(s) have such an id)"));
-}
-
-// The next line of def.imd; false when there is none. The empty line that
-// a final line end leaves behind is not a line of its own: running out
-// gives an empty text.
-bool TranslationPass::nextAttributeText(std::string& text) {
-    if (attributesLeft_ && readAttributeLine(text)) {
-        return true;
-    }
-    text.clear();
-    attributesLeft_ = false;
-    if (attributes_.error() != 0 && !attributesWarned_) {
-        warn(describeFileError(kAttributeFile, attributes_.error()));
-    }
-    if (!attributesWarned_) {
-        attributesWarned_ = true;
-        warn(definitionsPath_ + " has fewer lines than there are objects: " +
-             objectName(objectId_) + " and every later object get an empty attribute text");
-    }
-    return false;
-}
-
-// Lines of def.imd with text that no object took: that text is lost, so
-// the user is told. Empty lines at the end (a final line end leaves one)
-// hold nothing to lose.
-void TranslationPass::warnAboutUnusedAttributes() {
-    std::size_t first = 0;
-    std::size_t last = 0;
-    std::string text;
-    while (attributesLeft_ && readAttributeLine(text)) {
-        first = first == 0 ? attributeLine_ : first;
-        last = text.empty() ? last : attributeLine_;
-    }
-    if (last == 0) {
-        return;
-    }
-    const std::string lines = first == last ? "this line belongs"
-                                            : "lines " + std::to_string(first) + " to " +
-                                                  std::to_string(last) + " belong";
-    warn(definitionPlace(first) + ": more lines than there are objects (" +
-         std::to_string(objects_) + "): " + lines + " to no object and " +
-         (first == last ? "was" : "were") + " not used");
-}
-
-// The next line of def.imd that can belong to an object. A .def file that
-// ends with a line end is copied with one empty line more, and the end of
-// def.imd leaves one more empty piece: neither belongs to an object.
-bool TranslationPass::readAttributeLine(std::string& text) {
-    if (hasAttributeLookahead_) {
-        text.swap(attributeLookahead_);
-        hasAttributeLookahead_ = false;
-    } else if (!attributes_.readLine(text)) {
-        return false;
-    }
-    ++attributeLine_;
-    if (!text.empty()) {
-        return true;
-    }
-    if (attributes_.atEnd() || !attributes_.readLine(attributeLookahead_)) {
-        return false;
-    }
-    if (attributeLookahead_.empty() && attributes_.atEnd()) {
-        return false;
-    }
-    hasAttributeLookahead_ = true;
-    return true;
 }
 
 // Lines are separated, not ended, by CR LF: the last line has no line end,

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "support/test_support.h"
-#include "translate/triangle_corners.h"
-#include "translate/tuple_reader.h"
+#include "translate/tuples/triangle_corners.h"
+#include "translate/tuples/tuple_reader.h"
 
 namespace vorn2shp::testing {
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "common/repeated_warnings.h"
-#include "outline_checks.h"
 #include "support/test_support.h"
+#include "translate/merge/outline_checks.h"
 
 namespace vorn2shp {
 namespace {

@@ -1,0 +1,451 @@
+// Joining the copies of one corner that lines written to a few decimals put
+// apart.
+//
+// A producer that prints each line with a fixed number of decimals moves
+// every line a little, so the triangles on either side of a shared side
+// compute its two ends from different lines, and those copies can lie
+// further apart than any fixed tolerance while still within what the
+// decimals allow. They show as a side of the boundary that another side
+// runs back along: the same two ends, each pair within the sum of their
+// bounds, and the two sides on one written line. Such pairs are joined. Where the data meets
+// exactly, no bound is needed: a vertex whose copies from different lines agree to the computed
+// slack is where the lines really meet, and is never moved by a bound.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <tuple>
+#include <utility>
+
+#include "merge/merge_steps.h"
+#include "merge/outline_merge.h"
+
+namespace vorn2shp::merge {
+
+namespace {
+
+constexpr VertexId kNoVertex = UINT32_MAX;
+// A few units in the last place of a double, relative.
+constexpr double kLastPlaces = 4 * 0x1p-52;
+
+// What the boundary's vertices are known to, from the corners they hold.
+struct VertexFacts {
+    std::vector<double> bound;  // how far the true corner may lie, either axis
+    std::vector<char> exact;    // copies from different lines agree to the computed slack
+};
+
+double largerAxis(Point a, Point b) { return std::max(std::fabs(a.x - b.x), std::fabs(a.y - b.y)); }
+
+const Point& cornerPlace(const Triangle& t, std::size_t k) {
+    return k == 0 ? t.c12 : k == 1 ? t.c13 : t.c23;
+}
+
+// The two lines that meet in corner k (12, 13, 23), in either order.
+std::uint64_t linePairOf(const LineKeys& lines, std::size_t k) {
+    const std::uint32_t first = lines[k == 2 ? 1 : 0];
+    const std::uint32_t second = lines[k == 0 ? 1 : 2];
+    return (std::uint64_t{std::min(first, second)} << 32) | std::max(first, second);
+}
+
+// Where each vertex's copies lie and how closely each is known; a vertex
+// whose copies do not all agree to their computed slack moves to its copy
+// known most closely (the lowest place among equals), which does not depend
+// on the order of the tuples as the first copy met does. True when a vertex
+// moved.
+bool placeAtClosestCopies(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                          const std::vector<CornerBounds>& bounds, VertexFacts& facts) {
+    const std::size_t count = snapped.vertices.size();
+    std::vector<double> best(count, HUGE_VAL);
+    std::vector<Point> place(snapped.vertices);
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const double size = sizeOf(triangles[t]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const VertexId v = snapped.corners[t][k];
+            const Point& at = cornerPlace(triangles[t], k);
+            const double known =
+                (boundFraction(bounds[t].written[k]) + boundFraction(bounds[t].computed[k])) * size;
+            if (std::tie(known, at.x, at.y) < std::tie(best[v], place[v].x, place[v].y)) {
+                best[v] = known;
+                place[v] = at;
+            }
+        }
+    }
+    bool moved = false;
+    for (VertexId v = 0; v < count; ++v) {
+        if (!facts.exact[v] && best[v] < HUGE_VAL && place[v] != snapped.vertices[v]) {
+            snapped.vertices[v] = place[v];
+            moved = true;
+        }
+    }
+    return moved;
+}
+
+VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                    const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines) {
+    const std::size_t count = snapped.vertices.size();
+    VertexFacts facts;
+    facts.bound.assign(count, HUGE_VAL);
+    facts.exact.assign(count, 0);
+    // The first copy of each vertex, to compare the others with.
+    std::vector<std::uint32_t> firstCorner(count, UINT32_MAX);
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const double size = sizeOf(triangles[t]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const VertexId v = snapped.corners[t][k];
+            if (firstCorner[v] == UINT32_MAX) {
+                firstCorner[v] = static_cast<std::uint32_t>(3 * t + k);
+                continue;
+            }
+            const std::size_t ft = firstCorner[v] / 3;
+            const std::size_t fk = firstCorner[v] % 3;
+            if (facts.exact[v] || linePairOf(lines[t], k) == linePairOf(lines[ft], fk)) {
+                continue;
+            }
+            const Point& place = cornerPlace(triangles[t], k);
+            const Point& first = cornerPlace(triangles[ft], fk);
+            const double slack = boundFraction(bounds[t].computed[k]) * size +
+                                 boundFraction(bounds[ft].computed[fk]) * sizeOf(triangles[ft]);
+            facts.exact[v] = largerAxis(place, first) <=
+                             slack + kLastPlaces * std::max(std::fabs(place.x), std::fabs(place.y));
+        }
+    }
+    return facts;
+}
+
+// How far each vertex's true corner may lie from its place: the closest
+// that any copy's bound and its distance from the place allow.
+void boundVertices(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                   const std::vector<CornerBounds>& bounds, VertexFacts& facts) {
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const double size = sizeOf(triangles[t]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const VertexId v = snapped.corners[t][k];
+            const double known =
+                (boundFraction(bounds[t].written[k]) + boundFraction(bounds[t].computed[k])) *
+                    size +
+                largerAxis(cornerPlace(triangles[t], k), snapped.vertices[v]);
+            facts.bound[v] = std::min(facts.bound[v], known);
+        }
+    }
+}
+
+// A pair of vertices that a side and the side running back along it say
+// are one corner, and how far apart they lie.
+struct CopyPair {
+    double apart;
+    VertexId a;
+    VertexId b;
+};
+
+// Whether u and v may be one corner: the same vertex, or two whose places
+// the bounds of the written numbers allow to be one, unless both are where
+// lines meet exactly. One of them may be: a round place that some of the
+// rounded lines still meet exactly takes its other copies.
+bool near(VertexId u, VertexId v, const SnappedCorners& snapped, const VertexFacts& facts) {
+    if (u == v) {
+        return true;
+    }
+    if (facts.exact[u] && facts.exact[v]) {
+        return false;
+    }
+    const Point a = snapped.vertices[u];
+    const Point b = snapped.vertices[v];
+    const double room = facts.bound[u] + facts.bound[v];
+    return std::fabs(a.x - b.x) <= toleranceNear(std::max(std::fabs(a.x), std::fabs(b.x))) + room &&
+           std::fabs(a.y - b.y) <= toleranceNear(std::max(std::fabs(a.y), std::fabs(b.y))) + room;
+}
+
+// The key of the line that a side of the boundary lies on: the line its
+// triangle shares between the corners at its two ends.
+std::uint32_t lineOfSide(const Side& s, const SnappedCorners& snapped,
+                         const std::vector<LineKeys>& lines) {
+    const auto& corners = snapped.corners[s.triangle];
+    const auto cornerAt = [&](VertexId v) {
+        return static_cast<std::size_t>(std::find(corners.begin(), corners.end(), v) -
+                                        corners.begin());
+    };
+    // Corners 12 and 13 share line 1, 12 and 23 line 2, 13 and 23 line 3.
+    return lines[s.triangle][cornerAt(s.from) + cornerAt(s.to) - 1];
+}
+
+// Finds the sides of one written line that run back along each other: the
+// two copies of a side that triangles on either side of it share.
+class BackAlong {
+public:
+    BackAlong(const std::vector<Side>& sides, const SnappedCorners& snapped,
+              const VertexFacts& facts, std::vector<CopyPair>& pairs)
+        : sides_(sides), snapped_(snapped), facts_(facts), pairs_(pairs) {}
+
+    // `run`: the sides that lie on one line.
+    void look(std::vector<std::uint32_t>& run) {
+        if (run.size() <= kFewSides) {
+            for (std::size_t i = 0; i < run.size(); ++i) {
+                for (std::size_t j = i + 1; j < run.size(); ++j) {
+                    tryPair(sides_[run[i]], sides_[run[j]]);
+                }
+            }
+            return;
+        }
+        sweepAlong(run);
+    }
+
+private:
+    // Up to this many sides of one line, every pair is looked at.
+    static constexpr std::size_t kFewSides = 32;
+
+    void tryPair(const Side& s, const Side& t) {
+        if (s.triangle == t.triangle || (s.to == t.from && s.from == t.to) || !oppositeWays(s, t) ||
+            !near(s.to, t.from, snapped_, facts_) || !near(s.from, t.to, snapped_, facts_)) {
+            return;
+        }
+        note(s.to, t.from);
+        note(s.from, t.to);
+    }
+
+    bool oppositeWays(const Side& s, const Side& t) const {
+        const Point a = snapped_.vertices[s.from];
+        const Point b = snapped_.vertices[s.to];
+        const Point c = snapped_.vertices[t.from];
+        const Point d = snapped_.vertices[t.to];
+        return (b.x - a.x) * (d.x - c.x) + (b.y - a.y) * (d.y - c.y) < 0.0;
+    }
+
+    void note(VertexId u, VertexId v) {
+        if (u != v) {
+            pairs_.push_back(CopyPair{largerAxis(snapped_.vertices[u], snapped_.vertices[v]),
+                                      std::min(u, v), std::max(u, v)});
+        }
+    }
+
+    // Many sides of one line (a long straight border): each is looked at
+    // with those that overlap it along the line, its ends' bounds included.
+    void sweepAlong(std::vector<std::uint32_t>& run) {
+        const Side& first = sides_[run.front()];
+        const Point a = snapped_.vertices[first.from];
+        const Point b = snapped_.vertices[first.to];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        if (!(length > 0.0) || !std::isfinite(length)) {
+            return;
+        }
+        const Point along{(b.x - a.x) / length, (b.y - a.y) / length};
+        struct Span {
+            double low;
+            double high;
+            std::uint32_t side;
+        };
+        std::vector<Span> spans;
+        spans.reserve(run.size());
+        for (const std::uint32_t i : run) {
+            const Side& s = sides_[i];
+            const Point p = snapped_.vertices[s.from];
+            const Point q = snapped_.vertices[s.to];
+            const double u = p.x * along.x + p.y * along.y;
+            const double v = q.x * along.x + q.y * along.y;
+            const double slack = 2.0 * std::max(facts_.bound[s.from], facts_.bound[s.to]) +
+                                 toleranceNear(std::max({std::fabs(p.x), std::fabs(p.y),
+                                                         std::fabs(q.x), std::fabs(q.y)}));
+            spans.push_back(Span{std::min(u, v) - slack, std::max(u, v) + slack, i});
+        }
+        std::sort(spans.begin(), spans.end(),
+                  [](const Span& l, const Span& r) { return l.low < r.low; });
+        for (std::size_t i = 0; i < spans.size(); ++i) {
+            for (std::size_t j = i + 1; j < spans.size() && spans[j].low <= spans[i].high; ++j) {
+                tryPair(sides_[spans[i].side], sides_[spans[j].side]);
+            }
+        }
+    }
+
+    const std::vector<Side>& sides_;
+    const SnappedCorners& snapped_;
+    const VertexFacts& facts_;
+    std::vector<CopyPair>& pairs_;
+};
+
+std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCorners& snapped,
+                                const std::vector<LineKeys>& lines, const VertexFacts& facts) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byLine;  // line key, side
+    byLine.reserve(sides.size());
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        byLine.emplace_back(lineOfSide(sides[i], snapped, lines), static_cast<std::uint32_t>(i));
+    }
+    std::sort(byLine.begin(), byLine.end());
+    std::vector<CopyPair> pairs;
+    BackAlong finder(sides, snapped, facts, pairs);
+    std::vector<std::uint32_t> run;
+    for (std::size_t begin = 0; begin < byLine.size();) {
+        std::size_t end = begin + 1;
+        while (end < byLine.size() && byLine[end].first == byLine[begin].first) {
+            ++end;
+        }
+        if (end - begin > 1) {
+            run.clear();
+            for (std::size_t i = begin; i < end; ++i) {
+                run.push_back(byLine[i].second);
+            }
+            finder.look(run);
+        }
+        begin = end;
+    }
+    std::sort(pairs.begin(), pairs.end(), [](const CopyPair& l, const CopyPair& r) {
+        return std::tie(l.apart, l.a, l.b) < std::tie(r.apart, r.a, r.b);
+    });
+    pairs.erase(
+        std::unique(pairs.begin(), pairs.end(),
+                    [](const CopyPair& l, const CopyPair& r) { return l.a == r.a && l.b == r.b; }),
+        pairs.end());
+    return pairs;
+}
+
+// Vertices joined into corners, never two corners of one triangle: that
+// would take its area, and with it the outline's shape there.
+class CornerGroups {
+public:
+    explicit CornerGroups(const SnappedCorners& snapped)
+        : snapped_(snapped), groups_(snapped.vertices.size()), triangles_(snapped.vertices.size()) {
+        for (std::size_t t = 0; t < snapped.corners.size(); ++t) {
+            for (const VertexId v : snapped.corners[t]) {
+                triangles_[v].push_back(static_cast<std::uint32_t>(t));
+            }
+        }
+    }
+
+    bool join(VertexId a, VertexId b) {
+        std::uint32_t ra = groups_.find(a);
+        std::uint32_t rb = groups_.find(b);
+        if (ra == rb) {
+            return false;
+        }
+        if (triangles_[ra].size() > triangles_[rb].size()) {
+            std::swap(ra, rb);
+        }
+        for (const std::uint32_t t : triangles_[ra]) {
+            for (const VertexId corner : snapped_.corners[t]) {
+                if (groups_.find(corner) == rb) {
+                    return false;
+                }
+            }
+        }
+        groups_.unite(ra, rb);
+        const std::uint32_t root = groups_.find(ra);
+        const std::uint32_t other = root == ra ? rb : ra;
+        auto& into = triangles_[root];
+        auto& from = triangles_[other];
+        into.insert(into.end(), from.begin(), from.end());
+        std::vector<std::uint32_t>().swap(from);
+        return true;
+    }
+
+    VertexId groupOf(VertexId v) { return groups_.find(v); }
+
+private:
+    const SnappedCorners& snapped_;
+    UnionFind groups_;
+    std::vector<std::vector<std::uint32_t>> triangles_;
+};
+
+// The place of a joined corner: that of its vertex known most closely, the
+// lowest place among equals, so that it does not depend on the order of the
+// tuples.
+void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups& groups) {
+    const std::size_t count = snapped.vertices.size();
+    std::vector<VertexId> best(count, kNoVertex);
+    for (VertexId v = 0; v < count; ++v) {
+        const VertexId g = groups.groupOf(v);
+        VertexId& b = best[g];
+        const auto closer = [&](VertexId l, VertexId r) {
+            const Point& pl = snapped.vertices[l];
+            const Point& pr = snapped.vertices[r];
+            return std::tie(facts.bound[l], pl.x, pl.y) < std::tie(facts.bound[r], pr.x, pr.y);
+        };
+        if (b == kNoVertex || closer(v, b)) {
+            b = v;
+        }
+    }
+    for (VertexId g = 0; g < count; ++g) {
+        if (best[g] != kNoVertex && best[g] != g) {
+            snapped.vertices[g] = snapped.vertices[best[g]];
+            snapped.computedSlack[g] = snapped.computedSlack[best[g]];
+        }
+    }
+    for (auto& corners : snapped.corners) {
+        for (VertexId& v : corners) {
+            v = groups.groupOf(v);
+        }
+    }
+}
+
+}  // namespace
+
+bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                      const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
+                      const std::vector<Side>& boundary) {
+    std::vector<std::uint8_t> outerSides(snapped.corners.size(), 0);
+    for (const Side& s : boundary) {
+        outerSides[s.triangle] = static_cast<std::uint8_t>(outerSides[s.triangle] + 1);
+    }
+    // How many triangles meet at each vertex: a triangle that meets no other
+    // is a part of its own, which stays whatever its size.
+    std::vector<std::uint32_t> meeting(snapped.vertices.size(), 0);
+    for (const auto& corners : snapped.corners) {
+        for (const VertexId v : corners) {
+            ++meeting[v];
+        }
+    }
+    VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
+    boundVertices(snapped, triangles, bounds, facts);
+    if (snapped.leftOut.empty()) {
+        snapped.leftOut.assign(snapped.corners.size(), 0);
+    }
+    bool any = false;
+    for (std::size_t t = 0; t < snapped.corners.size(); ++t) {
+        const auto& corners = snapped.corners[t];
+        // Where a corner's copies from different lines agree exactly, the
+        // lines meet where they are written: the ear is as the data says.
+        const bool alone =
+            meeting[corners[0]] == 1 && meeting[corners[1]] == 1 && meeting[corners[2]] == 1;
+        if (outerSides[t] < 2 || alone || snapped.leftOut[t] || facts.exact[corners[0]] ||
+            facts.exact[corners[1]] || facts.exact[corners[2]]) {
+            continue;
+        }
+        // The corner across the longest side: its distance from that side
+        // is the ear's height, and what it is known to says whether the
+        // written numbers can tell that height from none.
+        std::size_t apex = 0;
+        double longest = -1.0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double side = largerAxis(snapped.vertices[corners[(k + 1) % 3]],
+                                           snapped.vertices[corners[(k + 2) % 3]]);
+            if (side > longest) {
+                longest = side;
+                apex = k;
+            }
+        }
+        const double twiceArea =
+            std::fabs(orientation(snapped.vertices[corners[0]], snapped.vertices[corners[1]],
+                                  snapped.vertices[corners[2]]));
+        if (twiceArea <= longest * facts.bound[corners[apex]]) {
+            snapped.leftOut[t] = 1;
+            any = true;
+        }
+    }
+    return any;
+}
+
+bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
+                        const std::vector<Side>& boundary) {
+    VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
+    const bool moved = placeAtClosestCopies(snapped, triangles, bounds, facts);
+    boundVertices(snapped, triangles, bounds, facts);
+    const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, lines, facts);
+    CornerGroups groups(snapped);
+    bool joined = false;
+    for (const CopyPair& pair : pairs) {
+        joined = groups.join(pair.a, pair.b) || joined;
+    }
+    if (joined) {
+        placeJoined(snapped, facts, groups);
+    }
+    return joined || moved;
+}
+
+}  // namespace vorn2shp::merge
