@@ -135,7 +135,8 @@ void StagingRegistry::discard(const StagingDirectory* directory) {
     forget(directory);
 }
 
-bool StagingRegistry::commit(const StagingDirectory* directory, const std::string& shapesPath,
+bool StagingRegistry::commit(const ConsoleHold& /*held*/, const StagingDirectory* directory,
+                             const std::string& shapesPath,
                              const std::function<bool()>& moveIntoPlace) {
     const std::lock_guard<std::mutex> hold(mutex_);
     const bool moved = moveIntoPlace();
@@ -150,12 +151,12 @@ bool StagingRegistry::commit(const StagingDirectory* directory, const std::strin
     return moved;
 }
 
-void StagingRegistry::runWhole(const std::function<void()>& work) {
+void StagingRegistry::runWhole(const ConsoleHold& /*held*/, const std::function<void()>& work) {
     const std::lock_guard<std::mutex> hold(mutex_);
     work();
 }
 
-const std::string& StagingRegistry::discardAllAndHold() noexcept {
+const std::string& StagingRegistry::discardAllAndHold(const ConsoleHold& /*held*/) noexcept {
     mutex_.lock();
     for (const auto& directory : directories_) {
         removeStagingDirectory(directory->parent(), directory->name(), directory->descriptor());

@@ -1,6 +1,9 @@
 // vorn2shp: converts a VORN constraint relation of triangles into an ESRI
 // shapefile. See usageText() for the command line.
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <new>
 #include <string>
 #include <system_error>
@@ -15,6 +18,20 @@ namespace {
 void print(std::FILE* stream, const std::string& text) {
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
+}
+
+// The largest objects of a map, tens of thousands of triangles, come and go
+// in the translation, each taking megabytes while it is merged. Blocks of a
+// megabyte or more are mapped on their own, so that what such an object
+// frees goes back to the system at once and the run's peak follows the
+// largest object: glibc would otherwise raise that threshold as large
+// blocks are freed, and keep them in its heap. A setting of the whole
+// process, so it is made here, before any stage runs.
+void returnLargeBlocksAtOnce() {
+#ifdef __GLIBC__
+    constexpr int kLargeBlock = 1 << 20;
+    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+#endif
 }
 
 }  // namespace
@@ -40,6 +57,7 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Convert:
             break;
     }
+    returnLargeBlocksAtOnce();
     for (const std::string& ignored : command.ignored) {
         vorn2shp::warn("the argument '" + ignored + "' after the output base name is ignored");
     }

@@ -78,17 +78,17 @@ StopSignalWatcher::StopSignalWatcher(StagingRegistry& staging) : staging_(stagin
     }
     pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
     if (wakeSignal_ != 0) {
-        thread_ = std::thread([this] { watch(); });
+        thread_.start([this] { watch(); });
     }
 }
 
 StopSignalWatcher::~StopSignalWatcher() {
-    if (!thread_.joinable()) {
+    if (!thread_.started()) {
         return;
     }
     finishing_ = true;
     // A signal sent to the waiting thread alone wakes it.
-    pthread_kill(thread_.native_handle(), wakeSignal_);
+    pthread_kill(thread_.handle(), wakeSignal_);
     thread_.join();
 }
 
@@ -108,11 +108,10 @@ void StopSignalWatcher::watch() noexcept {
 void StopSignalWatcher::stop(int signal) noexcept {
     // The stages' threads go on until the process ends, and from here on a
     // fault they meet comes from the stop itself (their files are taken
-    // away), so they may print nothing more. The console is taken before
-    // the registry, in the order a commit that prints takes them.
-    flockfile(stdout);
-    flockfile(stderr);
-    const std::string& committed = staging_.discardAllAndHold();
+    // away), so they may print nothing more: the console is held until the
+    // process ends.
+    const ConsoleHold held;
+    const std::string& committed = staging_.discardAllAndHold(held);
     try {
         const std::string name = signalName(signal);
         warn(committed.empty()

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <thread>
 
+#include "common/joined_thread.h"
 #include "common/staging.h"
 
 namespace vorn2shp {
@@ -46,7 +47,7 @@ private:
     sigset_t signals_{};
     int wakeSignal_ = 0;  // one of signals_, sent to the thread to end it; 0: none
     std::atomic<bool> finishing_{false};
-    std::thread thread_;
+    JoinedThread thread_;
 };
 
 }  // namespace vorn2shp

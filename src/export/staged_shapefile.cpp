@@ -142,13 +142,13 @@ void StagedShapefile::holdOutputDirectory() {
 
 bool StagedShapefile::commit(const std::vector<std::string_view>& written,
                              const std::vector<std::string>& stale) {
-    // The console is held from before the registry to the last message, in
-    // the order a stop takes them: a stop that comes meanwhile waits, and
-    // then finds the commit either not begun or done and told.
+    // The console is held from before the registry to the last message: a
+    // stop that comes meanwhile waits, and then finds the commit either not
+    // begun or done and told.
     const ConsoleHold hold;
     std::string failure;
     std::vector<std::string> takenAway;
-    const bool committed = registry_.commit(directory_, finalPath("shp"), [&] {
+    const bool committed = registry_.commit(hold, directory_, finalPath("shp"), [&] {
         return moveIntoPlace(written, stale, takenAway, failure);
     });
     directory_ = nullptr;

@@ -93,7 +93,7 @@ void settleUnfinishedCommits(const std::string& outputBase, StagingRegistry& sta
         return;
     }
     const ConsoleHold hold;
-    staging.runWhole([&] {
+    staging.runWhole(hold, [&] {
         for (const std::string& name : stagingNamesIn(output.get())) {
             settle(output.get(), parentPath, name);
         }

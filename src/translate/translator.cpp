@@ -16,9 +16,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <utility>
 #include <vector>
 
@@ -154,18 +151,6 @@ bool fillTuples(TupleSource& source, TupleBatch& batch) {
         batch.tuples.back().startsObject = startsObject;
     }
     return true;
-}
-
-// Objects of tens of thousands of triangles come and go, each taking
-// megabytes while it is merged. Blocks of a megabyte or more are mapped on
-// their own, so what such an object frees goes back to the system at once
-// and the peak follows the largest object: glibc would otherwise raise that
-// threshold as large blocks are freed, and keep them in its heap.
-void returnLargeBlocksAtOnce() {
-#ifdef __GLIBC__
-    constexpr int kLargeBlock = 1 << 20;
-    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
-#endif
 }
 
 std::string objectName(const std::string& id) { return "object " + id; }
@@ -508,7 +493,6 @@ bool Translator::translate(Console& console, const std::string& definitionsPath)
 
 bool Translator::translate(Console& console, RepeatedWarnings& warnings,
                            const std::string& definitionsPath) {
-    returnLargeBlocksAtOnce();
     console.progress("Starting Translation Process....");
     attributeLines_ = AttributeLines();
     TranslationPass pass(warnings, definitionsPath, attributeLines_);

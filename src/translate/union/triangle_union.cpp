@@ -11,9 +11,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <future>
 #include <utility>
 
+#include "common/joined_thread.h"
 #include "union/geos_handles.h"
 #include "union/union_rings.h"
 
@@ -223,14 +223,31 @@ std::size_t pointCount(const std::vector<PolygonRings>& polygons) {
 // The written rings in writing order, for when GEOS finds them valid.
 // Ordering a large union takes about half as long as GEOS's check, and
 // needs nothing of it, so it runs on a thread of its own meanwhile; a small
-// one is ordered only when asked for. Both must outlive the future.
-std::future<std::vector<Ring>> orderedAside(const std::vector<PolygonRings>& written,
-                                            const std::vector<Triangle>& triangles) {
-    const auto policy =
-        pointCount(written) >= kPointsWorthAThread ? std::launch::async : std::launch::deferred;
-    return std::async(
-        policy, [&written, &triangles] { return unionrings::orderedRings(written, triangles); });
-}
+// one is ordered only when asked for. The polygons and triangles must
+// outlive it.
+class OrderedAside {
+public:
+    OrderedAside(const std::vector<PolygonRings>& written, const std::vector<Triangle>& triangles)
+        : written_(written), triangles_(triangles) {
+        if (pointCount(written) >= kPointsWorthAThread) {
+            thread_.start([this] { rings_ = unionrings::orderedRings(written_, triangles_); });
+        }
+    }
+
+    std::vector<Ring> rings() {
+        if (!thread_.started()) {
+            return unionrings::orderedRings(written_, triangles_);
+        }
+        thread_.join();
+        return std::move(rings_);
+    }
+
+private:
+    const std::vector<PolygonRings>& written_;
+    const std::vector<Triangle>& triangles_;
+    std::vector<Ring> rings_;
+    JoinedThread thread_;  // last: joined before the rest goes
+};
 
 }  // namespace
 
@@ -256,11 +273,11 @@ UnionOutline TriangleUnion::outline(const std::vector<Triangle>& triangles,
     geos::Context& context = *context_;
     if (!traced.empty()) {
         const std::vector<PolygonRings> written = unionrings::asWritten(traced);
-        std::future<std::vector<Ring>> ordered = orderedAside(written, usable);
+        OrderedAside ordered(written, usable);
         CheckedUnion checked =
             checkedWritten(context, traced, written, unionrings::coveredArea(traced), false);
         if (checked.valid) {
-            result.rings = ordered.get();
+            result.rings = ordered.rings();
             result.collapsedRings = fewerRings(traced, result.rings);
             return result;
         }

@@ -11,12 +11,11 @@
 #pragma once
 
 #include <cstddef>
-#include <exception>
 #include <functional>
-#include <thread>
 #include <utility>
 
 #include "common/batch_queue.h"
+#include "common/joined_thread.h"
 
 namespace vorn2shp {
 
@@ -32,11 +31,13 @@ public:
         for (std::size_t i = 0; i < batches; ++i) {
             spare_.push(Batch{});
         }
-        thread_ = std::thread([this] { run(); });
+        thread_.start([this] { run(); });
     }
     BatchFeed(const BatchFeed&) = delete;
     BatchFeed& operator=(const BatchFeed&) = delete;
-    ~BatchFeed() { stop(); }
+    // Wakes the thread wherever it waits; it ends, and is joined, before
+    // anything it uses goes.
+    ~BatchFeed() { abandon(); }
 
     // The next batch in order; false when there are no more.
     bool next(Batch& batch) { return filled_.pop(batch); }
@@ -48,43 +49,37 @@ public:
     // gives the source back. Passes on anything the filling threw (running
     // out of memory), so that a failure never looks like the end of the work.
     Source finish() {
-        stop();
-        if (failure_) {
-            std::rethrow_exception(failure_);
-        }
+        abandon();
+        thread_.join();
         return std::move(source_);
     }
 
 private:
-    void stop() {
-        if (thread_.joinable()) {
-            filled_.abandon();
-            spare_.abandon();
-            thread_.join();
-        }
+    void abandon() {
+        filled_.abandon();
+        spare_.abandon();
     }
 
-    void run() noexcept {
-        try {
-            Batch batch;
-            while (spare_.pop(batch)) {
-                const bool more = fill_(source_, batch);
-                if (!filled_.push(std::move(batch)) || !more) {
-                    break;
-                }
+    void run() {
+        // However the filling ends, the caller waiting for a batch learns it.
+        struct Finished {
+            BatchQueue<Batch>& filled;
+            ~Finished() { filled.finish(); }
+        } const finished{filled_};
+        Batch batch;
+        while (spare_.pop(batch)) {
+            const bool more = fill_(source_, batch);
+            if (!filled_.push(std::move(batch)) || !more) {
+                break;
             }
-        } catch (...) {
-            failure_ = std::current_exception();
         }
-        filled_.finish();
     }
 
     Source source_;
     Fill fill_;
     BatchQueue<Batch> filled_;
     BatchQueue<Batch> spare_;
-    std::exception_ptr failure_;
-    std::thread thread_;  // started once everything it uses is ready
+    JoinedThread thread_;  // started once everything it uses is ready
 };
 
 }  // namespace vorn2shp

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "common/descriptor.h"
+#include "common/diagnostics.h"
 
 namespace vorn2shp {
 
@@ -76,23 +77,25 @@ public:
     // Removes a staging directory with everything in it.
     void discard(const StagingDirectory* directory);
 
+    // The three below take the registry only with the console held (the
+    // `held` they are given): a stop takes the console, then the registry,
+    // and whoever took them the other way round could wait for the stop
+    // while it waits for them.
+
     // Runs `moveIntoPlace`, which moves the files out of `directory`, with
     // no stop in between, then removes the directory. Once it succeeds, a
-    // stop reports `shapesPath` as written. A stop holds the console while
-    // it waits for the registry, so a caller that prints about the commit
-    // holds the console (ConsoleHold) before it calls.
-    bool commit(const StagingDirectory* directory, const std::string& shapesPath,
-                const std::function<bool()>& moveIntoPlace);
+    // stop reports `shapesPath` as written.
+    bool commit(const ConsoleHold& held, const StagingDirectory* directory,
+                const std::string& shapesPath, const std::function<bool()>& moveIntoPlace);
 
     // Runs `work` with no stop in between: the settling of what a killed
-    // run left, which a stop must not cut in two. The caller holds the
-    // console, as for a commit.
-    void runWhole(const std::function<void()>& work);
+    // run left, which a stop must not cut in two.
+    void runWhole(const ConsoleHold& held, const std::function<void()>& work);
 
     // For a run that is being stopped: removes every staging directory and
     // keeps the registry locked, so that nothing more is staged or committed
     // before the process ends. Returns the .shp that was committed, or "".
-    const std::string& discardAllAndHold() noexcept;
+    const std::string& discardAllAndHold(const ConsoleHold& held) noexcept;
 
 private:
     void forget(const StagingDirectory* directory);
