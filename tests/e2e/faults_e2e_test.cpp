@@ -64,7 +64,7 @@ std::vector<std::string> unprivileged(const std::string& program) {
     if (geteuid() != 0) {
         return {program};
     }
-    return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", program};
+    return {programOnPath("setpriv"), "--reuid=65534", "--regid=65534", "--clear-groups", program};
 }
 
 RunResult runUnprivileged(const TempDir& dir, const std::vector<std::string>& args) {
@@ -77,7 +77,7 @@ RunResult runUnprivileged(const TempDir& dir, const std::vector<std::string>& ar
 }
 
 TEST(Faults, InputFilesWithoutReadPermission) {
-    if (geteuid() == 0 && !fileExists("/usr/bin/setpriv")) {
+    if (geteuid() == 0 && programOnPath("setpriv").empty()) {
         GTEST_SKIP() << "needs setpriv to drop root";
     }
     for (const char* name : {"map.txt", "map.def", "map.info"}) {
@@ -99,7 +99,7 @@ TEST(Faults, InputFilesWithoutReadPermission) {
 // directory with the sticky bit) puts back the files already moved, so the
 // earlier dataset stays whole, side file included.
 TEST(Faults, SideFileOfAnEarlierDatasetThatCannotBeRemoved) {
-    if (geteuid() != 0 || !fileExists("/usr/bin/setpriv")) {
+    if (geteuid() != 0 || programOnPath("setpriv").empty()) {
         GTEST_SKIP() << "needs root and setpriv, to leave a file of another user";
     }
     TempDir dir;
@@ -129,7 +129,7 @@ TEST(Faults, SideFileOfAnEarlierDatasetThatCannotBeRemoved) {
 // what the run leaves there is copied out for the test to see. An earlier
 // dataset at the output base stays as it was.
 TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
-    if (geteuid() != 0 || !fileExists("/usr/bin/unshare")) {
+    if (geteuid() != 0 || programOnPath("unshare").empty()) {
         GTEST_SKIP() << "needs root and unshare to mount a small tmpfs";
     }
     TempDir dir;
@@ -157,8 +157,8 @@ TEST(Faults, DiskFullWhileTheShapefileIsWritten) {
     const std::string script =
         "mount -t tmpfs -o size=64k tmpfs small && cp earlier/* small/ && "
         "{ \"$0\" map.txt small/out; status=$?; cp -a small/. after/; exit $status; }";
-    const RunResult run =
-        runProgram("/usr/bin/unshare", {"-m", "sh", "-c", script, vorn2shpBinary()}, dir.path());
+    const RunResult run = runProgram(programOnPath("unshare"),
+                                     {"-m", "sh", "-c", script, vorn2shpBinary()}, dir.path());
     if (run.exitStatus != 0 && run.err.find("mount") != std::string::npos &&
         run.err.find("vorn2shp") == std::string::npos) {
         GTEST_SKIP() << "cannot mount a tmpfs here: " << run.err;

@@ -21,8 +21,8 @@
 namespace vorn2shp::testing {
 namespace {
 
-constexpr const char* kOgrinfo = "/usr/bin/ogrinfo";
-constexpr const char* kOgr2ogr = "/usr/bin/ogr2ogr";
+const std::string kOgrinfo = programOnPath("ogrinfo");
+const std::string kOgr2ogr = programOnPath("ogr2ogr");
 
 struct Point {
     long x;

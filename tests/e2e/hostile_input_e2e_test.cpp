@@ -36,14 +36,14 @@ TEST(HostileInput, ALineTooLongForMemoryEndsTheRunWithAMessage) {
     if (kSanitized) {
         GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
     }
-    if (!fileExists("/usr/bin/prlimit")) {
+    if (programOnPath("prlimit").empty()) {
         GTEST_SKIP() << "needs prlimit";
     }
     TempDir dir;
     writeFile(dir.file("big.txt"), "");
     fs::resize_file(dir.file("big.txt"), 256u << 20);
     const RunResult run = runProgram(
-        "/usr/bin/prlimit",
+        programOnPath("prlimit"),
         {"--as=" + std::to_string(192u << 20), vorn2shpBinary(), "big.txt", "out"}, dir.path());
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("vorn2shp: cannot read big.txt: Cannot allocate memory\n"),
@@ -60,15 +60,15 @@ TEST(HostileInput, ThreadsThatCannotStartEndTheRunWithAMessage) {
     if (kSanitized) {
         GTEST_SKIP() << "LeakSanitizer needs a thread of its own when the run ends";
     }
-    if (geteuid() != 0 || !fileExists("/usr/bin/prlimit") || !fileExists("/usr/bin/setpriv")) {
+    if (geteuid() != 0 || programOnPath("prlimit").empty() || programOnPath("setpriv").empty()) {
         GTEST_SKIP() << "needs root, prlimit and setpriv";
     }
     TempDir dir;
     writeFile(dir.file("map.txt"), kMap);
     ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
     const RunResult run =
-        runProgram("/usr/bin/prlimit",
-                   {"--nproc=1", "/usr/bin/setpriv", "--reuid=54321", "--regid=54321",
+        runProgram(programOnPath("prlimit"),
+                   {"--nproc=1", programOnPath("setpriv"), "--reuid=54321", "--regid=54321",
                     "--clear-groups", vorn2shpBinary(), "map.txt", "out"},
                    dir.path());
     EXPECT_EQ(run.exitStatus, 1) << run.err;

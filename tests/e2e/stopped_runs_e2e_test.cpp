@@ -298,7 +298,7 @@ TEST_F(StoppedRuns, OutputThatCannotBeWritten) {
                                   ? RunningProgram(vorn2shpBinary(), transcribed, dir.path(),
                                                    RunningProgram::Stdout::ClosedPipe)
                                         .finish()
-                                  : runProgram("/bin/bash", args, dir.path());
+                                  : runProgram(programOnPath("bash"), args, dir.path());
         EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);

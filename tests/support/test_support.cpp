@@ -230,6 +230,22 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return RunningProgram(program, args, workDir).finish();
 }
 
+std::string programOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string directories = path != nullptr ? path : "/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= directories.size()) {
+        const std::size_t end = std::min(directories.find(':', start), directories.size());
+        const std::string directory = directories.substr(start, end - start);
+        const std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
 std::string vorn2shpBinary() { return VORN2SHP_BINARY; }
 std::string sourceDir() { return VORN2SHP_SOURCE_DIR; }
 

@@ -116,6 +116,10 @@ private:
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workDir);
 
+// The program `name` as the shell finds it through PATH; empty when no
+// directory of PATH holds it.
+std::string programOnPath(const std::string& name);
+
 // The vorn2shp binary under test (set by the build).
 std::string vorn2shpBinary();
 // The source tree, for the bundled examples.

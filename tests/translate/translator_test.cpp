@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "common/repeated_warnings.h"
+#include "parse/scanner.h"
 #include "support/test_support.h"
 #include "translate/merge/outline_checks.h"
 
@@ -25,37 +25,29 @@ using testing::readFile;
 using testing::ScopedWorkDir;
 using testing::writeFile;
 
-// second.imd as the parser leaves it: the text without white space, one
-// token per CR LF line, then two lines that hold a NUL byte.
+// second.imd as the scanner writes it for `text`: one token a CR LF line,
+// as many as the scanner takes; withEnd, the two lines holding a NUL byte
+// that a parse which reaches the end leaves, without them the tokens alone.
 std::string tokenLines(const std::string& text, bool withEnd = true) {
-    std::string compact;
-    for (const char c : text) {
-        if (c != ' ' && c != '\n' && c != '\t') {
-            compact += c;
-        }
-    }
-    auto isStart = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-';
-    };
-    auto isInside = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
-    };
-    std::string lines;
-    for (std::size_t i = 0; i < compact.size();) {
-        std::size_t end = i + 1;
-        if (isStart(compact[i])) {
-            while (end < compact.size() && isInside(compact[end])) {
-                ++end;
+    ScopedWorkDir dir;
+    writeFile("first.imd", text);
+    {
+        Scanner scanner;
+        EXPECT_TRUE(scanner.openFiles());
+        int ends = 0;
+        for (TokenKind kind = scanner.nextToken(); kind != TokenKind::FAILED;
+             kind = scanner.nextToken()) {
+            if (kind == TokenKind::END_OF_FILE && (++ends == 2 || !withEnd)) {
+                break;
             }
-        } else if (compact.compare(i, 2, ":-") == 0 || compact.compare(i, 2, ">=") == 0 ||
-                   compact.compare(i, 2, "<=") == 0) {
-            end = i + 2;
         }
-        lines += compact.substr(i, end - i) + "\r\n";
-        i = end;
+        EXPECT_TRUE(scanner.flushEcho());
     }
-    if (withEnd) {
-        lines += std::string("\0\r\n\0\r\n", 6);
+    std::string lines = readFile("second.imd");
+    const std::string end("\0\r\n", 3);
+    while (!withEnd && lines.size() >= end.size() &&
+           lines.compare(lines.size() - end.size(), end.size(), end) == 0) {
+        lines.resize(lines.size() - end.size());
     }
     return lines;
 }
