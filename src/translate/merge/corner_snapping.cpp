@@ -159,32 +159,32 @@ struct Corner {
 };
 
 // The vertex that `corner` joins: the earliest vertex within the tolerance,
-// or a new one at the corner itself.
+// or a new one at the corner itself. `slack` holds each vertex's computed
+// slack.
 merge::VertexId vertexFor(const Corner& corner, VertexIndex& index, ExactPlaces& exact,
-                          merge::SnappedCorners& snapped) {
+                          merge::SnappedCorners& snapped, std::vector<double>& slack) {
     constexpr merge::VertexId kNone = UINT32_MAX;
     merge::VertexId best = kNone;
     if (exact.find(corner.place, snapped.vertices, best)) {
         return best;
     }
     index.forEachNear(corner.place, corner.slack, [&](std::uint32_t id) {
-        if (id < best && withinOnBothAxes(snapped.vertices[id], corner.place,
-                                          corner.slack + snapped.computedSlack[id])) {
+        if (id < best &&
+            withinOnBothAxes(snapped.vertices[id], corner.place, corner.slack + slack[id])) {
             best = id;
         }
     });
     if (best == kNone) {
         best = static_cast<merge::VertexId>(snapped.vertices.size());
         snapped.vertices.push_back(corner.place);
-        snapped.computedSlack.push_back(corner.slack);
+        slack.push_back(corner.slack);
         index.insert(corner.place, corner.slack, best);
         exact.note(corner.place, best);
-    } else if (snapped.computedSlack[best] > kAbsoluteTolerance &&
-               corner.slack < snapped.computedSlack[best]) {
+    } else if (slack[best] > kAbsoluteTolerance && corner.slack < slack[best]) {
         // A copy computed so loosely that four decimals could show it gives
         // way to a closer one: the vertex is where the lines meet.
         snapped.vertices[best] = corner.place;
-        snapped.computedSlack[best] = corner.slack;
+        slack[best] = corner.slack;
         exact.note(corner.place, best);
     }
     return best;
@@ -225,17 +225,19 @@ SnappedCorners snapCorners(const std::vector<Triangle>& triangles,
     ExactPlaces exact(3 * triangles.size());
     SnappedCorners snapped;
     snapped.vertices.reserve(triangles.size() + 2);
-    snapped.computedSlack.reserve(triangles.size() + 2);
     snapped.corners.reserve(triangles.size());
+    std::vector<double> vertexSlack;  // the computed slack of each vertex's place
+    vertexSlack.reserve(triangles.size() + 2);
     for (std::size_t t = 0; t < triangles.size(); ++t) {
         const Triangle& tri = triangles[t];
         const double size = bounds.empty() ? 0.0 : sizeOf(tri);
-        const auto slack = [&](std::size_t corner) {
-            return bounds.empty() ? 0.0 : boundFraction(bounds[t].computed[corner]) * size;
+        const auto corner = [&](Point place, std::size_t k) {
+            const double slack = bounds.empty() ? 0.0 : boundFraction(bounds[t].computed[k]) * size;
+            return vertexFor(Corner{place, slack}, index, exact, snapped, vertexSlack);
         };
-        const VertexId a = vertexFor(Corner{tri.c12, slack(0)}, index, exact, snapped);
-        const VertexId b = vertexFor(Corner{tri.c13, slack(1)}, index, exact, snapped);
-        const VertexId c = vertexFor(Corner{tri.c23, slack(2)}, index, exact, snapped);
+        const VertexId a = corner(tri.c12, 0);
+        const VertexId b = corner(tri.c13, 1);
+        const VertexId c = corner(tri.c23, 2);
         snapped.corners.push_back({a, b, c});
     }
     return snapped;

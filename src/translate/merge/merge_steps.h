@@ -22,12 +22,11 @@ double toleranceNear(double magnitude);
 // The group's corners joined into vertices: corners that agree within the
 // tolerance plus the slack of their computation are one vertex. Vertices
 // are numbered in the order the triangles meet them (corners 12, 13, 23 of
-// each in turn), and a vertex keeps the exact coordinates, and the computed
-// slack, of the first corner that made it, unless that corner was computed
+// each in turn), and a vertex keeps the exact coordinates of the first
+// corner that made it, unless that corner was computed
 // so loosely that four decimals could show it: then of its closest copy.
 struct SnappedCorners {
     std::vector<Point> vertices;
-    std::vector<double> computedSlack;             // per vertex
     std::vector<std::array<VertexId, 3>> corners;  // per triangle: 12, 13, 23
     // Per triangle, when not empty: left out, as joining corners turned it
     // over or took its area.

@@ -6,10 +6,11 @@
 // compute its two ends from different lines, and those copies can lie
 // further apart than any fixed tolerance while still within what the
 // decimals allow. They show as a side of the boundary that another side
-// runs back along: the same two ends, each pair within the sum of their
-// bounds, and the two sides on one written line. Such pairs are joined. Where the data meets
-// exactly, no bound is needed: a vertex whose copies from different lines agree to the computed
-// slack is where the lines really meet, and is never moved by a bound.
+// runs back along: the two sides on one written line, their ends pairwise
+// within the sum of their bounds. Such pairs are joined. Where the data
+// meets exactly, no bound is needed: where copies from different lines
+// agree to the computed slack, the lines really meet, and two such
+// vertices are never joined by a bound.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -79,6 +80,11 @@ bool placeAtClosestCopies(SnappedCorners& snapped, const std::vector<Triangle>& 
     return moved;
 }
 
+// Which vertices are where lines meet exactly: a copy from another pair of
+// lines agrees with the vertex's first copy to their computed slack. Two
+// copies from the same two lines say nothing of it (a line written twice,
+// as the triangles on either side of it write it). The bounds are left to
+// boundVertices.
 VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
                     const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines) {
     const std::size_t count = snapped.vertices.size();
@@ -363,7 +369,6 @@ void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups
     for (VertexId g = 0; g < count; ++g) {
         if (best[g] != kNoVertex && best[g] != g) {
             snapped.vertices[g] = snapped.vertices[best[g]];
-            snapped.computedSlack[g] = snapped.computedSlack[best[g]];
         }
     }
     for (auto& corners : snapped.corners) {
