@@ -214,7 +214,7 @@ public:
                     AttributeLines& attributeLines)
         : warnings_(warnings), definitionsPath_(definitionsPath), attributeLines_(attributeLines) {}
 
-    bool open();
+    bool open(ProgressMeter* meter);
     bool run();
 
 private:
@@ -267,7 +267,8 @@ private:
     std::string line_;
 };
 
-bool TranslationPass::open() {
+bool TranslationPass::open(ProgressMeter* meter) {
+    tuples_.reader.reportProgressTo(meter);
     if (!tuples_.reader.open(kTokenFile)) {
         warn(describeFileError(kTokenFile, tuples_.reader.error()));
         return false;
@@ -598,7 +599,7 @@ bool Translator::translate(Console& console, RepeatedWarnings& warnings,
     console.progress("Starting Translation Process....");
     attributeLines_ = AttributeLines();
     TranslationPass pass(warnings, definitionsPath, attributeLines_);
-    if (!pass.open() || !pass.run()) {
+    if (!pass.open(console.meter()) || !pass.run()) {
         return false;
     }
     console.progress("Translation Done .....");

@@ -39,6 +39,9 @@ public:
     // False when second.imd cannot be opened; error() tells why.
     bool open(const std::string& path);
 
+    // Tells `meter` of the bytes of second.imd read (nothing when null).
+    void reportProgressTo(ProgressMeter* meter) { lines_.reportProgressTo(meter); }
+
     // Reads on to the next tuple. False at the end of the file, or when a
     // read failed (error() is then non-zero).
     bool next(Tuple& tuple);

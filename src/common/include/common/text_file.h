@@ -17,6 +17,8 @@
 
 namespace vorn2shp {
 
+class ProgressMeter;
+
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
@@ -44,6 +46,9 @@ public:
     bool rewind();
 
     void close() { file_.reset(); }
+
+    // Tells `meter` of every block read from now on (nothing when null).
+    void reportProgressTo(ProgressMeter* meter) { meter_ = meter; }
 
     // Stores the next line in `line`. False when every line has been read or a
     // read failed (error() is then non-zero).
@@ -99,6 +104,7 @@ private:
     bool fill();
 
     CarriageReturns carriageReturns_;
+    ProgressMeter* meter_ = nullptr;
     FilePtr file_;
     std::string path_;
     std::vector<char> buffer_;
