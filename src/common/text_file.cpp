@@ -146,6 +146,7 @@ bool LineReader::fill() {
     const std::size_t got =
         std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
     end_ += got;
+    bytesRead_ += got;
     if (meter_ != nullptr && got > 0) {
         meter_->advance(got);
     }

@@ -26,6 +26,7 @@
 #include "common/batch_feed.h"
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
+#include "common/progress_meter.h"
 #include "common/repeated_warnings.h"
 #include "common/text_file.h"
 #include "eff_format.h"
@@ -70,6 +71,7 @@ struct TupleBatch {
     std::vector<std::pair<std::size_t, std::string>> misreadings;
     // The line keys of each tuple whose lines are written with decimals.
     std::vector<std::pair<std::size_t, LineKeys>> lineKeys;
+    std::uint64_t bytes = 0;  // of second.imd, read for this batch
 
     std::size_t items() const { return tuples.size() + notes.size(); }
     void clear() {
@@ -156,6 +158,15 @@ bool fillTuples(TupleSource& source, TupleBatch& batch) {
     return true;
 }
 
+// The progress of the pass is the bytes of second.imd whose tuples have
+// been taken, not those read: the reader runs ahead by many batches.
+bool fillCountedTuples(TupleSource& source, TupleBatch& batch) {
+    const std::uint64_t before = source.reader.bytesRead();
+    const bool more = fillTuples(source, batch);
+    batch.bytes = source.reader.bytesRead() - before;
+    return more;
+}
+
 // Objects of tens of thousands of triangles come and go, each taking
 // megabytes while it is merged. Blocks of a megabyte or more are mapped on
 // their own, so what such an object frees goes back to the system at once
@@ -214,8 +225,8 @@ public:
                     AttributeLines& attributeLines)
         : warnings_(warnings), definitionsPath_(definitionsPath), attributeLines_(attributeLines) {}
 
-    bool open(ProgressMeter* meter);
-    bool run();
+    bool open();
+    bool run(ProgressMeter* meter);
 
 private:
     void takeBatch(const TupleBatch& batch);
@@ -267,8 +278,7 @@ private:
     std::string line_;
 };
 
-bool TranslationPass::open(ProgressMeter* meter) {
-    tuples_.reader.reportProgressTo(meter);
+bool TranslationPass::open() {
     if (!tuples_.reader.open(kTokenFile)) {
         warn(describeFileError(kTokenFile, tuples_.reader.error()));
         return false;
@@ -286,12 +296,15 @@ bool TranslationPass::open(ProgressMeter* meter) {
     return true;
 }
 
-bool TranslationPass::run() {
+bool TranslationPass::run(ProgressMeter* meter) {
     {
-        BatchFeed<TupleSource, TupleBatch> feed(std::move(tuples_), kBatches, fillTuples);
+        BatchFeed<TupleSource, TupleBatch> feed(std::move(tuples_), kBatches, fillCountedTuples);
         TupleBatch batch;
         while (feed.next(batch)) {
             takeBatch(batch);
+            if (meter != nullptr) {
+                meter->advance(batch.bytes);
+            }
             feed.recycle(std::move(batch));
         }
         tuples_ = feed.finish();
@@ -599,7 +612,7 @@ bool Translator::translate(Console& console, RepeatedWarnings& warnings,
     console.progress("Starting Translation Process....");
     attributeLines_ = AttributeLines();
     TranslationPass pass(warnings, definitionsPath, attributeLines_);
-    if (!pass.open(console.meter()) || !pass.run()) {
+    if (!pass.open() || !pass.run(console.meter())) {
         return false;
     }
     console.progress("Translation Done .....");

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -49,6 +50,10 @@ public:
 
     // Tells `meter` of every block read from now on (nothing when null).
     void reportProgressTo(ProgressMeter* meter) { meter_ = meter; }
+
+    // The bytes read from the file so far, for a reader on a thread of its
+    // own whose work is counted where it is used.
+    std::uint64_t bytesRead() const { return bytesRead_; }
 
     // Stores the next line in `line`. False when every line has been read or a
     // read failed (error() is then non-zero).
@@ -105,6 +110,7 @@ private:
 
     CarriageReturns carriageReturns_;
     ProgressMeter* meter_ = nullptr;
+    std::uint64_t bytesRead_ = 0;
     FilePtr file_;
     std::string path_;
     std::vector<char> buffer_;
