@@ -19,10 +19,6 @@
 
 namespace vorn2shp {
 
-// The largest file of a dataset, in bytes: 4 GB less a byte, or, where the
-// tests ask for it, the smaller size in VORN2SHP_TEST_SIZE_LIMIT.
-std::uint64_t largestFileSize();
-
 // The sizes that the files of a dataset will have, as far as they are known
 // before its shapes are made: the .shp's grows with the rings of its shapes.
 struct DatasetSizes {
@@ -34,21 +30,34 @@ struct DatasetSizes {
 DatasetSizes plannedSizes(int shapeType, std::size_t records, std::uint64_t vertices,
                           const std::vector<TableColumn>& columns);
 
-// False, after saying so, when a file would pass the largest size; `shpPath`
-// and `dbfPath` are the .shp and .dbf as the user names them.
-bool fitsTheFormat(const DatasetSizes& sizes, const std::string& shpPath,
-                   const std::string& dbfPath);
+// The paths name the files as the user knows them.
+class FormatLimits {
+public:
+    // The largest file of a dataset: 4 GB less a byte, or, where the tests
+    // ask for it, the smaller size in VORN2SHP_TEST_SIZE_LIMIT.
+    FormatLimits();
 
-// Warns of the readers that stop short of the table's `columns`, or of the
-// .shx and .dbf of `sizes`.
-void warnAboutReaderLimits(const DatasetSizes& sizes, std::size_t columns,
-                           const std::string& shpPath, const std::string& dbfPath);
+    std::uint64_t largestFile() const { return largestFile_; }
 
-// The bytes that `shape` adds to the .shp of `shp`. False, after saying so
-// (`shpPath` as the user names it), when that would pass the largest size.
-bool shapeFits(const SHPInfo& shp, const SHPObject& shape, const std::string& shpPath);
+    // False, after saying so, when a file would pass the largest size.
+    bool fit(const DatasetSizes& sizes, const std::string& shpPath,
+             const std::string& dbfPath) const;
+    // Warns of the readers that stop short of the table's `columns`, or of
+    // the .shx and .dbf of `sizes`.
+    void warnAboutReaders(const DatasetSizes& sizes, std::size_t columns,
+                          const std::string& shpPath, const std::string& dbfPath) const;
 
-// Warns when the complete .shp of `shp` is past the size signed readers reach.
-void warnAboutShapesSize(const SHPInfo& shp, const std::string& shpPath);
+    // False, after saying so, when `shape` would take the .shp of `shp`
+    // past the largest size.
+    bool shapeFits(const SHPInfo& shp, const SHPObject& shape, const std::string& shpPath) const;
+    // Warns when the complete .shp of `shp` is past the size signed readers reach.
+    void warnAboutShapesSize(const SHPInfo& shp, const std::string& shpPath) const;
+
+private:
+    bool fits(std::uint64_t size, const std::string& path, const std::string& what) const;
+    void warnIfPastSignedReaders(std::uint64_t size, const std::string& path) const;
+
+    std::uint64_t largestFile_;
+};
 
 }  // namespace vorn2shp

@@ -46,11 +46,11 @@ bool hasUniformColumns(const ExportOptions& options) {
     return !options.detectTypes && options.columnTypes.empty() && options.textWidth != 0;
 }
 
-// The line with the most values, or the field list, whichever asks for the
-// columns, as the messages about too many of them name it.
+// The line with the most values, or the field list, as the messages about
+// too many columns name what asks for them.
 std::string whatAsksForColumns(const std::vector<std::string>& declared, const EffSummary& summary,
-                               std::size_t limit, const TextPlaces& places) {
-    return summary.largestValueCount > limit
+                               bool valuesAsk, const TextPlaces& places) {
+    return valuesAsk
                ? places.valuesPlace(summary.largestValueLine) + ": " +
                      std::to_string(summary.largestValueCount) + " attribute values"
                : places.fieldListPlace() + ": " + std::to_string(declared.size()) + " field names";
@@ -73,7 +73,8 @@ bool fitsOneTable(const std::vector<std::string>& declared, const EffSummary& su
     if (!hasUniformColumns(options) || columnCount(declared, summary) <= maxColumnsOf(width)) {
         return true;
     }
-    warn(whatAsksForColumns(declared, summary, maxColumnsOf(width), places) +
+    warn(whatAsksForColumns(declared, summary, summary.largestValueCount > maxColumnsOf(width),
+                            places) +
          ", but a dBASE table holds at most " + std::to_string(maxColumnsOf(width)) +
          " text columns of " + std::to_string(width) + " bytes (" + std::to_string(kMaxRowBytes) +
          " bytes a row); no output file was written");
@@ -90,10 +91,11 @@ bool plannedColumnsFitOneTable(const std::vector<TableColumn>& columns,
     if (rowBytes <= kMaxRowBytes && columns.size() <= kMaxHeaderColumns) {
         return true;
     }
-    warn(whatAsksForColumns(declared, summary, 0, places) + ", but a dBASE table holds at most " +
-         std::to_string(kMaxHeaderColumns) + " columns and " + std::to_string(kMaxRowBytes) +
-         " bytes a row, and its " + std::to_string(columns.size()) + " columns take " +
-         std::to_string(rowBytes) + "; no output file was written");
+    warn(
+        whatAsksForColumns(declared, summary, summary.largestValueCount > declared.size(), places) +
+        ", but a dBASE table holds at most " + std::to_string(kMaxHeaderColumns) + " columns and " +
+        std::to_string(kMaxRowBytes) + " bytes a row, and its " + std::to_string(columns.size()) +
+        " columns take " + std::to_string(rowBytes) + " bytes a row; no output file was written");
     return false;
 }
 
@@ -117,8 +119,8 @@ std::vector<std::string> planColumns(const std::vector<std::string>& declared,
 // warning, before a file is created.
 bool planTable(const std::vector<std::string>& declared, const EffSummary& summary,
                const ExportOptions& options, const TableEncoding& encoding, int shapeType,
-               const StagedShapefile& staged, const TextPlaces& places, LineReader& eff,
-               std::vector<TableColumn>& columns) {
+               const StagedShapefile& staged, const TextPlaces& places, const FormatLimits& limits,
+               LineReader& eff, std::vector<TableColumn>& columns) {
     const std::vector<std::string> names = planColumns(declared, summary, encoding.utf8, places);
     if (!planLayout(names, declared, summary.columns, options, places, eff, columns) ||
         !plannedColumnsFitOneTable(columns, declared, summary, places)) {
@@ -126,10 +128,11 @@ bool planTable(const std::vector<std::string>& declared, const EffSummary& summa
     }
     const DatasetSizes sizes =
         plannedSizes(shapeType, summary.recordCount, summary.vertexCount, columns);
-    if (!fitsTheFormat(sizes, staged.finalPath("shp"), staged.finalPath("dbf"))) {
+    if (!limits.fit(sizes, staged.finalPath("shp"), staged.finalPath("dbf"))) {
         return false;
     }
-    warnAboutReaderLimits(sizes, columns.size(), staged.finalPath("shp"), staged.finalPath("dbf"));
+    limits.warnAboutReaders(sizes, columns.size(), staged.finalPath("shp"),
+                            staged.finalPath("dbf"));
     return true;
 }
 
@@ -300,8 +303,10 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
     StagedShapefile staged(staging, outputBase);
     const TableEncoding encoding = chooseTableEncoding(
         options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared), staged.finalPath("dbf"));
+    const FormatLimits limits;
     std::vector<TableColumn> columns;
-    if (!planTable(declared, summary, options, encoding, shapeType, staged, places, eff, columns)) {
+    if (!planTable(declared, summary, options, encoding, shapeType, staged, places, limits, eff,
+                   columns)) {
         return false;
     }
 
@@ -319,7 +324,8 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
                               options.textWidth != 0 ? options.textWidth : kMaxTextWidth,
                               options.keepY,
                               &monitor,
-                              &places};
+                              &places,
+                              &limits};
     if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return false;

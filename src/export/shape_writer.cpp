@@ -9,7 +9,6 @@
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "eff_validation.h"
-#include "format_limits.h"
 #include "record_pipeline.h"
 #include "ring_rewind.h"
 #include "table_text.h"
@@ -181,7 +180,8 @@ private:
             warn(linePlace(file_, lineNumber) + ": out of memory for the shape");
             return -1;
         }
-        if (!shapeFits(*target_.shp, *prepared.shape, WriteMonitor::pathOf(target_.shp->fpSHP))) {
+        if (!target_.limits->shapeFits(*target_.shp, *prepared.shape,
+                                       WriteMonitor::pathOf(target_.shp->fpSHP))) {
             return -1;
         }
         const int shapeId = SHPWriteObject(target_.shp, -1, prepared.shape.get());
@@ -313,7 +313,7 @@ bool writeRecords(LineReader& file, const ExportTarget& target) {
     if (!writeEveryRecord(file, writer, target.keepY)) {
         return false;
     }
-    warnAboutShapesSize(*target.shp, WriteMonitor::pathOf(target.shp->fpSHP));
+    target.limits->warnAboutShapesSize(*target.shp, WriteMonitor::pathOf(target.shp->fpSHP));
     if (file.error() != 0 || !file.rewind()) {
         warn(describeFileError(file.path(), file.error()));
         return false;

@@ -9,6 +9,7 @@
 
 #include "column_layout.h"
 #include "common/text_file.h"
+#include "format_limits.h"
 #include "record_line.h"
 #include "text_places.h"
 #include "write_monitor.h"
@@ -39,6 +40,7 @@ struct ExportTarget {
     bool keepY = false;  // y as the constraints give it: output.eff.imd holds it negated
     const WriteMonitor* monitor = nullptr;
     const TextPlaces* places = nullptr;  // where the values came from, for the messages
+    const FormatLimits* limits = nullptr;
 };
 
 // Adds the table's columns; all of them must exist before the first row.
