@@ -21,13 +21,6 @@ void drawTick(int tick, std::string& text) {
 
 }  // namespace
 
-ProgressMeter::~ProgressMeter() {
-    if (ticksDrawn_ > 0 && !done_) {
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
-}
-
 void ProgressMeter::beginStage(double share, std::uint64_t bytes) {
     const std::lock_guard<std::mutex> lock(mutex_);
     stageStart_ += stageShare_;

@@ -15,10 +15,9 @@ namespace vorn2shp {
 
 class ProgressMeter {
 public:
+    // A run that fails leaves the line where it stopped, as GDAL's tools
+    // do: the message that says why follows on it.
     ProgressMeter() = default;
-    // A line that the run left unfinished (it failed, or was refused) is
-    // ended, so that what the shell prints next starts a line of its own.
-    ~ProgressMeter();
     ProgressMeter(const ProgressMeter&) = delete;
     ProgressMeter& operator=(const ProgressMeter&) = delete;
 
