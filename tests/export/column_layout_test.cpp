@@ -37,6 +37,17 @@ TableColumn layoutOf(const LayoutCase& c, ExportOptions& options, bool& laidOut)
     return columns.empty() ? TableColumn{} : columns.back();
 }
 
+// The case's column, laid out with `options`, is as the case says.
+void expectLayout(const LayoutCase& c, ExportOptions& options) {
+    SCOPED_TRACE(c.caption);
+    bool laidOut = false;
+    const TableColumn column = layoutOf(c, options, laidOut);
+    ASSERT_TRUE(laidOut);
+    EXPECT_EQ(column.type, c.type);
+    EXPECT_EQ(column.width, c.width);
+    EXPECT_EQ(column.decimals, c.decimals);
+}
+
 const LayoutCase kDetectedCases[] = {
     {"integers, the widest with its sign", {"7", "-12", "0", "240"}, ColumnType::Integer, 3, 0},
     {"blanks around a number do not count", {" 12 ", "\t3"}, ColumnType::Integer, 2, 0},
@@ -58,15 +69,9 @@ const LayoutCase kDetectedCases[] = {
 
 TEST(ColumnLayout, DetectedTypes) {
     for (const LayoutCase& c : kDetectedCases) {
-        SCOPED_TRACE(c.caption);
         ExportOptions options;
         options.detectTypes = true;
-        bool laidOut = false;
-        const TableColumn column = layoutOf(c, options, laidOut);
-        ASSERT_TRUE(laidOut);
-        EXPECT_EQ(column.type, c.type);
-        EXPECT_EQ(column.width, c.width);
-        EXPECT_EQ(column.decimals, c.decimals);
+        expectLayout(c, options);
     }
 }
 
@@ -82,16 +87,10 @@ const LayoutCase kDeclaredCases[] = {
 
 TEST(ColumnLayout, DeclaredTypes) {
     for (const LayoutCase& c : kDeclaredCases) {
-        SCOPED_TRACE(c.caption);
         ExportOptions options;
         options.detectTypes = true;
         options.columnTypes = {{"v", c.type}};
-        bool laidOut = false;
-        const TableColumn column = layoutOf(c, options, laidOut);
-        ASSERT_TRUE(laidOut);
-        EXPECT_EQ(column.type, c.type);
-        EXPECT_EQ(column.width, c.width);
-        EXPECT_EQ(column.decimals, c.decimals);
+        expectLayout(c, options);
     }
 }
 
