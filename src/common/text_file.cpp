@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/diagnostics.h"
+#include "common/progress_meter.h"
 
 namespace vorn2shp {
 
@@ -145,6 +146,10 @@ bool LineReader::fill() {
     const std::size_t got =
         std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
     end_ += got;
+    bytesRead_ += got;
+    if (meter_ != nullptr && got > 0) {
+        meter_->advance(got);
+    }
     if (got == 0) {
         endOfFile_ = true;
         if (std::ferror(file_.get())) {

@@ -3,7 +3,9 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "export/shape_exporter.h"
 
@@ -23,6 +25,12 @@ enum OptionCode : int {
     kProjection,
     kEncoding,
     kSpatialIndex,
+    kDetectTypes,
+    kType,
+    kWidth,
+    kKeepY,
+    kProgress,
+    kWorkDir,
 };
 
 const option kLongOptions[] = {
@@ -33,6 +41,12 @@ const option kLongOptions[] = {
     {"prj", required_argument, nullptr, kProjection},
     {"encoding", required_argument, nullptr, kEncoding},
     {"spatial-index", no_argument, nullptr, kSpatialIndex},
+    {"detect-types", no_argument, nullptr, kDetectTypes},
+    {"type", required_argument, nullptr, kType},
+    {"width", required_argument, nullptr, kWidth},
+    {"keep-y", no_argument, nullptr, kKeepY},
+    {"progress", no_argument, nullptr, kProgress},
+    {"work-dir", required_argument, nullptr, kWorkDir},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -79,22 +93,80 @@ CommandLine misuse(std::string what) {
     return line;
 }
 
+std::string takeCodePage(std::string_view given, ConversionSettings& settings) {
+    if (isCodePageName(given)) {
+        settings.codePage = given;
+        return {};
+    }
+    return "option '--encoding' needs a code page name such as UTF-8, ISO-8859-1 or 1252, not '" +
+           std::string(given) + "'";
+}
+
+// "area=integer": the column's name, as the .info declares it or as the
+// table names it, and its type. The name may hold '=' itself.
+std::string takeColumnType(std::string_view given, ConversionSettings& settings) {
+    const std::size_t equals = given.rfind('=');
+    if (equals != std::string_view::npos && equals > 0) {
+        const std::string_view type = given.substr(equals + 1);
+        const std::string name(given.substr(0, equals));
+        for (const auto& [word, columnType] :
+             {std::pair{"integer", ColumnType::Integer}, std::pair{"real", ColumnType::Real},
+              std::pair{"text", ColumnType::Text}}) {
+            if (type == word) {
+                settings.columnTypes.emplace_back(name, columnType);
+                return {};
+            }
+        }
+    }
+    return "option '--type' needs NAME=integer, NAME=real or NAME=text, not '" +
+           std::string(given) + "'";
+}
+
+// A dBASE column holds 1 to 254 bytes (GDAL's bound; the format's own byte
+// would allow 255).
+std::string takeTextWidth(std::string_view given, ConversionSettings& settings) {
+    if (given == "auto") {
+        settings.textWidth = 0;
+        return {};
+    }
+    const bool digits =
+        !given.empty() && given.size() <= 3 &&
+        std::all_of(given.begin(), given.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::size_t width = digits ? std::stoul(std::string(given)) : 0;
+    if (width >= 1 && width <= kMaxTextWidth) {
+        settings.textWidth = width;
+        return {};
+    }
+    return "option '--width' needs a width of 1 to " + std::to_string(kMaxTextWidth) +
+           " bytes, or auto, not '" + std::string(given) + "'";
+}
+
 // Takes the value of an option into `settings`; what is wrong with it when
 // it is unusable, else an empty text.
 std::string takeValue(int code, const char* value, ConversionSettings& settings) {
     const std::string_view given(value);
-    if (code == kProjection && !given.empty()) {
-        settings.projectionPath = given;
-        return {};
+    switch (code) {
+        case kProjection:
+            if (given.empty()) {
+                return "option '--prj' needs the name of a .prj file";
+            }
+            settings.projectionPath = given;
+            return {};
+        case kWorkDir:
+            if (given.empty()) {
+                return "option '--work-dir' needs the name of a directory";
+            }
+            settings.workDirectory = given;
+            return {};
+        case kEncoding:
+            return takeCodePage(given, settings);
+        case kType:
+            return takeColumnType(given, settings);
+        case kWidth:
+            return takeTextWidth(given, settings);
+        default:
+            return {};
     }
-    if (code == kEncoding && isCodePageName(given)) {
-        settings.codePage = given;
-        return {};
-    }
-    return code == kProjection ? "option '--prj' needs the name of a .prj file"
-                               : "option '--encoding' needs a code page name such as "
-                                 "UTF-8, ISO-8859-1 or 1252, not '" +
-                                     std::string(given) + "'";
 }
 
 std::string lastComponent(const std::string& path) {
@@ -182,8 +254,20 @@ CommandLine readCommandLine(int argc, char** argv) {
             case kSpatialIndex:
                 line.settings.spatialIndex = true;
                 break;
+            case kDetectTypes:
+                line.settings.detectTypes = true;
+                break;
+            case kKeepY:
+                line.settings.keepY = true;
+                break;
+            case kProgress:
+                line.settings.progress = true;
+                break;
             case kProjection:
             case kEncoding:
+            case kType:
+            case kWidth:
+            case kWorkDir:
                 refuse(takeValue(code, optarg, line.settings));
                 break;
             default:
@@ -203,7 +287,8 @@ std::string usageText() {
            "\n"
            "Converts the VORN constraint relation in <constraint-file> (with its\n"
            "side files <base>.def and <base>.info) into <output-base>.shp, .shx\n"
-           "and .dbf. Intermediate files are left in the current directory.\n"
+           "and .dbf, with y negated unless --keep-y is given. Intermediate files\n"
+           "are left in the current directory, or in the one --work-dir names.\n"
            "Options may stand before or after the file names; -- ends them.\n"
            "\n"
            "  -q, --quiet          print no progress transcript; warnings and\n"
@@ -211,11 +296,23 @@ std::string usageText() {
            "  -v, --verbose        name every warning; without it, of a kind that\n"
            "                       repeats for many objects the first 20 are named\n"
            "                       and the rest counted\n"
+           "      --progress       draw the run's progress on stderr, as GDAL's\n"
+           "                       tools do (0...10...20 ... 100 - done.)\n"
            "      --prj FILE       copy FILE, the coordinate system of the data,\n"
            "                       beside the shapefile as <output-base>.prj\n"
+           "                       (geographic data wants --keep-y as well)\n"
+           "      --keep-y         write y as the constraints give it, not negated\n"
            "      --encoding NAME  the code page of the .def text (UTF-8,\n"
            "                       ISO-8859-1, 1252, ...), written to <output-base>.cpg\n"
+           "      --detect-types   a column of integers becomes an integer column,\n"
+           "                       one of decimal numbers a real column; else text\n"
+           "      --type NAME=TYPE\n"
+           "                       the column NAME is integer, real or text; a\n"
+           "                       value that is not stops the run (repeatable)\n"
+           "      --width N|auto   the width of the text columns, 1 to 254 bytes,\n"
+           "                       or each its widest value (default 50)\n"
            "      --spatial-index  write a spatial index, <output-base>.qix\n"
+           "      --work-dir DIR   put the intermediate files in DIR\n"
            "  -h, --help           show this text and exit\n"
            "      --version        show the version and exit\n";
 }

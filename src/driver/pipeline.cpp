@@ -1,5 +1,8 @@
 #include "pipeline.h"
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -7,15 +10,19 @@
 
 #include "common/console.h"
 #include "common/diagnostics.h"
+#include "common/progress_meter.h"
 #include "common/repeated_warnings.h"
 #include "common/text_file.h"
+#include "common/work_directory.h"
 #include "directory_lock.h"
 #include "export/shape_exporter.h"
+#include "option_checks.h"
 #include "parse/parser.h"
 #include "parse/rejection_message.h"
 #include "prepare/input_preparer.h"
 #include "run_files.h"
 #include "translate/translator.h"
+#include "translation_directory.h"
 
 namespace vorn2shp {
 
@@ -25,8 +32,9 @@ namespace {
 // the user is told the line of the constraint file itself. Should that file
 // no longer be readable, first.imd, whose lines all passed the same rule,
 // still tells the line.
-void reportRejection(const std::string& inputPath, const TokenPlace& place) {
-    for (const std::string& path : {inputPath, std::string("first.imd")}) {
+void reportRejection(const std::string& inputPath, const std::string& preparedPath,
+                     const TokenPlace& place) {
+    for (const std::string& path : {inputPath, preparedPath}) {
         if (const std::optional<SourceLine> line = findSourceLine(path, place.line)) {
             warn(describeRejection(place, path, line->number, line->text));
             return;
@@ -71,47 +79,74 @@ bool runStage(const std::string& file, const Stage& stage) {
 }
 
 // A read or write failure has been reported; a rejection not yet.
-bool parse(Parser& parser, const ConversionSettings& settings, Console& console) {
+bool parse(Parser& parser, const ConversionSettings& settings, const WorkDirectory& work,
+           Console& console) {
     if (parser.parse(console)) {
         return true;
     }
     if (!parser.ioFailed()) {
-        reportRejection(settings.inputPath, parser.rejectedAt());
+        reportRejection(settings.inputPath, work.pathOf("first.imd"), parser.rejectedAt());
     }
     return false;
 }
 
-ExportOptions exportOptionsOf(const ConversionSettings& settings) {
+ExportOptions exportOptionsOf(const ConversionSettings& settings, const WorkDirectory& work) {
     ExportOptions options;
     options.codePage = settings.codePage;
     options.spatialIndex = settings.spatialIndex;
+    options.keepY = settings.keepY;
+    options.textWidth = settings.textWidth;
+    options.detectTypes = settings.detectTypes;
+    options.columnTypes = settings.columnTypes;
     options.definitionsPath = sideFileName(settings.inputPath, "def");
     options.infoPath = sideFileName(settings.inputPath, "info");
+    options.fieldListPath = work.pathOf("DBF$$$.fld");
     return options;
 }
 
-}  // namespace
-
-ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging) {
-    WorkingDirectoryLock lock;
-    if (!lock.acquire()) {
-        return ExitStatus::Failure;
+// A .prj that cannot be read stops the run before anything is written; one
+// that readers will not understand, or a code page they do not know, is
+// told and written all the same.
+bool readDescriptions(const ConversionSettings& settings, ExportOptions& options) {
+    const std::string base = datasetBase(settings.outputBase);
+    checkCodePageName(settings.codePage, base + ".cpg");
+    if (settings.projectionPath.empty()) {
+        return true;
     }
-    // Before the output base is looked at: a commit that a killed run left
-    // halfway is settled first, so every file there is of one dataset.
-    settleUnfinishedCommits(settings.outputBase, staging);
-    if (!checkRunFiles(settings)) {
-        return ExitStatus::Failure;
-    }
-    ExportOptions exportOptions = exportOptionsOf(settings);
-    if (!settings.projectionPath.empty() && !runStage(settings.projectionPath, [&] {
-            return readWholeFile(settings.projectionPath, exportOptions.projection.emplace());
+    if (!runStage(settings.projectionPath, [&] {
+            return readWholeFile(settings.projectionPath, options.projection.emplace());
         })) {
-        return ExitStatus::Failure;
+        return false;
     }
-    // The console outlives the stages, so a failure text that a stage leaves
-    // without a line end is still given when the stages are gone.
-    Console console(settings.quiet ? Console::Mode::Quiet : Console::Mode::Transcript);
+    checkProjectionText(settings.projectionPath, *options.projection, base + ".prj");
+    return true;
+}
+
+// The share of the progress line that each stage takes: about its share of
+// the time of a run, between that on the benchmark's real maps (whose
+// translation takes two thirds) and that on a map of many small objects
+// (whose export takes two fifths).
+constexpr double kPrepareShare = 0.08;
+constexpr double kParseShare = 0.14;
+constexpr double kTranslateShare = 0.58;
+constexpr double kExportShare = 0.20;
+
+std::uint64_t sizeOf(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
+// The next stage works through `bytes` (the validation and the writing of
+// the export each read output.eff.imd once).
+void beginStage(const Console& console, double share, std::uint64_t bytes) {
+    if (ProgressMeter* meter = console.meter()) {
+        meter->beginStage(share, bytes);
+    }
+}
+
+// The four stages, once each and in order, with the closing lines.
+ExitStatus runStages(const ConversionSettings& settings, const WorkDirectory& work,
+                     ExportOptions& exportOptions, Console& console, StagingRegistry& staging) {
     // The totals of the warnings that were only counted end the run, on
     // every way out once the translation has begun.
     RepeatedWarnings warnings(settings.verbose);
@@ -121,36 +156,78 @@ ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& st
     } const totals{warnings};
     // All three stage objects exist before any stage runs and are destroyed
     // in reverse order on every way out, which closes what they hold open.
-    InputPreparer preparer;
-    Parser parser;
+    InputPreparer preparer(work);
+    Parser parser(ParseSplit{}, work);
     Translator translator;
 
+    beginStage(console, kPrepareShare,
+               sizeOf(settings.inputPath) + sizeOf(exportOptions.definitionsPath));
     if (!runStage(settings.inputPath, [&] {
             return preparer.prepare(settings.inputPath, settings.outputBase, console);
         })) {
         return ExitStatus::Failure;
     }
-    if (!runStage("first.imd",
-                  [&] { return parser.initialize() && parse(parser, settings, console); })) {
+    beginStage(console, kParseShare, sizeOf(work.pathOf("first.imd")));
+    if (!runStage(work.pathOf("first.imd"),
+                  [&] { return parser.initialize() && parse(parser, settings, work, console); })) {
         return ExitStatus::Failure;
     }
-    if (!runStage("second.imd", [&] {
-            return translator.translate(console, warnings, exportOptions.definitionsPath);
-        })) {
+    beginStage(console, kTranslateShare, sizeOf(work.pathOf("second.imd")));
+    TranslationDirectory inWork;
+    if (!inWork.enter(work) ||
+        !runStage(work.pathOf("second.imd"),
+                  [&] {
+                      return translator.translate(console, warnings, exportOptions.definitionsPath);
+                  }) ||
+        !inWork.leave()) {
         return ExitStatus::Failure;
     }
     // The export's messages about values name the .def line they came from.
     exportOptions.definitionLines = translator.attributeLines();
-    if (!runStage("output.eff.imd", [&] {
-            return exportShapefile("output.eff.imd", settings.outputBase, exportOptions, console,
-                                   staging, inputPathsOf(settings));
+    const std::string effPath = work.pathOf("output.eff.imd");
+    beginStage(console, kExportShare, 2 * sizeOf(effPath));
+    if (!runStage(effPath, [&] {
+            return exportShapefile(effPath, settings.outputBase, exportOptions, console, staging,
+                                   inputPathsOf(settings));
         })) {
         return ExitStatus::Failure;
+    }
+    if (ProgressMeter* meter = console.meter()) {
+        meter->finish();
     }
     console.progress("");
     console.progress("Final output in .eff format : output.eff");
     console.progress("");
     return ExitStatus::Ok;
+}
+
+}  // namespace
+
+ExitStatus runConversion(const ConversionSettings& settings, StagingRegistry& staging) {
+    const WorkDirectory work(settings.workDirectory);
+    WorkingDirectoryLock lock;
+    if (!lock.acquire(work)) {
+        return ExitStatus::Failure;
+    }
+    // Before the output base is looked at: a commit that a killed run left
+    // halfway is settled first, so every file there is of one dataset.
+    settleUnfinishedCommits(settings.outputBase, staging);
+    if (!checkRunFiles(settings)) {
+        return ExitStatus::Failure;
+    }
+    ExportOptions exportOptions = exportOptionsOf(settings, work);
+    if (!readDescriptions(settings, exportOptions)) {
+        return ExitStatus::Failure;
+    }
+    std::optional<ProgressMeter> meter;
+    if (settings.progress) {
+        meter.emplace();
+    }
+    // The console outlives the stages, so a failure text that a stage leaves
+    // without a line end is still given when the stages are gone.
+    Console console(settings.quiet ? Console::Mode::Quiet : Console::Mode::Transcript,
+                    meter ? &*meter : nullptr);
+    return runStages(settings, work, exportOptions, console, staging);
 }
 
 }  // namespace vorn2shp

@@ -2,9 +2,13 @@
 // status that the run ends with.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/staging.h"
+#include "export/shape_exporter.h"
 
 namespace vorn2shp {
 
@@ -19,6 +23,13 @@ struct ConversionSettings {
     std::string projectionPath;  // the .prj to copy beside the shapefile; empty: none
     std::string codePage;        // the code page of the .def text; empty: found from the text
     bool spatialIndex = false;   // write <base>.qix
+    bool progress = false;       // draw the run's progress on stderr
+    std::string workDirectory;   // where the intermediate files go; empty: the working directory
+    bool keepY = false;          // y as the constraints give it, not negated
+    bool detectTypes = false;    // columns of numbers become number columns
+    // The types given to columns by name, in the order given.
+    std::vector<std::pair<std::string, ColumnType>> columnTypes;
+    std::size_t textWidth = kDefaultTextWidth;  // of the text columns; 0: each its widest value
 };
 
 // Runs every stage once, in order, in the current working directory, and

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "common/diagnostics.h"
+#include "common/work_directory.h"
 #include "export/shape_exporter.h"
 #include "prepare/input_preparer.h"
 
@@ -10,7 +11,7 @@ namespace vorn2shp {
 
 namespace {
 
-// Each stage writes its own by these names in the working directory.
+// Each stage writes its own by these names in the work directory.
 constexpr const char* kIntermediateFiles[] = {"first.imd", "def.imd", "DBF$$$.fld", "second.imd",
                                               "output.eff.imd"};
 
@@ -19,10 +20,19 @@ struct Written {
     std::string mayHold;  // an input that this file may be the same as, or ""
 };
 
+std::vector<std::string> intermediatePathsOf(const ConversionSettings& settings) {
+    const WorkDirectory work(settings.workDirectory);
+    std::vector<std::string> paths;
+    for (const char* name : kIntermediateFiles) {
+        paths.push_back(work.pathOf(name));
+    }
+    return paths;
+}
+
 std::vector<Written> writtenPathsOf(const ConversionSettings& settings) {
     std::vector<Written> written;
-    for (const char* name : kIntermediateFiles) {
-        written.push_back({name, ""});
+    for (const std::string& path : intermediatePathsOf(settings)) {
+        written.push_back({path, ""});
     }
     const std::string base = datasetBase(settings.outputBase);
     for (const char* extension : {".shp", ".shx", ".dbf", ".cpg"}) {
@@ -43,9 +53,9 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 // A link or a stream at an intermediate file's name: the writes would go
 // elsewhere, or never end. A directory is left to the open, which names it.
-bool isUsableIntermediateName(const char* name) {
+bool isUsableIntermediateName(const std::string& name) {
     struct stat status {};
-    if (lstat(name, &status) != 0) {
+    if (lstat(name.c_str(), &status) != 0) {
         return true;
     }
     int refusal = 0;
@@ -82,8 +92,8 @@ std::vector<std::string> inputPathsOf(const ConversionSettings& settings) {
 }
 
 bool checkRunFiles(const ConversionSettings& settings) {
-    for (const char* name : kIntermediateFiles) {
-        if (!isUsableIntermediateName(name)) {
+    for (const std::string& path : intermediatePathsOf(settings)) {
+        if (!isUsableIntermediateName(path)) {
             return false;
         }
     }

@@ -28,17 +28,24 @@ const char* faultMessage(LineFault fault) {
 struct CheckedLine {
     LineFault fault = LineFault::None;
     std::size_t valueCount = 0;
+    std::size_t vertexCount = 0;
     bool valuesAreUtf8 = true;
+    std::vector<ValueForm> forms;  // of each value, when the values are surveyed
 };
 
-void checkLine(NumberedLine& line, CheckedLine& checked, RecordLine& record) {
+void checkLine(NumberedLine& line, CheckedLine& checked, RecordLine& record, bool surveyValues) {
     // A line that holds only a carriage return is not empty: it is checked,
     // and fails.
     dropCarriageReturns(line.text);
     checked.fault = parseRecordLine(line.text, record);
     checked.valueCount = record.values.size();
+    checked.vertexCount = record.vertexCount;
     checked.valuesAreUtf8 = std::all_of(record.values.begin(), record.values.end(),
                                         [](std::string_view value) { return isValidUtf8(value); });
+    if (surveyValues && checked.fault == LineFault::None) {
+        checked.forms.resize(record.values.size());
+        std::transform(record.values.begin(), record.values.end(), checked.forms.begin(), formOf);
+    }
     if (line.text.size() > kLongLine) {
         std::string().swap(line.text);
     }
@@ -47,6 +54,13 @@ void checkLine(NumberedLine& line, CheckedLine& checked, RecordLine& record) {
 void noteValues(const CheckedLine& checked, std::size_t lineNumber, std::size_t declaredNames,
                 EffSummary& summary) {
     ++summary.recordCount;
+    summary.vertexCount += checked.vertexCount;
+    if (summary.columns.size() < checked.forms.size()) {
+        summary.columns.resize(checked.forms.size());
+    }
+    for (std::size_t q = 0; q < checked.forms.size(); ++q) {
+        summary.columns[q].add(checked.forms[q], lineNumber);
+    }
     if (checked.valueCount > summary.largestValueCount || summary.largestValueLine == 0) {
         summary.largestValueCount = checked.valueCount;
         summary.largestValueLine = lineNumber;
@@ -102,7 +116,7 @@ bool readLine(LineReader& file, std::string& line) {
 }
 
 EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary& summary,
-                         Console& console) {
+                         Console& console, bool surveyValues) {
     summary = EffSummary{};
     if (!file.rewind()) {
         return EffCheck::Unreadable;
@@ -116,7 +130,11 @@ EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary
         noteValues(checked, line.number, declaredNames, summary);
         return true;
     };
-    switch (runRecordPipeline<CheckedLine, RecordLine>(file, checkLine, commit)) {
+    const auto check = [surveyValues](NumberedLine& line, CheckedLine& checked,
+                                      RecordLine& record) {
+        checkLine(line, checked, record, surveyValues);
+    };
+    switch (runRecordPipeline<CheckedLine, RecordLine>(file, check, commit)) {
         case PipelineEnd::Stopped:
             return EffCheck::Rejected;
         case PipelineEnd::ReadFailed:

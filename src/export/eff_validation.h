@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "column_layout.h"
 #include "common/console.h"
 #include "common/text_file.h"
 #include "record_line.h"
@@ -24,6 +27,9 @@ struct EffSummary {
     std::size_t linesBeyondNames = 0;
     std::size_t firstLineBeyondNames = 0;
     std::size_t valuesOnFirstLineBeyond = 0;
+    std::uint64_t vertexCount = 0;  // of every line
+    // What the values of each column are like, when they were looked at.
+    std::vector<ColumnSurvey> columns;
 };
 
 enum class EffCheck {
@@ -33,9 +39,10 @@ enum class EffCheck {
 };
 
 // Checks every line of `file`, counting empty lines but not checking them,
-// against a table of `declaredNames` field names.
+// against a table of `declaredNames` field names; with `surveyValues`, what
+// the values of each column are like is noted too.
 EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary& summary,
-                         Console& console);
+                         Console& console, bool surveyValues = false);
 
 // Reads the next line of `file` into `line` with every carriage return
 // dropped. False when no line is left (or a read failed).

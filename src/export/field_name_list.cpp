@@ -12,8 +12,6 @@ namespace vorn2shp {
 
 namespace {
 
-const char* const kFieldListPath = "DBF$$$.fld";
-
 std::string trimmed(const std::string& name) {
     const std::size_t first = name.find_first_not_of(" \t");
     if (first == std::string::npos) {
@@ -21,17 +19,6 @@ std::string trimmed(const std::string& name) {
     }
     const std::size_t last = name.find_last_not_of(" \t");
     return name.substr(first, last - first + 1);
-}
-
-// dBASE compares column names without regard to letter case.
-std::string caseKey(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return key;
 }
 
 // The stem and the suffix's length: together they fix the names that
@@ -86,10 +73,20 @@ private:
 
 }  // namespace
 
-bool FieldNameList::load() {
+std::string caseKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return key;
+}
+
+bool FieldNameList::load(const std::string& path) {
     names_.clear();
     LineReader reader;
-    if (!reader.open(kFieldListPath)) {
+    if (!reader.open(path)) {
         error_ = reader.error();
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorn2shp {
@@ -13,9 +14,9 @@ namespace vorn2shp {
 // name are not part of it.
 class FieldNameList {
 public:
-    // Reads DBF$$$.fld in the working directory. False when it cannot be
-    // read; error() tells why and the list is empty.
-    bool load();
+    // Reads the field list at `path`, DBF$$$.fld in the work directory.
+    // False when it cannot be read; error() tells why and the list is empty.
+    bool load(const std::string& path = "DBF$$$.fld");
 
     // Empty when no name is declared at all; an empty name inside the list
     // keeps its position.
@@ -26,6 +27,9 @@ private:
     std::vector<std::string> names_;
     int error_ = 0;
 };
+
+// The key dBASE compares column names by: letter case does not count.
+std::string caseKey(std::string_view name);
 
 // dBASE keeps at most this many bytes of a column name.
 constexpr std::size_t kColumnNameWidth = 10;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "column_layout.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "eff_validation.h"
 #include "field_name_list.h"
+#include "format_limits.h"
 #include "shape_writer.h"
 #include "side_files.h"
 #include "staged_shapefile.h"
@@ -21,10 +23,10 @@ namespace {
 using ShapefilePtr = std::unique_ptr<SHPInfo, decltype(&SHPClose)>;
 using TablePtr = std::unique_ptr<DBFInfo, decltype(&DBFClose)>;
 
-std::vector<std::string> declaredFieldNames() {
+std::vector<std::string> declaredFieldNames(const std::string& path) {
     FieldNameList list;
-    if (!list.load()) {
-        warn(describeFileError("DBF$$$.fld", list.error()) + "; the columns take generated names");
+    if (!list.load(path)) {
+        warn(describeFileError(path, list.error()) + "; the columns take generated names");
     }
     return list.names();
 }
@@ -33,8 +35,26 @@ std::vector<std::string> declaredFieldNames() {
 // columns. Its header, 32 bytes for each column and 33 more, has the same
 // limit, which binds only for columns narrower than these.
 constexpr std::size_t kMaxRowBytes = 65535;
-constexpr std::size_t kMaxColumns =
-    std::min((kMaxRowBytes - 1) / kValueWidth, (kMaxRowBytes - 33) / 32);
+constexpr std::size_t kMaxHeaderColumns = (kMaxRowBytes - 33) / 32;
+
+std::size_t maxColumnsOf(std::size_t width) {
+    return std::min((kMaxRowBytes - 1) / width, kMaxHeaderColumns);
+}
+
+// Whether every column is text of the one width that the options give.
+bool hasUniformColumns(const ExportOptions& options) {
+    return !options.detectTypes && options.columnTypes.empty() && options.textWidth != 0;
+}
+
+// The line with the most values, or the field list, as the messages about
+// too many columns name what asks for them.
+std::string whatAsksForColumns(const std::vector<std::string>& declared, const EffSummary& summary,
+                               bool valuesAsk, const TextPlaces& places) {
+    return valuesAsk
+               ? places.valuesPlace(summary.largestValueLine) + ": " +
+                     std::to_string(summary.largestValueCount) + " attribute values"
+               : places.fieldListPlace() + ": " + std::to_string(declared.size()) + " field names";
+}
 
 // Every line's values go into as many columns as the fullest line needs,
 // and at least the declared ones. A table without columns cannot hold rows,
@@ -45,20 +65,37 @@ std::size_t columnCount(const std::vector<std::string>& declared, const EffSumma
 }
 
 // Known before anything is created, so a table too wide for the format
-// fails the run before a single file is written.
+// fails the run before a single file is written. Columns of one width are
+// counted at once; columns as wide as their values once they are planned.
 bool fitsOneTable(const std::vector<std::string>& declared, const EffSummary& summary,
-                  const TextPlaces& places) {
-    if (columnCount(declared, summary) <= kMaxColumns) {
+                  const ExportOptions& options, const TextPlaces& places) {
+    const std::size_t width = options.textWidth;
+    if (!hasUniformColumns(options) || columnCount(declared, summary) <= maxColumnsOf(width)) {
         return true;
     }
-    const std::string cause =
-        summary.largestValueCount > kMaxColumns
-            ? places.valuesPlace(summary.largestValueLine) + ": " +
-                  std::to_string(summary.largestValueCount) + " attribute values"
-            : places.fieldListPlace() + ": " + std::to_string(declared.size()) + " field names";
-    warn(cause + ", but a dBASE table holds at most " + std::to_string(kMaxColumns) +
-         " text columns of " + std::to_string(kValueWidth) + " bytes (" +
-         std::to_string(kMaxRowBytes) + " bytes a row); no output file was written");
+    warn(whatAsksForColumns(declared, summary, summary.largestValueCount > maxColumnsOf(width),
+                            places) +
+         ", but a dBASE table holds at most " + std::to_string(maxColumnsOf(width)) +
+         " text columns of " + std::to_string(width) + " bytes (" + std::to_string(kMaxRowBytes) +
+         " bytes a row); no output file was written");
+    return false;
+}
+
+bool plannedColumnsFitOneTable(const std::vector<TableColumn>& columns,
+                               const std::vector<std::string>& declared, const EffSummary& summary,
+                               const TextPlaces& places) {
+    std::size_t rowBytes = 1;
+    for (const TableColumn& column : columns) {
+        rowBytes += column.width;
+    }
+    if (rowBytes <= kMaxRowBytes && columns.size() <= kMaxHeaderColumns) {
+        return true;
+    }
+    warn(
+        whatAsksForColumns(declared, summary, summary.largestValueCount > declared.size(), places) +
+        ", but a dBASE table holds at most " + std::to_string(kMaxHeaderColumns) + " columns and " +
+        std::to_string(kMaxRowBytes) + " bytes a row, and its " + std::to_string(columns.size()) +
+        " columns take " + std::to_string(rowBytes) + " bytes a row; no output file was written");
     return false;
 }
 
@@ -75,6 +112,28 @@ std::vector<std::string> planColumns(const std::vector<std::string>& declared,
         }
     }
     return names;
+}
+
+// The columns, their names, kinds and widths, and the sizes the files will
+// have: everything about the dataset that stops the run, or is worth a
+// warning, before a file is created.
+bool planTable(const std::vector<std::string>& declared, const EffSummary& summary,
+               const ExportOptions& options, const TableEncoding& encoding, int shapeType,
+               const StagedShapefile& staged, const TextPlaces& places, const FormatLimits& limits,
+               LineReader& eff, std::vector<TableColumn>& columns) {
+    const std::vector<std::string> names = planColumns(declared, summary, encoding.utf8, places);
+    if (!planLayout(names, declared, summary.columns, options, places, eff, columns) ||
+        !plannedColumnsFitOneTable(columns, declared, summary, places)) {
+        return false;
+    }
+    const DatasetSizes sizes =
+        plannedSizes(shapeType, summary.recordCount, summary.vertexCount, columns);
+    if (!limits.fit(sizes, staged.finalPath("shp"), staged.finalPath("dbf"))) {
+        return false;
+    }
+    limits.warnAboutReaders(sizes, columns.size(), staged.finalPath("shp"),
+                            staged.finalPath("dbf"));
+    return true;
 }
 
 // A line with more values than names may hold a comma inside a value, which
@@ -222,10 +281,11 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
     }
     // The names are known before the lines are checked, which counts the
     // lines with values beyond them.
-    const std::vector<std::string> declared = declaredFieldNames();
+    const std::vector<std::string> declared = declaredFieldNames(options.fieldListPath);
     const TextPlaces places(options, effPath);
     EffSummary summary;
-    switch (validateEffFile(eff, declared.size(), summary, console)) {
+    eff.reportProgressTo(console.meter());
+    switch (validateEffFile(eff, declared.size(), summary, console, surveysValues(options))) {
         case EffCheck::Rejected:
             console.failureText("Input file is not valid");
             return false;
@@ -236,14 +296,19 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
             break;
     }
     const int shapeType = chooseShapeType(eff);
-    if (!fitsOneTable(declared, summary, places)) {
+    if (!fitsOneTable(declared, summary, options, places)) {
         return false;
     }
     warnAboutValuesBeyondNames(declared, summary, places);
     StagedShapefile staged(staging, outputBase);
     const TableEncoding encoding = chooseTableEncoding(
         options.codePage, summary.valuesAreUtf8 && namesAreUtf8(declared), staged.finalPath("dbf"));
-    const std::vector<std::string> columns = planColumns(declared, summary, encoding.utf8, places);
+    const FormatLimits limits;
+    std::vector<TableColumn> columns;
+    if (!planTable(declared, summary, options, encoding, shapeType, staged, places, limits, eff,
+                   columns)) {
+        return false;
+    }
 
     // The monitor outlives both handles: closing them reports to it.
     WriteMonitor monitor;
@@ -252,7 +317,15 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
     if (!createOutputs(staged, shapeType, monitor, shp, dbf, console)) {
         return false;
     }
-    const ExportTarget target{shp.get(), dbf.get(), columns, encoding.utf8, &monitor, &places};
+    const ExportTarget target{shp.get(),
+                              dbf.get(),
+                              columns,
+                              encoding.utf8,
+                              options.textWidth != 0 ? options.textWidth : kMaxTextWidth,
+                              options.keepY,
+                              &monitor,
+                              &places,
+                              &limits};
     if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return false;

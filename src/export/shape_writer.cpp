@@ -86,14 +86,26 @@ ShapePtr makeShape(int shapeType, const RecordLine& record, const std::vector<in
         SHPCreateSimpleObject(shapeType, count, record.x.data(), record.y.data(), nullptr));
 }
 
+// output.eff.imd holds y negated; 0 - y rather than -y, so that a y of 0
+// stays 0 and is not written as -0.
+void restoreY(RecordLine& record) {
+    for (double& y : record.y) {
+        y = 0.0 - y;
+    }
+}
+
 // The part of writing a record that needs no other record, done on either
 // thread; `record` is that thread's working storage.
-void prepareShape(int shapeType, NumberedLine& line, PreparedShape& prepared, RecordLine& record) {
+void prepareShape(int shapeType, bool keepY, NumberedLine& line, PreparedShape& prepared,
+                  RecordLine& record) {
     dropCarriageReturns(line.text);
     prepared.blank = line.text.empty();
     prepared.changed = !prepared.blank && parseRecordLine(line.text, record) != LineFault::None;
     if (prepared.blank || prepared.changed) {
         return;
+    }
+    if (keepY) {
+        restoreY(record);
     }
     // What waits for the writing is kept small: of a long line only its
     // values, and the vertices in the shape alone.
@@ -141,7 +153,7 @@ public:
         if (cutValues_ > 0) {
             const TextPlaces& places = *target_.places;
             warn(places.valuesFile() + ": " + std::to_string(cutValues_) +
-                 " value(s) longer than " + std::to_string(kValueWidth) +
+                 " value(s) longer than " + std::to_string(target_.textWidth) +
                  " bytes were cut to fit the table (the first on line " +
                  std::to_string(places.valuesLine(firstCutLine_)) + ")");
         }
@@ -168,6 +180,10 @@ private:
             warn(linePlace(file_, lineNumber) + ": out of memory for the shape");
             return -1;
         }
+        if (!target_.limits->shapeFits(*target_.shp, *prepared.shape,
+                                       WriteMonitor::pathOf(target_.shp->fpSHP))) {
+            return -1;
+        }
         const int shapeId = SHPWriteObject(target_.shp, -1, prepared.shape.get());
         if (shapeId < 0) {
             reportFailure(target_, WriteMonitor::pathOf(target_.shp->fpSHP) + ": the shape of " +
@@ -176,23 +192,36 @@ private:
         return shapeId;
     }
 
-    // Every value is cut to the column width before it is handed over, so a
-    // false answer of the library is always a failure, never a cut.
+    // Every text value is cut to the column width before it is handed over,
+    // so a false answer of the library is always a failure, never a cut.
     bool writeRow(const std::vector<std::string_view>& values, int row, std::size_t lineNumber) {
         for (std::size_t q = 0; q < target_.columns.size(); ++q) {
             const std::string_view value = q < values.size() ? values[q] : "";
-            const std::string_view stored = cutToWidth(value, kValueWidth, target_.utf8);
-            if (stored.size() < value.size() && cutValues_++ == 0) {
-                firstCutLine_ = lineNumber;
-            }
-            value_.assign(stored);
-            if (!DBFWriteStringAttribute(target_.dbf, row, static_cast<int>(q), value_.c_str())) {
+            if (!writeCell(target_.columns[q], static_cast<int>(q), value, row, lineNumber)) {
                 return reportFailure(target_, WriteMonitor::pathOf(target_.dbf->fp) + ": row " +
                                                   std::to_string(row + 1) +
                                                   " could not be written");
             }
         }
         return true;
+    }
+
+    // A number column holds the number as written, at its right; an empty
+    // value is null there.
+    bool writeCell(const TableColumn& column, int field, std::string_view value, int row,
+                   std::size_t lineNumber) {
+        if (column.type != ColumnType::Text) {
+            value_ = numberCellText(value, column.width);
+            return value_.empty()
+                       ? DBFWriteNULLAttribute(target_.dbf, row, field) != 0
+                       : DBFWriteAttributeDirectly(target_.dbf, row, field, value_.data()) != 0;
+        }
+        const std::string_view stored = cutToWidth(value, column.width, target_.utf8);
+        if (stored.size() < value.size() && cutValues_++ == 0) {
+            firstCutLine_ = lineNumber;
+        }
+        value_.assign(stored);
+        return DBFWriteStringAttribute(target_.dbf, row, field, value_.c_str()) != 0;
     }
 
     const ExportTarget& target_;
@@ -205,11 +234,11 @@ private:
 
 // Writes the records in file order, each prepared on one of two threads.
 // False after a failure of a record has been reported.
-bool writeEveryRecord(LineReader& file, RecordWriter& writer) {
+bool writeEveryRecord(LineReader& file, RecordWriter& writer, bool keepY) {
     const int shapeType = writer.shapeType();
-    const auto prepare = [shapeType](NumberedLine& line, PreparedShape& prepared,
-                                     RecordLine& record) {
-        prepareShape(shapeType, line, prepared, record);
+    const auto prepare = [shapeType, keepY](NumberedLine& line, PreparedShape& prepared,
+                                            RecordLine& record) {
+        prepareShape(shapeType, keepY, line, prepared, record);
     };
     const auto commit = [&](const NumberedLine& line, PreparedShape& prepared) {
         if (prepared.changed) {
@@ -258,10 +287,14 @@ int chooseShapeType(LineReader& file) {
 }
 
 bool addColumns(const ExportTarget& target) {
-    for (const std::string& name : target.columns) {
-        if (DBFAddField(target.dbf, name.c_str(), FTString, kValueWidth, 0) < 0) {
+    for (const TableColumn& column : target.columns) {
+        const DBFFieldType type = column.type == ColumnType::Integer ? FTInteger
+                                  : column.type == ColumnType::Real  ? FTDouble
+                                                                     : FTString;
+        if (DBFAddField(target.dbf, column.name.c_str(), type, static_cast<int>(column.width),
+                        static_cast<int>(column.decimals)) < 0) {
             return reportFailure(target, WriteMonitor::pathOf(target.dbf->fp) + ": the column " +
-                                             name + " could not be added");
+                                             column.name + " could not be added");
         }
     }
     return noFailureSoFar(target);
@@ -277,9 +310,10 @@ bool writeRecords(LineReader& file, const ExportTarget& target) {
     // next row would seek back over it and push the buffer out. It is only
     // needed behind the last row, which is written when the table is closed.
     DBFSetWriteEndOfFileChar(target.dbf, 0);
-    if (!writeEveryRecord(file, writer)) {
+    if (!writeEveryRecord(file, writer, target.keepY)) {
         return false;
     }
+    target.limits->warnAboutShapesSize(*target.shp, WriteMonitor::pathOf(target.shp->fpSHP));
     if (file.error() != 0 || !file.rewind()) {
         warn(describeFileError(file.path(), file.error()));
         return false;

@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "column_layout.h"
 #include "common/text_file.h"
+#include "format_limits.h"
 #include "record_line.h"
 #include "text_places.h"
 #include "write_monitor.h"
 
 namespace vorn2shp {
-
-// dBASE text columns hold at most this many bytes; longer values are cut.
-constexpr int kValueWidth = 50;
 
 // SHPT_POINT when the first record line holds one vertex, SHPT_POLYGON when
 // its last ring closes, SHPT_ARC otherwise. A file without any record line
@@ -34,10 +33,14 @@ std::vector<int> ringStarts(const RecordLine& record);
 struct ExportTarget {
     SHPHandle shp = nullptr;
     DBFHandle dbf = nullptr;
-    std::vector<std::string> columns;  // the table's text columns, in order
+    std::vector<TableColumn> columns;  // the table's columns, in order
     bool utf8 = false;                 // whether the table's bytes are UTF-8
+    // The widest a text column is: longer values are cut to fit, and told.
+    std::size_t textWidth = kDefaultTextWidth;
+    bool keepY = false;  // y as the constraints give it: output.eff.imd holds it negated
     const WriteMonitor* monitor = nullptr;
     const TextPlaces* places = nullptr;  // where the values came from, for the messages
+    const FormatLimits* limits = nullptr;
 };
 
 // Adds the table's columns; all of them must exist before the first row.
@@ -46,8 +49,9 @@ bool addColumns(const ExportTarget& target);
 
 // Writes one shape and one row for every non-empty line of `file`, the row
 // holding the line's values (blank where the line has fewer values than the
-// table has columns). Leaves the file at its start. False after a failure
-// has been reported on stderr.
+// table has columns; null in a number column). Leaves the file at its
+// start. False after a failure has been reported on stderr, a .shp that
+// would pass the format's largest size among them.
 bool writeRecords(LineReader& file, const ExportTarget& target);
 
 }  // namespace vorn2shp

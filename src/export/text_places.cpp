@@ -18,7 +18,7 @@ std::string TextPlaces::valuesPlace(std::size_t recordLine) const {
 }
 
 std::string TextPlaces::fieldListPlace() const {
-    return options_.infoPath.empty() ? std::string("DBF$$$.fld") : options_.infoPath + ":2";
+    return options_.infoPath.empty() ? options_.fieldListPath : options_.infoPath + ":2";
 }
 
 }  // namespace vorn2shp

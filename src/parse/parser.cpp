@@ -24,15 +24,15 @@ constexpr std::uint64_t kSplitSearchReach = 1 << 20;
 // Just after the first ';' from `earlierShare` of first.imd on; 0 when the
 // text is too small to be worth splitting or no ';' follows there soon.
 // Only a guess: the earlier part's parse tells whether a rule ends there.
-std::uint64_t splitPointOf(const ParseSplit& split) {
+std::uint64_t splitPointOf(const ParseSplit& split, const std::string& preparedPath) {
     struct stat status {};
-    if (stat(Scanner::kPreparedText, &status) != 0 || !S_ISREG(status.st_mode) ||
+    if (stat(preparedPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
         static_cast<std::uint64_t>(status.st_size) < split.fromSize) {
         return 0;
     }
     auto offset =
         static_cast<std::uint64_t>(static_cast<double>(status.st_size) * split.earlierShare);
-    const FilePtr file(std::fopen(Scanner::kPreparedText, "rb"));
+    const FilePtr file(std::fopen(preparedPath.c_str(), "rb"));
     if (!file || fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
         return 0;
     }
@@ -55,7 +55,7 @@ std::uint64_t splitPointOf(const ParseSplit& split) {
 }  // namespace
 
 bool Parser::initialize() {
-    splitAt_ = splitPointOf(split_);
+    splitAt_ = splitPointOf(split_, work_.pathOf(Scanner::kPreparedText));
     if (splitAt_ != 0 && start(TextPart{0, splitAt_})) {
         return true;
     }
@@ -67,19 +67,24 @@ bool Parser::initialize() {
 // second.imd before this one creates the file anew.
 bool Parser::start(TextPart part) {
     scanner_.reset();
-    scanner_.emplace(part);
+    scanner_.emplace(part, work_);
     current_ = TokenKind::END_OF_FILE;
     tokensFetched_ = 0;
     lastRuleCutOff_ = false;
     if (!scanner_->openFiles()) {
         return false;
     }
+    scanner_->reportProgressTo(meter_);
     fetchToken();
     return true;
 }
 
 bool Parser::parse(Console& console) {
     console.progress("Parsing the VORN Format File ....");
+    meter_ = console.meter();
+    if (scanner_) {
+        scanner_->reportProgressTo(meter_);
+    }
     const bool valid = (splitAt_ != 0 && parseInTwoParts()) || parseFromTheStart();
     // The verdict means nothing when first.imd could not be read, and the
     // run cannot go on when second.imd could not be written.
@@ -116,7 +121,8 @@ bool Parser::parseFromTheStart() {
 // same state of the grammar, exactly as in one part. Otherwise, or when the
 // later part is rejected, false: the text is parsed again in one part.
 bool Parser::parseInTwoParts() {
-    Parser later;
+    Parser later(ParseSplit{}, work_);
+    later.meter_ = meter_;
     if (!later.start(TextPart{splitAt_, TextPart::kToTheEnd})) {
         return false;
     }

@@ -131,9 +131,9 @@ struct EchoOfLastToken {
 
 // The last token is the last line of second.imd, or, when it FAILED, the
 // unfinished piece after it (empty for a character that begins no token).
-bool readEchoOfLastToken(bool failed, EchoOfLastToken& echo) {
+bool readEchoOfLastToken(const std::string& tokenPath, bool failed, EchoOfLastToken& echo) {
     LineReader reader;
-    if (!reader.open(Scanner::kTokenFile)) {
+    if (!reader.open(tokenPath)) {
         return false;
     }
     std::string line;
@@ -152,9 +152,10 @@ bool readEchoOfLastToken(bool failed, EchoOfLastToken& echo) {
 // Where in first.imd the token stands that begins after `before` characters
 // that are not white space and takes `length` of them. False when first.imd
 // ends first.
-bool locateInPreparedText(std::uint64_t before, std::uint64_t length, TokenPlace& place) {
+bool locateInPreparedText(const std::string& preparedPath, std::uint64_t before,
+                          std::uint64_t length, TokenPlace& place) {
     LineReader reader(LineReader::CarriageReturns::Kept);
-    if (!reader.open(Scanner::kPreparedText)) {
+    if (!reader.open(preparedPath)) {
         return false;
     }
     std::uint64_t seen = 0;
@@ -182,7 +183,13 @@ bool locateInPreparedText(std::uint64_t before, std::uint64_t length, TokenPlace
 
 }  // namespace
 
-Scanner::Scanner(TextPart part) : part_(part), readUpTo_(part.begin), echo_(kEchoRoom) {}
+Scanner::Scanner(TextPart part, const WorkDirectory& work)
+    : part_(part),
+      preparedPath_(work.pathOf(kPreparedText)),
+      tokenPath_(work.pathOf(kTokenFile)),
+      directory_(work.directory()),
+      readUpTo_(part.begin),
+      echo_(kEchoRoom) {}
 
 // Whatever has been echoed reaches second.imd even when nobody asked for it.
 Scanner::~Scanner() { flushEcho(); }
@@ -198,7 +205,7 @@ bool Scanner::openFiles() {
 
 bool Scanner::openInput() {
     errno = 0;
-    input_.reset(std::fopen(kPreparedText, "rb"));
+    input_.reset(std::fopen(preparedPath_.c_str(), "rb"));
     if (input_ && part_.begin != 0 &&
         fseeko(input_.get(), static_cast<off_t>(part_.begin), SEEK_SET) != 0) {
         input_.reset();
@@ -207,18 +214,18 @@ bool Scanner::openInput() {
         return true;
     }
     inputFailed_ = true;
-    reportFailure("cannot read", kPreparedText, errno != 0 ? errno : EIO);
+    reportFailure("cannot read", preparedPath_, errno != 0 ? errno : EIO);
     return false;
 }
 
 // The echo of a later part goes beside second.imd, so that it can be
 // copied behind it within the file system.
 bool Scanner::openOutput() {
-    if (part_.begin == 0 ? output_.open(kTokenFile) : output_.openUnnamed(".")) {
+    if (part_.begin == 0 ? output_.open(tokenPath_) : output_.openUnnamed(directory_)) {
         return true;
     }
     outputFailed_ = true;
-    reportFailure("cannot create", kTokenFile, output_.error());
+    reportFailure("cannot create", tokenPath_, output_.error());
     return false;
 }
 
@@ -245,6 +252,9 @@ bool Scanner::refill() {
     inputPos_ = 0;
     readUpTo_ += inputEnd_;
     if (inputEnd_ > 0) {
+        if (meter_ != nullptr) {
+            meter_->advance(inputEnd_);
+        }
         return true;
     }
     inputEnded_ = true;
@@ -252,7 +262,7 @@ bool Scanner::refill() {
         // A read that fails is not the end of the text: the tokens stop being
         // valid, and the parse reports the failure rather than a verdict.
         inputFailed_ = true;
-        reportFailure("cannot read", kPreparedText, errno != 0 ? errno : EIO);
+        reportFailure("cannot read", preparedPath_, errno != 0 ? errno : EIO);
     }
     return false;
 }
@@ -336,7 +346,7 @@ void Scanner::handOverEcho() {
 
 // A part read on speculation is read again whole when anything fails, and
 // that reading tells the failure.
-void Scanner::reportFailure(const char* what, const char* file, int error) const {
+void Scanner::reportFailure(const char* what, const std::string& file, int error) const {
     if (!speculative()) {
         warn(std::string(what) + " " + describeFileError(file, error));
     }
@@ -345,7 +355,7 @@ void Scanner::reportFailure(const char* what, const char* file, int error) const
 void Scanner::noteOutputFailure() {
     if (output_.error() != 0 && !outputFailed_) {
         outputFailed_ = true;
-        reportFailure("cannot write", kTokenFile, output_.error());
+        reportFailure("cannot write", tokenPath_, output_.error());
     }
 }
 
@@ -451,7 +461,7 @@ TokenPlace Scanner::tokenPlace(TokenKind kind) {
         return place;
     }
     EchoOfLastToken echo;
-    if (!flushEcho() || !readEchoOfLastToken(kind == TokenKind::FAILED, echo)) {
+    if (!flushEcho() || !readEchoOfLastToken(tokenPath_, kind == TokenKind::FAILED, echo)) {
         return place;
     }
     // A FAILED token either never began, at a character that begins no
@@ -459,7 +469,7 @@ TokenPlace Scanner::tokenPlace(TokenKind kind) {
     place.endOfText = kind == TokenKind::FAILED && !echo.text.empty();
     const std::uint64_t length = echo.text.empty() ? 1 : echo.text.size();
     TokenPlace found = place;
-    if (locateInPreparedText(echo.before, length, found)) {
+    if (locateInPreparedText(preparedPath_, echo.before, length, found)) {
         place = found;
     }
     return place;

@@ -45,7 +45,7 @@ bool openSideFile(SourceFile& file, const std::string& path) {
     return false;
 }
 
-bool createOutput(OutputFile& out, const char* name) {
+bool createOutput(OutputFile& out, const std::string& name) {
     if (out.open(name)) {
         return true;
     }
@@ -78,9 +78,9 @@ bool holds(std::string_view line, char c) {
 
 // The table takes its text as C strings, so a value ends at a NUL byte;
 // the first line that holds one is named, once.
-bool copyDefinitions(SourceFile& definitions) {
+bool copyDefinitions(SourceFile& definitions, const std::string& outputPath) {
     OutputFile out;
-    if (!createOutput(out, kDefinitions)) {
+    if (!createOutput(out, outputPath)) {
         return false;
     }
     std::string_view line;
@@ -119,9 +119,9 @@ void reportNulByte(const std::string& inputPath, std::size_t lineNumber) {
     warn(inputPath + ":" + std::to_string(lineNumber) + ": NUL byte; the text after it is ignored");
 }
 
-bool writePreparedText(SourceFile& constraints) {
+bool writePreparedText(SourceFile& constraints, const std::string& outputPath) {
     OutputFile out;
-    if (!createOutput(out, kPreparedText)) {
+    if (!createOutput(out, outputPath)) {
         return false;
     }
     std::string_view line;
@@ -149,7 +149,7 @@ bool writePreparedText(SourceFile& constraints) {
 // Only the second line of the .info file counts; nothing after it is read.
 // The empty piece after the line feed that ends a file of one line is no
 // second line of it.
-bool writeFieldList(SourceFile& info, Console& console) {
+bool writeFieldList(SourceFile& info, const std::string& outputPath, Console& console) {
     std::string line;
     int linesRead = 0;
     while (linesRead < 2 && info.readLine(line)) {
@@ -175,7 +175,7 @@ bool writeFieldList(SourceFile& info, Console& console) {
              ":2: NUL byte in the field list; the field name that holds it ends there");
     }
     OutputFile out;
-    if (!createOutput(out, kFieldList)) {
+    if (!createOutput(out, outputPath)) {
         return false;
     }
     out.writeLine(list.text);
@@ -230,16 +230,19 @@ bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*o
     SourceFile constraints;
     SourceFile definitions;
     SourceFile info;
+    constraints.reportProgressTo(console.meter());
+    definitions.reportProgressTo(console.meter());
     if (!openConstraintFile(constraints, inputPath) ||
         !openSideFile(definitions, sideFileName(inputPath, "def")) ||
         !openSideFile(info, sideFileName(inputPath, "info"))) {
         return false;
     }
-    if (!copyDefinitions(definitions) || !writePreparedText(constraints)) {
+    if (!copyDefinitions(definitions, work_.pathOf(kDefinitions)) ||
+        !writePreparedText(constraints, work_.pathOf(kPreparedText))) {
         return false;
     }
     console.progress("Initial File Processing Done...");
-    return writeFieldList(info, console);
+    return writeFieldList(info, work_.pathOf(kFieldList), console);
 }
 
 }  // namespace vorn2shp

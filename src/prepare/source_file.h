@@ -27,6 +27,9 @@ public:
     // file to have; such a file then reads as an empty file (one empty line).
     Status open(const std::string& path);
 
+    // Tells `meter` of the bytes read, from the open on (nothing when null).
+    void reportProgressTo(ProgressMeter* meter) { reader_.reportProgressTo(meter); }
+
     // The next whole line, without its line end. False when every line has
     // been returned, or when a read failed (error() is then non-zero).
     bool readLine(std::string& line);

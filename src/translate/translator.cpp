@@ -24,6 +24,7 @@
 #include "common/batch_feed.h"
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
+#include "common/progress_meter.h"
 #include "common/repeated_warnings.h"
 #include "common/text_file.h"
 #include "geometry/eff_format.h"
@@ -67,6 +68,7 @@ struct TupleBatch {
     std::vector<std::pair<std::size_t, std::string>> misreadings;
     // The line keys of each tuple whose lines are written with decimals.
     std::vector<std::pair<std::size_t, LineKeys>> lineKeys;
+    std::uint64_t bytes = 0;  // of second.imd, read for this batch
 
     std::size_t items() const { return tuples.size() + notes.size(); }
     void clear() {
@@ -153,6 +155,15 @@ bool fillTuples(TupleSource& source, TupleBatch& batch) {
     return true;
 }
 
+// The progress of the pass is the bytes of second.imd whose tuples have
+// been taken, not those read: the reader runs ahead by many batches.
+bool fillCountedTuples(TupleSource& source, TupleBatch& batch) {
+    const std::uint64_t before = source.reader.bytesRead();
+    const bool more = fillTuples(source, batch);
+    batch.bytes = source.reader.bytesRead() - before;
+    return more;
+}
+
 std::string objectName(const std::string& id) { return "object " + id; }
 
 // The kinds of warning that may come for every object or tuple of a map;
@@ -200,7 +211,7 @@ public:
         : warnings_(warnings), attributes_(definitionsPath), attributeLines_(attributeLines) {}
 
     bool open();
-    bool run();
+    bool run(ProgressMeter* meter);
 
 private:
     void takeBatch(const TupleBatch& batch);
@@ -253,12 +264,15 @@ bool TranslationPass::open() {
     return true;
 }
 
-bool TranslationPass::run() {
+bool TranslationPass::run(ProgressMeter* meter) {
     {
-        BatchFeed<TupleSource, TupleBatch> feed(std::move(tuples_), kBatches, fillTuples);
+        BatchFeed<TupleSource, TupleBatch> feed(std::move(tuples_), kBatches, fillCountedTuples);
         TupleBatch batch;
         while (feed.next(batch)) {
             takeBatch(batch);
+            if (meter != nullptr) {
+                meter->advance(batch.bytes);
+            }
             feed.recycle(std::move(batch));
         }
         tuples_ = feed.finish();
@@ -496,7 +510,7 @@ bool Translator::translate(Console& console, RepeatedWarnings& warnings,
     console.progress("Starting Translation Process....");
     attributeLines_ = AttributeLines();
     TranslationPass pass(warnings, definitionsPath, attributeLines_);
-    if (!pass.open() || !pass.run()) {
+    if (!pass.open() || !pass.run(console.meter())) {
         return false;
     }
     console.progress("Translation Done .....");

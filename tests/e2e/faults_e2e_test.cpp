@@ -58,18 +58,9 @@ std::vector<std::string> namesIn(const std::string& dir) {
     return names;
 }
 
-// Permission bits do not stop root, so the unreadable-file cases run the
-// binary as an unprivileged user where the tests themselves run as root.
-std::vector<std::string> unprivileged(const std::string& program) {
-    if (geteuid() != 0) {
-        return {program};
-    }
-    return {programOnPath("setpriv"), "--reuid=65534", "--regid=65534", "--clear-groups", program};
-}
-
 RunResult runUnprivileged(const TempDir& dir, const std::vector<std::string>& args) {
     chmod(dir.path().c_str(), 0777);
-    std::vector<std::string> command = unprivileged(vorn2shpBinary());
+    std::vector<std::string> command = unprivilegedCommand(vorn2shpBinary());
     command.insert(command.end(), args.begin(), args.end());
     const std::string program = command.front();
     command.erase(command.begin());

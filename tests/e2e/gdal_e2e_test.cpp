@@ -15,44 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "gdal_tools.h"
 #include "support/case_folder.h"
 #include "support/test_support.h"
 
 namespace vorn2shp::testing {
 namespace {
 
-const std::string kOgrinfo = programOnPath("ogrinfo");
-const std::string kOgr2ogr = programOnPath("ogr2ogr");
-
 struct Point {
     long x;
     long y;
 };
 using Triangle = std::vector<Point>;  // three corners
-
-// Runs an SQLite-dialect query over the shapefiles of `dir` and returns
-// ogrinfo's feature listing.
-std::string ogrQuery(const std::string& dir, const std::string& sql) {
-    const RunResult run = runProgram(kOgrinfo, {"-q", "-dialect", "sqlite", "-sql", sql, dir}, dir);
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    // ogrinfo reports a failing statement on stderr but still exits 0.
-    EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
-    return run.out;
-}
-
-// Every "  <field> (<type>) = <value>" line of an ogrinfo listing, in order.
-std::vector<std::string> fieldValues(const std::string& listing, const std::string& field) {
-    std::vector<std::string> values;
-    std::istringstream lines(listing);
-    std::string line;
-    const std::string prefix = "  " + field + " (";
-    while (std::getline(lines, line)) {
-        if (line.rfind(prefix, 0) == 0) {
-            values.push_back(line.substr(line.find(" = ") + 3));
-        }
-    }
-    return values;
-}
 
 std::string signedTerm(long value, const char* variable) {
     return (value < 0 ? "- " + std::to_string(-value) : "+ " + std::to_string(value)) + variable;
@@ -129,15 +103,6 @@ bool loadTriangles(const std::string& dir) {
     return load.exitStatus == 0;
 }
 
-class GdalReadsTheOutput : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!fileExists(kOgrinfo) || !fileExists(kOgr2ogr)) {
-            GTEST_SKIP() << "GDAL's ogrinfo is not installed (scripts/setup.sh test installs it)";
-        }
-    }
-};
-
 TEST_F(GdalReadsTheOutput, BundledExample) {
     TempDir dir;
     const RunResult run =
@@ -200,19 +165,6 @@ TEST_F(GdalReadsTheOutput, EveryPolygonIsValidAndCoversItsTriangles) {
     }
 }
 
-// Case `name` of tests/cases run in `dir`.
-RunResult runCase(const std::string& name, const TempDir& dir) {
-    const std::string caseDir = casesDir() + "/" + name;
-    arrangeCase(caseDir, dir.path());
-    return runProgram(vorn2shpBinary(), caseArguments(caseDir), dir.path());
-}
-
-RunResult ogrinfo(const TempDir& dir, const std::vector<std::string>& args) {
-    RunResult run = runProgram(kOgrinfo, args, dir.path());
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    return run;
-}
-
 // GDAL counts as many features in every shapefile a case folder dumps as
 // the dump holds shapes.
 TEST_F(GdalReadsTheOutput, EveryShapefileOfTheCaseFoldersHasItsShapes) {
@@ -234,15 +186,6 @@ TEST_F(GdalReadsTheOutput, EveryShapefileOfTheCaseFoldersHasItsShapes) {
                 << info.out;
         }
     }
-}
-
-int featureCount(const std::string& listing) {
-    int count = 0;
-    for (std::size_t at = listing.find("OGRFeature("); at != std::string::npos;
-         at = listing.find("OGRFeature(", at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 TEST_F(GdalReadsTheOutput, TheProjectionOfPrj) {

@@ -249,6 +249,13 @@ std::string programOnPath(const std::string& name) {
 std::string vorn2shpBinary() { return VORN2SHP_BINARY; }
 std::string sourceDir() { return VORN2SHP_SOURCE_DIR; }
 
+std::vector<std::string> unprivilegedCommand(const std::string& program) {
+    if (geteuid() != 0) {
+        return {program};
+    }
+    return {programOnPath("setpriv"), "--reuid=65534", "--regid=65534", "--clear-groups", program};
+}
+
 std::string dumpShapefile(const std::string& base) {
     std::ostringstream dump;
     SHPHandle shp = SHPOpen(base.c_str(), "rb");

@@ -120,6 +120,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 // directory of PATH holds it.
 std::string programOnPath(const std::string& name);
 
+// `program` as a command line that runs it as an unprivileged user where
+// the tests run as root, whom permission bits do not stop (setpriv, user
+// and group 65534), and as it stands otherwise.
+std::vector<std::string> unprivilegedCommand(const std::string& program);
+
 // The vorn2shp binary under test (set by the build).
 std::string vorn2shpBinary();
 // The source tree, for the bundled examples.

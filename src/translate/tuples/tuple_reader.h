@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,9 @@ public:
 
     // False when second.imd cannot be opened; error() tells why.
     bool open(const std::string& path);
+
+    // The bytes of second.imd read so far.
+    std::uint64_t bytesRead() const { return lines_.bytesRead(); }
 
     // Reads on to the next tuple. False at the end of the file, or when a
     // read failed (error() is then non-zero).

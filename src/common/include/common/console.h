@@ -10,6 +10,9 @@
 // where stdout is a pipe that nobody reads any more (`| head`), the rest of
 // it is dropped in silence; any other failure (a full disk) is told once on
 // stderr.
+//
+// The console also carries the run's progress meter (--progress), which
+// draws on stderr, so that every stage that reads can tell it how far it is.
 #pragma once
 
 #include <string>
@@ -17,11 +20,14 @@
 
 namespace vorn2shp {
 
+class ProgressMeter;
+
 class Console {
 public:
     enum class Mode { Transcript, Quiet };
 
-    explicit Console(Mode mode = Mode::Transcript) : mode_(mode) {}
+    explicit Console(Mode mode = Mode::Transcript, ProgressMeter* meter = nullptr)
+        : mode_(mode), meter_(meter) {}
     // Ends a failure text still being gathered.
     ~Console();
     Console(const Console&) = delete;
@@ -34,11 +40,16 @@ public:
     // A piece of a fixed failure text, printed as it stands with no line end.
     void failureText(std::string_view text);
 
+    // The meter that the stages tell of the bytes they read; null when the
+    // run draws no progress.
+    ProgressMeter* meter() const { return meter_; }
+
 private:
     void giveGatheredLines();
     void noteLostTranscript();
 
     Mode mode_;
+    ProgressMeter* meter_;
     bool transcriptLost_ = false;
     std::string gathered_;  // quiet: failure text not yet ended by a line feed
 };

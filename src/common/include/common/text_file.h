@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace vorn2shp {
+
+class ProgressMeter;
 
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -44,6 +47,13 @@ public:
     bool rewind();
 
     void close() { file_.reset(); }
+
+    // Tells `meter` of every block read from now on (nothing when null).
+    void reportProgressTo(ProgressMeter* meter) { meter_ = meter; }
+
+    // The bytes read from the file so far, for a reader on a thread of its
+    // own whose work is counted where it is used.
+    std::uint64_t bytesRead() const { return bytesRead_; }
 
     // Stores the next line in `line`. False when every line has been read or a
     // read failed (error() is then non-zero).
@@ -99,6 +109,8 @@ private:
     bool fill();
 
     CarriageReturns carriageReturns_;
+    ProgressMeter* meter_ = nullptr;
+    std::uint64_t bytesRead_ = 0;
     FilePtr file_;
     std::string path_;
     std::vector<char> buffer_;

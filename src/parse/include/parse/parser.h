@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "common/console.h"
 #include "scanner.h"
@@ -25,7 +26,9 @@ struct ParseSplit {
 // reaches the call stack.
 class Parser {
 public:
-    explicit Parser(ParseSplit split = {}) : split_(split) {}
+    // first.imd and second.imd are in `work`.
+    explicit Parser(ParseSplit split = {}, WorkDirectory work = {})
+        : split_(split), work_(std::move(work)) {}
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
@@ -35,7 +38,8 @@ public:
 
     // Prints the parsing lines on `console`. True for an accepted text; false after
     // "Invaild VORN File " (or a read or write failure reported on stderr).
-    // second.imd is complete on disk when it returns, either way.
+    // second.imd is complete on disk when it returns, either way. The bytes
+    // of first.imd are told to the console's meter as they are read.
     bool parse(Console& console);
 
     // After a rejection: where the token that does not fit stands.
@@ -70,6 +74,8 @@ private:
     bool constraint();
 
     ParseSplit split_;
+    WorkDirectory work_;
+    ProgressMeter* meter_ = nullptr;
     std::uint64_t splitAt_ = 0;  // where the later part begins; 0 for one part
     std::optional<Scanner> scanner_;
     TokenKind current_ = TokenKind::END_OF_FILE;

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/progress_meter.h"
 #include "common/text_file.h"
+#include "common/work_directory.h"
 
 namespace vorn2shp {
 
@@ -64,11 +66,12 @@ struct TextPart {
 
 class Scanner {
 public:
-    // The text it reads and the file it echoes the tokens to.
+    // The text it reads and the file it echoes the tokens to, in the work
+    // directory.
     static constexpr const char* kPreparedText = "first.imd";
     static constexpr const char* kTokenFile = "second.imd";
 
-    explicit Scanner(TextPart part = {});
+    explicit Scanner(TextPart part = {}, const WorkDirectory& work = {});
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
     ~Scanner();
@@ -85,6 +88,15 @@ public:
     // Puts the echo of `later`, the scanner of the part that begins where
     // this one ends, behind this one's in second.imd. False on any failure.
     bool appendEchoOf(Scanner& later);
+
+    // Tells `meter` of the bytes of first.imd read so far and from now on
+    // (nothing when null).
+    void reportProgressTo(ProgressMeter* meter) {
+        meter_ = meter;
+        if (meter_ != nullptr) {
+            meter_->advance(readUpTo_ - part_.begin);
+        }
+    }
 
     // Recognises the token at the current character, echoes it to
     // second.imd and returns its kind. FAILED leaves the offending character
@@ -134,12 +146,16 @@ private:
     void endEchoLine();
     void handOverEcho();
     void noteOutputFailure();
-    void reportFailure(const char* what, const char* file, int error) const;
+    void reportFailure(const char* what, const std::string& file, int error) const;
     bool openInput();
     bool openOutput();
     bool speculative() const { return part_.begin != 0 || part_.end != TextPart::kToTheEnd; }
 
     TextPart part_;
+    std::string preparedPath_;  // first.imd in the work directory
+    std::string tokenPath_;     // second.imd in the work directory
+    std::string directory_;     // the work directory, where a later part's echo goes
+    ProgressMeter* meter_ = nullptr;
     std::uint64_t readUpTo_ = 0;  // the offset in first.imd of the next block
     bool stoppedAtEnd_ = false;   // the end of the part was reached
     FilePtr input_;

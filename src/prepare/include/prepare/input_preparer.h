@@ -1,25 +1,32 @@
 // The first stage of a run: filters the constraint file into first.imd,
 // copies <base>.def to def.imd and writes the field list of <base>.info to
-// DBF$$$.fld, all in the working directory.
+// DBF$$$.fld, all in the run's work directory.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/console.h"
+#include "common/work_directory.h"
 
 namespace vorn2shp {
 
 class InputPreparer {
 public:
-    InputPreparer() = default;
+    // The intermediate files go in `work`.
+    explicit InputPreparer(WorkDirectory work = {}) : work_(std::move(work)) {}
 
     // Runs the whole pass and prints its two console lines on `console`. False when the
     // run cannot go on; the reason has been reported on stderr. The user's
     // files are all checked before anything is written, and none of them is
-    // ever created or changed.
+    // ever created or changed. The bytes of the constraint file and the
+    // .def are told to the console's meter as they are read.
     bool prepare(const std::string& inputPath, const std::string& outputBase, Console& console);
+
+private:
+    WorkDirectory work_;
 };
 
 // The name of a side file ("def" or "info") that belongs to `inputPath`: the

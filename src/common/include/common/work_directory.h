@@ -1,0 +1,32 @@
+// Where a run's intermediate files lie: under their fixed names (first.imd,
+// def.imd, DBF$$$.fld, second.imd, output.eff.imd) in the working directory,
+// or in the directory that --work-dir names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vorn2shp {
+
+class WorkDirectory {
+public:
+    // The working directory: the files go by their bare names.
+    WorkDirectory() = default;
+    // `path` (relative to the working directory, or absolute); "" is the
+    // working directory.
+    explicit WorkDirectory(const std::string& path);
+
+    // "first.imd" in the working directory, "tmp/first.imd" in tmp.
+    std::string pathOf(std::string_view name) const;
+    // The directory as given, "" for the working directory.
+    const std::string& path() const { return path_; }
+    // The directory as the *at calls and O_TMPFILE name it: "." for the
+    // working directory.
+    std::string directory() const { return path_.empty() ? std::string(".") : path_; }
+
+private:
+    std::string path_;
+    std::string prefix_;  // "" or the path ending in '/'
+};
+
+}  // namespace vorn2shp
