@@ -22,7 +22,6 @@
 #include "prepare/input_preparer.h"
 #include "run_files.h"
 #include "translate/translator.h"
-#include "translation_directory.h"
 
 namespace vorn2shp {
 
@@ -85,7 +84,8 @@ bool parse(Parser& parser, const ConversionSettings& settings, const WorkDirecto
         return true;
     }
     if (!parser.ioFailed()) {
-        reportRejection(settings.inputPath, work.pathOf("first.imd"), parser.rejectedAt());
+        reportRejection(settings.inputPath, work.pathOf(intermediate::kPreparedText),
+                        parser.rejectedAt());
     }
     return false;
 }
@@ -100,7 +100,7 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings, const WorkDire
     options.columnTypes = settings.columnTypes;
     options.definitionsPath = sideFileName(settings.inputPath, "def");
     options.infoPath = sideFileName(settings.inputPath, "info");
-    options.fieldListPath = work.pathOf("DBF$$$.fld");
+    options.fieldListPath = work.pathOf(intermediate::kFieldList);
     return options;
 }
 
@@ -158,7 +158,7 @@ ExitStatus runStages(const ConversionSettings& settings, const WorkDirectory& wo
     // in reverse order on every way out, which closes what they hold open.
     InputPreparer preparer(work);
     Parser parser(ParseSplit{}, work);
-    Translator translator;
+    Translator translator(work);
 
     beginStage(console, kPrepareShare,
                sizeOf(settings.inputPath) + sizeOf(exportOptions.definitionsPath));
@@ -167,24 +167,20 @@ ExitStatus runStages(const ConversionSettings& settings, const WorkDirectory& wo
         })) {
         return ExitStatus::Failure;
     }
-    beginStage(console, kParseShare, sizeOf(work.pathOf("first.imd")));
-    if (!runStage(work.pathOf("first.imd"),
+    beginStage(console, kParseShare, sizeOf(work.pathOf(intermediate::kPreparedText)));
+    if (!runStage(work.pathOf(intermediate::kPreparedText),
                   [&] { return parser.initialize() && parse(parser, settings, work, console); })) {
         return ExitStatus::Failure;
     }
-    beginStage(console, kTranslateShare, sizeOf(work.pathOf("second.imd")));
-    TranslationDirectory inWork;
-    if (!inWork.enter(work) ||
-        !runStage(work.pathOf("second.imd"),
-                  [&] {
-                      return translator.translate(console, warnings, exportOptions.definitionsPath);
-                  }) ||
-        !inWork.leave()) {
+    beginStage(console, kTranslateShare, sizeOf(work.pathOf(intermediate::kTokens)));
+    if (!runStage(work.pathOf(intermediate::kTokens), [&] {
+            return translator.translate(console, warnings, exportOptions.definitionsPath);
+        })) {
         return ExitStatus::Failure;
     }
     // The export's messages about values name the .def line they came from.
     exportOptions.definitionLines = translator.attributeLines();
-    const std::string effPath = work.pathOf("output.eff.imd");
+    const std::string effPath = work.pathOf(intermediate::kOutlines);
     beginStage(console, kExportShare, 2 * sizeOf(effPath));
     if (!runStage(effPath, [&] {
             return exportShapefile(effPath, settings.outputBase, exportOptions, console, staging,

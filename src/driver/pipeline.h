@@ -32,9 +32,10 @@ struct ConversionSettings {
     std::size_t textWidth = kDefaultTextWidth;  // of the text columns; 0: each its widest value
 };
 
-// Runs every stage once, in order, in the current working directory, and
-// prints the closing lines when all of them succeeded. The run first takes
-// the working directory for itself (a second run there at the same time is
+// Runs every stage once, in order, with the intermediate files in the work
+// directory, and prints the closing lines when all of them succeeded. The
+// process never leaves the directory it was started in. The run first takes
+// the work directory for itself (a second run there at the same time is
 // refused), settles what a run that was cut off left at the output base,
 // checks the files it reads against those it writes, and reads a
 // .prj to copy, so a busy directory, an input that the run would overwrite,

@@ -11,10 +11,6 @@ namespace vorn2shp {
 
 namespace {
 
-// Each stage writes its own by these names in the work directory.
-constexpr const char* kIntermediateFiles[] = {"first.imd", "def.imd", "DBF$$$.fld", "second.imd",
-                                              "output.eff.imd"};
-
 struct Written {
     std::string path;
     std::string mayHold;  // an input that this file may be the same as, or ""
@@ -23,7 +19,7 @@ struct Written {
 std::vector<std::string> intermediatePathsOf(const ConversionSettings& settings) {
     const WorkDirectory work(settings.workDirectory);
     std::vector<std::string> paths;
-    for (const char* name : kIntermediateFiles) {
+    for (const char* name : intermediate::kAll) {
         paths.push_back(work.pathOf(name));
     }
     return paths;

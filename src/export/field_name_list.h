@@ -16,7 +16,7 @@ class FieldNameList {
 public:
     // Reads the field list at `path`, DBF$$$.fld in the work directory.
     // False when it cannot be read; error() tells why and the list is empty.
-    bool load(const std::string& path = "DBF$$$.fld");
+    bool load(const std::string& path);
 
     // Empty when no name is declared at all; an empty name inside the list
     // keeps its position.

@@ -55,7 +55,7 @@ std::uint64_t splitPointOf(const ParseSplit& split, const std::string& preparedP
 }  // namespace
 
 bool Parser::initialize() {
-    splitAt_ = splitPointOf(split_, work_.pathOf(Scanner::kPreparedText));
+    splitAt_ = splitPointOf(split_, work_.pathOf(intermediate::kPreparedText));
     if (splitAt_ != 0 && start(TextPart{0, splitAt_})) {
         return true;
     }

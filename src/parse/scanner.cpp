@@ -185,8 +185,8 @@ bool locateInPreparedText(const std::string& preparedPath, std::uint64_t before,
 
 Scanner::Scanner(TextPart part, const WorkDirectory& work)
     : part_(part),
-      preparedPath_(work.pathOf(kPreparedText)),
-      tokenPath_(work.pathOf(kTokenFile)),
+      preparedPath_(work.pathOf(intermediate::kPreparedText)),
+      tokenPath_(work.pathOf(intermediate::kTokens)),
       directory_(work.directory()),
       readUpTo_(part.begin),
       echo_(kEchoRoom) {}

@@ -12,10 +12,6 @@ namespace vorn2shp {
 
 namespace {
 
-constexpr const char* kPreparedText = "first.imd";
-constexpr const char* kDefinitions = "def.imd";
-constexpr const char* kFieldList = "DBF$$$.fld";
-
 void reportUnreadable(const SourceFile& file) {
     warn("cannot read " + describeFileError(file.path(), file.error()));
 }
@@ -237,12 +233,12 @@ bool InputPreparer::prepare(const std::string& inputPath, const std::string& /*o
         !openSideFile(info, sideFileName(inputPath, "info"))) {
         return false;
     }
-    if (!copyDefinitions(definitions, work_.pathOf(kDefinitions)) ||
-        !writePreparedText(constraints, work_.pathOf(kPreparedText))) {
+    if (!copyDefinitions(definitions, work_.pathOf(intermediate::kDefinitions)) ||
+        !writePreparedText(constraints, work_.pathOf(intermediate::kPreparedText))) {
         return false;
     }
     console.progress("Initial File Processing Done...");
-    return writeFieldList(info, work_.pathOf(kFieldList), console);
+    return writeFieldList(info, work_.pathOf(intermediate::kFieldList), console);
 }
 
 }  // namespace vorn2shp

@@ -4,16 +4,10 @@
 
 namespace vorn2shp {
 
-namespace {
-
-const char* const kAttributeFile = "def.imd";
-
-}  // namespace
-
 void AttributeSource::open() {
-    left_ = lines_.open(kAttributeFile);
+    left_ = lines_.open(copyPath_);
     if (!left_) {
-        warn(describeFileError(kAttributeFile, lines_.error()) +
+        warn(describeFileError(copyPath_, lines_.error()) +
              "; every object gets an empty attribute text");
         warned_ = true;
     }
@@ -28,7 +22,7 @@ bool AttributeSource::next(std::string& text, const std::string& object) {
     text.clear();
     left_ = false;
     if (lines_.error() != 0 && !warned_) {
-        warn(describeFileError(kAttributeFile, lines_.error()));
+        warn(describeFileError(copyPath_, lines_.error()));
     }
     if (!warned_) {
         warned_ = true;

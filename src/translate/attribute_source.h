@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "common/text_file.h"
 
@@ -11,9 +12,10 @@ namespace vorn2shp {
 
 class AttributeSource {
 public:
-    // `definitionsPath` is the user's .def, which the messages name.
-    explicit AttributeSource(const std::string& definitionsPath)
-        : definitionsPath_(definitionsPath) {}
+    // `copyPath` is def.imd, the copy of `definitionsPath`, the user's .def,
+    // which the messages name.
+    AttributeSource(std::string copyPath, const std::string& definitionsPath)
+        : copyPath_(std::move(copyPath)), definitionsPath_(definitionsPath) {}
 
     // Opens def.imd; a file that cannot be read gives every object an empty
     // text, with a warning.
@@ -38,6 +40,7 @@ private:
         return definitionsPath_ + ":" + std::to_string(line);
     }
 
+    const std::string copyPath_;
     const std::string& definitionsPath_;
     LineReader lines_;
     bool left_ = false;

@@ -36,9 +36,6 @@ namespace vorn2shp {
 
 namespace {
 
-const char* const kTokenFile = "second.imd";
-const char* const kOutputFile = "output.eff.imd";
-
 // Items per batch and batches in circulation: enough for the reader to run
 // on while the largest objects of a map are merged, few enough that the
 // tuples in flight stay a small, fixed amount of memory.
@@ -206,9 +203,13 @@ std::string whyNoTriangle(TriangleFault fault, long rule) {
 
 class TranslationPass {
 public:
-    TranslationPass(RepeatedWarnings& warnings, const std::string& definitionsPath,
-                    AttributeLines& attributeLines)
-        : warnings_(warnings), attributes_(definitionsPath), attributeLines_(attributeLines) {}
+    TranslationPass(const WorkDirectory& work, RepeatedWarnings& warnings,
+                    const std::string& definitionsPath, AttributeLines& attributeLines)
+        : tokenPath_(work.pathOf(intermediate::kTokens)),
+          outlinePath_(work.pathOf(intermediate::kOutlines)),
+          warnings_(warnings),
+          attributes_(work.pathOf(intermediate::kDefinitions), definitionsPath),
+          attributeLines_(attributeLines) {}
 
     bool open();
     bool run(ProgressMeter* meter);
@@ -227,8 +228,9 @@ private:
         warnings_.give(kind, objectName(objectId_) + ": " + message);
     }
     static std::size_t dropCollapsedRings(std::vector<Ring>& rings);
-    // "town.def:3", the line of the user's .def that def.imd's line copies.
 
+    const std::string tokenPath_;    // second.imd
+    const std::string outlinePath_;  // output.eff.imd
     RepeatedWarnings& warnings_;
     TupleSource tuples_;
     AttributeSource attributes_;
@@ -252,13 +254,13 @@ private:
 };
 
 bool TranslationPass::open() {
-    if (!tuples_.reader.open(kTokenFile)) {
-        warn(describeFileError(kTokenFile, tuples_.reader.error()));
+    if (!tuples_.reader.open(tokenPath_)) {
+        warn(describeFileError(tokenPath_, tuples_.reader.error()));
         return false;
     }
     attributes_.open();
-    if (!eff_.open(kOutputFile)) {
-        warn(describeFileError(kOutputFile, eff_.error()));
+    if (!eff_.open(outlinePath_)) {
+        warn(describeFileError(outlinePath_, eff_.error()));
         return false;
     }
     return true;
@@ -278,14 +280,14 @@ bool TranslationPass::run(ProgressMeter* meter) {
         tuples_ = feed.finish();
     }
     if (tuples_.reader.error() != 0) {
-        warn(describeFileError(kTokenFile, tuples_.reader.error()));
+        warn(describeFileError(tokenPath_, tuples_.reader.error()));
         return false;
     }
     closeObject();
     warnAboutTextIds();
     attributes_.warnAboutUnused(objects_);
     if (!eff_.close()) {
-        warn(describeFileError(kOutputFile, eff_.error()));
+        warn(describeFileError(outlinePath_, eff_.error()));
         return false;
     }
     return true;
@@ -509,7 +511,7 @@ bool Translator::translate(Console& console, RepeatedWarnings& warnings,
                            const std::string& definitionsPath) {
     console.progress("Starting Translation Process....");
     attributeLines_ = AttributeLines();
-    TranslationPass pass(warnings, definitionsPath, attributeLines_);
+    TranslationPass pass(work_, warnings, definitionsPath, attributeLines_);
     if (!pass.open() || !pass.run(console.meter())) {
         return false;
     }

@@ -82,7 +82,7 @@ TEST(ExportFieldListTest, LoadsTheDeclaredNames) {
         SCOPED_TRACE(c.caption);
         writeFile("DBF$$$.fld", c.file);
         FieldNameList list;
-        EXPECT_TRUE(list.load());
+        EXPECT_TRUE(list.load("DBF$$$.fld"));
         EXPECT_EQ(list.names(), c.expected);
     }
 }

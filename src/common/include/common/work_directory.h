@@ -1,12 +1,23 @@
-// Where a run's intermediate files lie: under their fixed names (first.imd,
-// def.imd, DBF$$$.fld, second.imd, output.eff.imd) in the working directory,
-// or in the directory that --work-dir names.
+// Where a run's intermediate files lie: under their fixed names in the
+// working directory, or in the directory that --work-dir names.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace vorn2shp {
+
+// The intermediate files by their fixed names, in the order the stages
+// write them: each stage hands its work on to the next through them, and
+// they stay behind for the user to read.
+namespace intermediate {
+inline constexpr const char* kPreparedText = "first.imd";   // the constraint text, filtered
+inline constexpr const char* kDefinitions = "def.imd";      // the user's .def, line for line
+inline constexpr const char* kFieldList = "DBF$$$.fld";     // the field names of the .info
+inline constexpr const char* kTokens = "second.imd";        // the parse's tokens, one a line
+inline constexpr const char* kOutlines = "output.eff.imd";  // an outline line an object
+inline constexpr const char* kAll[] = {kPreparedText, kDefinitions, kFieldList, kTokens, kOutlines};
+}  // namespace intermediate
 
 class WorkDirectory {
 public:

@@ -11,6 +11,7 @@
 #include "common/attribute_lines.h"
 #include "common/console.h"
 #include "common/staging.h"
+#include "common/work_directory.h"
 
 namespace vorn2shp {
 
@@ -55,7 +56,7 @@ struct ExportOptions {
     AttributeLines definitionLines;
     std::string infoPath;
     // The field list that the preparation wrote.
-    std::string fieldListPath = "DBF$$$.fld";
+    std::string fieldListPath = intermediate::kFieldList;
 };
 
 // The path that shapelib writes a dataset under: `outputBase` without the

@@ -66,11 +66,6 @@ struct TextPart {
 
 class Scanner {
 public:
-    // The text it reads and the file it echoes the tokens to, in the work
-    // directory.
-    static constexpr const char* kPreparedText = "first.imd";
-    static constexpr const char* kTokenFile = "second.imd";
-
     explicit Scanner(TextPart part = {}, const WorkDirectory& work = {});
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
