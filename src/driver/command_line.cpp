@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/dataset_files.h"
 #include "export/shape_exporter.h"
 
 namespace vorn2shp {

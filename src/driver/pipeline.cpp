@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "common/console.h"
+#include "common/dataset_files.h"
 #include "common/diagnostics.h"
 #include "common/progress_meter.h"
 #include "common/repeated_warnings.h"

@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <string_view>
+
+#include "common/dataset_files.h"
 #include "common/diagnostics.h"
 #include "common/work_directory.h"
-#include "export/shape_exporter.h"
 #include "prepare/input_preparer.h"
 
 namespace vorn2shp {
@@ -30,15 +32,15 @@ std::vector<Written> writtenPathsOf(const ConversionSettings& settings) {
     for (const std::string& path : intermediatePathsOf(settings)) {
         written.push_back({path, ""});
     }
+    // Whether a .cpg is written is known only once the text has been read.
+    SideFiles sides;
+    sides.codePage = true;
+    sides.projection = !settings.projectionPath.empty();
+    sides.spatialIndex = settings.spatialIndex;
     const std::string base = datasetBase(settings.outputBase);
-    for (const char* extension : {".shp", ".shx", ".dbf", ".cpg"}) {
-        written.push_back({base + extension, ""});
-    }
-    if (!settings.projectionPath.empty()) {
-        written.push_back({base + ".prj", settings.projectionPath});
-    }
-    if (settings.spatialIndex) {
-        written.push_back({base + ".qix", ""});
+    for (const std::string_view part : datasetParts(sides)) {
+        const std::string path = base + "." + std::string(part);
+        written.push_back({path, part == "prj" ? settings.projectionPath : ""});
     }
     return written;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "column_layout.h"
+#include "common/dataset_files.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
 #include "eff_validation.h"
@@ -197,20 +198,13 @@ bool createOutputs(StagedShapefile& staged, int shapeType, WriteMonitor& monitor
     return true;
 }
 
-// The parts of the new dataset beyond the .shp, .shx and .dbf.
-std::vector<std::string_view> sidePartsOf(const TableEncoding& encoding,
-                                          const ExportOptions& options) {
-    std::vector<std::string_view> parts;
-    if (!encoding.codePage.empty()) {
-        parts.push_back("cpg");
-    }
-    if (options.projection) {
-        parts.push_back("prj");
-    }
-    if (options.spatialIndex) {
-        parts.push_back("qix");
-    }
-    return parts;
+// The files of the new dataset.
+std::vector<std::string_view> partsOf(const TableEncoding& encoding, const ExportOptions& options) {
+    SideFiles sides;
+    sides.codePage = !encoding.codePage.empty();
+    sides.projection = options.projection.has_value();
+    sides.spatialIndex = options.spatialIndex;
+    return datasetParts(sides);
 }
 
 // GDAL and the other readers learn the table's encoding from <base>.cpg and
@@ -244,21 +238,19 @@ bool closeAll(LineReader& eff, ShapefilePtr& shp, TablePtr& dbf, const WriteMoni
 // input of the run among them stays. A projection or metadata file stays,
 // and the user is told.
 bool commitParts(StagedShapefile& staged, const std::string& outputBase,
-                 const std::vector<std::string_view>& sideParts,
+                 const std::vector<std::string_view>& written,
                  const std::vector<std::string>& inputs) {
-    std::vector<std::string_view> written{"shp", "shx", "dbf"};
-    written.insert(written.end(), sideParts.begin(), sideParts.end());
-    std::vector<std::string> sidePaths;
-    for (const std::string_view part : sideParts) {
-        sidePaths.push_back(staged.finalPath(part));
+    std::vector<std::string> writtenPaths;
+    for (const std::string_view part : written) {
+        writtenPaths.push_back(staged.finalPath(part));
     }
     // Another run's commit at this output base ends before the earlier
     // side files are looked for: its files are the earlier ones here.
     staged.holdOutputDirectory();
     const std::vector<std::string> stale =
-        exceptInputs(staleSideFiles(outputBase, sidePaths), inputs);
+        exceptInputs(staleSideFiles(outputBase, writtenPaths), inputs);
     const std::vector<std::string> kept =
-        exceptInputs(keptDescriptions(outputBase, sidePaths), inputs);
+        exceptInputs(keptDescriptions(outputBase, writtenPaths), inputs);
     // What is said of the side files comes together, before a stop that
     // comes meanwhile is told.
     const ConsoleHold hold;
@@ -334,7 +326,7 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
         (!mayReplace(staged, "qix") || !writeSpatialIndex(staged.stagedPath("shp")))) {
         return false;
     }
-    return commitParts(staged, outputBase, sidePartsOf(encoding, options), inputs);
+    return commitParts(staged, outputBase, partsOf(encoding, options), inputs);
 }
 
 }  // namespace vorn2shp

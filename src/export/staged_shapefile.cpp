@@ -10,8 +10,8 @@
 #include <cstdlib>
 
 #include "commit_steps.h"
+#include "common/dataset_files.h"
 #include "common/diagnostics.h"
-#include "export/shape_exporter.h"
 #include "stale_side_files.h"
 
 namespace vorn2shp {

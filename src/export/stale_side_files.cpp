@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include "common/characters.h"
+#include "common/dataset_files.h"
 #include "common/diagnostics.h"
-#include "export/shape_exporter.h"
 
 namespace vorn2shp {
 
@@ -138,16 +138,6 @@ bool isInput(const std::string& path, const std::vector<std::string>& inputs) {
 }
 
 }  // namespace
-
-// shapelib cuts at the last '.' of the last component, but never at the
-// path's first character.
-std::string datasetBase(const std::string& outputBase) {
-    const std::size_t dot = outputBase.rfind('.');
-    if (dot == std::string::npos || dot == 0 || dot < componentStart(outputBase)) {
-        return outputBase;
-    }
-    return outputBase.substr(0, dot);
-}
 
 std::vector<std::string> staleSideFiles(const std::string& outputBase,
                                         const std::vector<std::string>& written) {

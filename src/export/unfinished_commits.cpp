@@ -8,9 +8,11 @@
 #include <optional>
 
 #include "commit_steps.h"
+#include "common/dataset_files.h"
 #include "common/diagnostics.h"
 #include "common/lock_file.h"
 #include "common/staging.h"
+// settleUnfinishedCommits, of the stage's front door, is defined here.
 #include "export/shape_exporter.h"
 
 namespace vorn2shp {

@@ -9,31 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "export/shape_exporter.h"
 #include "support/test_support.h"
 
 namespace vorn2shp::testing {
 namespace {
 
 using Paths = std::vector<std::string>;
-
-TEST(DatasetBase, CutsTheExtensionAsShapelibDoes) {
-    const struct {
-        const char* base;
-        const char* dataset;
-    } cases[] = {
-        {"out", "out"},
-        {"out.v2", "out"},
-        {"maps.old/out", "maps.old/out"},
-        {"my.data.v2", "my.data"},
-        {".hidden", ".hidden"},
-        {"dir/.hidden", "dir/"},
-        {"./out", "./out"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(datasetBase(c.base), c.dataset) << c.base;
-    }
-}
 
 TEST(StaleSideFiles, FindsEveryDerivedFileInAnyCaseAndKeepsTheDescriptions) {
     ScopedWorkDir dir;

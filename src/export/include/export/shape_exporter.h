@@ -59,10 +59,6 @@ struct ExportOptions {
     std::string fieldListPath = intermediate::kFieldList;
 };
 
-// The path that shapelib writes a dataset under: `outputBase` without the
-// extension of its last path component ("maps/out.v2" gives "maps/out").
-std::string datasetBase(const std::string& outputBase);
-
 // Writes the output files in a staging directory of `staging` and moves
 // them into place at `outputBase` once all of them are complete, taking
 // away in the same step the side files of an earlier dataset there that
