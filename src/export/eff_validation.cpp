@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/utf8_text.h"
 #include "record_pipeline.h"
-#include "table_text.h"
 
 namespace vorn2shp {
 

@@ -6,7 +6,7 @@
 
 #include "common/printable_text.h"
 #include "common/text_file.h"
-#include "table_text.h"
+#include "common/utf8_text.h"
 
 namespace vorn2shp {
 

@@ -7,6 +7,7 @@
 #include "common/dataset_files.h"
 #include "common/diagnostics.h"
 #include "common/text_file.h"
+#include "common/utf8_text.h"
 #include "eff_validation.h"
 #include "field_name_list.h"
 #include "format_limits.h"
@@ -14,7 +15,6 @@
 #include "side_files.h"
 #include "staged_shapefile.h"
 #include "stale_side_files.h"
-#include "table_text.h"
 #include "text_places.h"
 
 namespace vorn2shp {

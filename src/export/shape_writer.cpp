@@ -8,10 +8,10 @@
 
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
+#include "common/utf8_text.h"
 #include "eff_validation.h"
 #include "record_pipeline.h"
 #include "ring_rewind.h"
-#include "table_text.h"
 
 namespace vorn2shp {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/printable_text.h"
+#include "common/utf8_text.h"
 
 namespace vorn2shp {
 

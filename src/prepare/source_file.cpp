@@ -2,10 +2,11 @@
 
 #include <cerrno>
 
+#include "common/utf8_text.h"
+
 namespace vorn2shp {
 
 std::string_view withoutByteOrderMark(std::string_view firstLine) {
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     if (firstLine.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
         firstLine.remove_prefix(kByteOrderMark.size());
     }

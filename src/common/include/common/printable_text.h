@@ -7,13 +7,6 @@
 
 namespace vorn2shp {
 
-constexpr bool isUtf8Continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The length of the well-formed UTF-8 sequence that starts at `text[i]` (1
-// for ASCII), 0 when none does: overlong forms, surrogates and anything
-// above U+10FFFF are none.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i);
-
 // `text` as a message shows it: control characters (C0, DEL and C1, which
 // a terminal would act on) and bytes that are no UTF-8 character are
 // written as \xNN, every other character as it stands.
