@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vorn2shp::ExportOptions options;
     options.spatialIndex = size % 2 == 1;
     options.codePage = size % 4 >= 2 ? "ISO-8859-1" : "";
-    options.detectTypes = size % 8 >= 4;
-    options.textWidth = size % 16 >= 8 ? 0 : vorn2shp::kDefaultTextWidth;
+    options.columns.detectTypes = size % 8 >= 4;
+    options.columns.textWidth = size % 16 >= 8 ? 0 : vorn2shp::kDefaultTextWidth;
     options.keepY = size % 32 >= 16;
     vorn2shp::Console console;
     vorn2shp::StagingRegistry staging;

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/column_choices.h"
 #include "common/dataset_files.h"
-#include "export/shape_exporter.h"
 
 namespace vorn2shp {
 
@@ -110,11 +110,10 @@ std::string takeColumnType(std::string_view given, ConversionSettings& settings)
     if (equals != std::string_view::npos && equals > 0) {
         const std::string_view type = given.substr(equals + 1);
         const std::string name(given.substr(0, equals));
-        for (const auto& [word, columnType] :
-             {std::pair{"integer", ColumnType::Integer}, std::pair{"real", ColumnType::Real},
-              std::pair{"text", ColumnType::Text}}) {
-            if (type == word) {
-                settings.columnTypes.emplace_back(name, columnType);
+        for (const ColumnType columnType :
+             {ColumnType::Integer, ColumnType::Real, ColumnType::Text}) {
+            if (type == columnTypeName(columnType)) {
+                settings.columns.columnTypes.emplace_back(name, columnType);
                 return {};
             }
         }
@@ -127,7 +126,7 @@ std::string takeColumnType(std::string_view given, ConversionSettings& settings)
 // would allow 255).
 std::string takeTextWidth(std::string_view given, ConversionSettings& settings) {
     if (given == "auto") {
-        settings.textWidth = 0;
+        settings.columns.textWidth = 0;
         return {};
     }
     const bool digits =
@@ -135,7 +134,7 @@ std::string takeTextWidth(std::string_view given, ConversionSettings& settings) 
         std::all_of(given.begin(), given.end(), [](char c) { return c >= '0' && c <= '9'; });
     const std::size_t width = digits ? std::stoul(std::string(given)) : 0;
     if (width >= 1 && width <= kMaxTextWidth) {
-        settings.textWidth = width;
+        settings.columns.textWidth = width;
         return {};
     }
     return "option '--width' needs a width of 1 to " + std::to_string(kMaxTextWidth) +
@@ -256,7 +255,7 @@ CommandLine readCommandLine(int argc, char** argv) {
                 line.settings.spatialIndex = true;
                 break;
             case kDetectTypes:
-                line.settings.detectTypes = true;
+                line.settings.columns.detectTypes = true;
                 break;
             case kKeepY:
                 line.settings.keepY = true;

@@ -96,9 +96,7 @@ ExportOptions exportOptionsOf(const ConversionSettings& settings, const WorkDire
     options.codePage = settings.codePage;
     options.spatialIndex = settings.spatialIndex;
     options.keepY = settings.keepY;
-    options.textWidth = settings.textWidth;
-    options.detectTypes = settings.detectTypes;
-    options.columnTypes = settings.columnTypes;
+    options.columns = settings.columns;
     options.definitionsPath = sideFileName(settings.inputPath, "def");
     options.infoPath = sideFileName(settings.inputPath, "info");
     options.fieldListPath = work.pathOf(intermediate::kFieldList);

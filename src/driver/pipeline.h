@@ -2,35 +2,12 @@
 // status that the run ends with.
 #pragma once
 
-#include <cstddef>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "common/staging.h"
-#include "export/shape_exporter.h"
+#include "conversion_settings.h"
 
 namespace vorn2shp {
 
 enum class ExitStatus { Ok = 0, Failure = 1, Usage = 2 };
-
-// One run as the command line asks for it.
-struct ConversionSettings {
-    std::string inputPath;
-    std::string outputBase;
-    bool quiet = false;          // no progress transcript on stdout
-    bool verbose = false;        // every warning named, none only counted
-    std::string projectionPath;  // the .prj to copy beside the shapefile; empty: none
-    std::string codePage;        // the code page of the .def text; empty: found from the text
-    bool spatialIndex = false;   // write <base>.qix
-    bool progress = false;       // draw the run's progress on stderr
-    std::string workDirectory;   // where the intermediate files go; empty: the working directory
-    bool keepY = false;          // y as the constraints give it, not negated
-    bool detectTypes = false;    // columns of numbers become number columns
-    // The types given to columns by name, in the order given.
-    std::vector<std::pair<std::string, ColumnType>> columnTypes;
-    std::size_t textWidth = kDefaultTextWidth;  // of the text columns; 0: each its widest value
-};
 
 // Runs every stage once, in order, with the intermediate files in the work
 // directory, and prints the closing lines when all of them succeeded. The

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline.h"
+#include "conversion_settings.h"
 
 namespace vorn2shp {
 

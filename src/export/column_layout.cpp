@@ -4,7 +4,6 @@
 
 #include "common/diagnostics.h"
 #include "common/printable_text.h"
-#include "eff_validation.h"
 #include "field_name_list.h"
 #include "record_line.h"
 
@@ -54,25 +53,13 @@ bool fitsReal(const ValueForm& form) {
            realWidth(form.lead, form.decimals) <= kMaxTextWidth;
 }
 
-const char* typeName(ColumnType type) {
-    switch (type) {
-        case ColumnType::Integer:
-            return "integer";
-        case ColumnType::Real:
-            return "real";
-        case ColumnType::Text:
-            break;
-    }
-    return "text";
-}
-
 // The type that --type gives column `q`, by the name the .info declares
 // for it or the name the table gives it (letter case ignored, as dBASE
 // compares names); the last one given wins. Whether any does.
-bool declaredType(const ExportOptions& options, const std::vector<std::string>& names,
+bool declaredType(const ColumnChoices& choices, const std::vector<std::string>& names,
                   const std::vector<std::string>& declared, std::size_t q, ColumnType& type) {
     bool found = false;
-    for (const auto& [name, given] : options.columnTypes) {
+    for (const auto& [name, given] : choices.columnTypes) {
         if (name == wantedColumnName(declared, q) || caseKey(name) == caseKey(names[q])) {
             type = given;
             found = true;
@@ -91,16 +78,16 @@ bool namesAColumn(const std::string& name, const std::vector<std::string>& names
     return false;
 }
 
-bool everyTypeNamesAColumn(const ExportOptions& options, const std::vector<std::string>& names,
+bool everyTypeNamesAColumn(const ColumnChoices& choices, const std::vector<std::string>& names,
                            const std::vector<std::string>& declared) {
-    for (const auto& [name, type] : options.columnTypes) {
+    for (const auto& [name, type] : choices.columnTypes) {
         if (!namesAColumn(name, names, declared)) {
             std::string listed;
             for (const std::string& column : names) {
                 listed += (listed.empty() ? "" : ", ") + column;
             }
-            warn("--type " + name + "=" + typeName(type) + ": the table has no column named \"" +
-                 printableText(name) + "\" (its columns: " +
+            warn("--type " + name + "=" + columnTypeName(type) +
+                 ": the table has no column named \"" + printableText(name) + "\" (its columns: " +
                  (listed.empty() ? std::string("none") : printableText(listed)) +
                  "); no output file was written");
             return false;
@@ -144,15 +131,15 @@ bool valuesFit(ColumnType type, const ColumnSurvey& survey, const TableColumn& c
                   " bytes holds";
     warn(places.valuesPlace(line) + ": the value \"" +
          printableExcerpt(valueOnLine(eff, line, q), 60) + "\" of column " + column.name + " " +
-         what + ", as --type " + column.name + "=" + typeName(type) +
+         what + ", as --type " + column.name + "=" + columnTypeName(type) +
          " declares; no output file was written");
     return false;
 }
 
 TableColumn textColumn(const std::string& name, const ColumnSurvey& survey,
-                       const ExportOptions& options) {
-    const std::size_t width = options.textWidth != 0
-                                  ? options.textWidth
+                       const ColumnChoices& choices) {
+    const std::size_t width = choices.textWidth != 0
+                                  ? choices.textWidth
                                   : std::clamp<std::size_t>(survey.widest, 1, kMaxTextWidth);
     return {name, ColumnType::Text, width, 0};
 }
@@ -233,14 +220,10 @@ void ColumnSurvey::add(const ValueForm& form, std::size_t recordLine) {
     }
 }
 
-bool surveysValues(const ExportOptions& options) {
-    return options.detectTypes || !options.columnTypes.empty() || options.textWidth == 0;
-}
-
 bool planLayout(const std::vector<std::string>& names, const std::vector<std::string>& declared,
-                const std::vector<ColumnSurvey>& surveys, const ExportOptions& options,
+                const std::vector<ColumnSurvey>& surveys, const ColumnChoices& choices,
                 const TextPlaces& places, LineReader& eff, std::vector<TableColumn>& columns) {
-    if (!everyTypeNamesAColumn(options, names, declared)) {
+    if (!everyTypeNamesAColumn(choices, names, declared)) {
         return false;
     }
     const ColumnSurvey none;
@@ -248,11 +231,11 @@ bool planLayout(const std::vector<std::string>& names, const std::vector<std::st
     for (std::size_t q = 0; q < names.size(); ++q) {
         const ColumnSurvey& survey = q < surveys.size() ? surveys[q] : none;
         ColumnType type = ColumnType::Text;
-        const bool declares = declaredType(options, names, declared, q, type);
-        if (!declares && options.detectTypes) {
+        const bool declares = declaredType(choices, names, declared, q, type);
+        if (!declares && choices.detectTypes) {
             type = detectedType(survey);
         }
-        columns.push_back(type == ColumnType::Text ? textColumn(names[q], survey, options)
+        columns.push_back(type == ColumnType::Text ? textColumn(names[q], survey, choices)
                                                    : numberColumn(names[q], type, survey));
         if (declares && !valuesFit(type, survey, columns.back(), q, places, eff)) {
             return false;

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/column_choices.h"
 #include "common/text_file.h"
-#include "export/shape_exporter.h"
 #include "text_places.h"
 
 namespace vorn2shp {
@@ -48,10 +48,6 @@ struct ColumnSurvey {
     void add(const ValueForm& form, std::size_t recordLine);
 };
 
-// Whether the columns are chosen by their values at all: without the
-// options that ask for it, every column is text of the same width.
-bool surveysValues(const ExportOptions& options);
-
 struct TableColumn {
     std::string name;
     ColumnType type = ColumnType::Text;
@@ -60,13 +56,13 @@ struct TableColumn {
 };
 
 // The columns named `names` (declared by the .info as `declared`), with the
-// kinds and widths that `options` asks for, from `surveys` (one for each
+// kinds and widths that `choices` asks for, from `surveys` (one for each
 // column that has values). False after a message, naming the user's files
 // through `places`, when --type names no column, or when a value does not
 // fit the type that it declares (whose text is read again from `eff`, which
 // is left at its start).
 bool planLayout(const std::vector<std::string>& names, const std::vector<std::string>& declared,
-                const std::vector<ColumnSurvey>& surveys, const ExportOptions& options,
+                const std::vector<ColumnSurvey>& surveys, const ColumnChoices& choices,
                 const TextPlaces& places, LineReader& eff, std::vector<TableColumn>& columns);
 
 // The text of a number column's value as the table holds it: without the

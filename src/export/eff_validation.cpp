@@ -1,7 +1,6 @@
 #include "eff_validation.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "common/utf8_text.h"
 #include "record_pipeline.h"
@@ -76,44 +75,6 @@ void noteValues(const CheckedLine& checked, std::size_t lineNumber, std::size_t 
 }
 
 }  // namespace
-
-void removeChars(std::string_view text, std::string_view set, std::string& out) {
-    out.resize(text.size());
-    char* kept = out.data();
-    for (const char c : text) {
-        // The sets hold a few characters; a call per character would cost
-        // more than the comparisons.
-        bool remove = false;
-        for (const char unwanted : set) {
-            remove = remove || c == unwanted;
-        }
-        *kept = c;
-        kept += remove ? 0 : 1;
-    }
-    out.resize(static_cast<std::size_t>(kept - out.data()));
-}
-
-void dropCarriageReturns(std::string& line) {
-    // Almost every line has one, the CR of its CR LF line end.
-    const auto* found = static_cast<const char*>(std::memchr(line.data(), '\r', line.size()));
-    if (found == nullptr) {
-        return;
-    }
-    if (found == &line.back()) {
-        line.pop_back();
-        return;
-    }
-    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
-}
-
-bool readLine(LineReader& file, std::string& line) {
-    line.clear();
-    if (!file.readLine(line)) {
-        return false;
-    }
-    dropCarriageReturns(line);
-    return true;
-}
 
 EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary& summary,
                          Console& console, bool surveyValues) {

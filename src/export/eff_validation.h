@@ -1,5 +1,4 @@
-// Validation of output.eff.imd before any output file exists, and the small
-// text helpers that the whole export stage shares.
+// Validation of output.eff.imd before any output file exists.
 #pragma once
 
 #include <cstddef>
@@ -43,15 +42,5 @@ enum class EffCheck {
 // the values of each column are like is noted too.
 EffCheck validateEffFile(LineReader& file, std::size_t declaredNames, EffSummary& summary,
                          Console& console, bool surveyValues = false);
-
-// Reads the next line of `file` into `line` with every carriage return
-// dropped. False when no line is left (or a read failed).
-bool readLine(LineReader& file, std::string& line);
-
-// Drops every carriage return of `line`.
-void dropCarriageReturns(std::string& line);
-
-// Stores in `out` a copy of `text` without any character that occurs in `set`.
-void removeChars(std::string_view text, std::string_view set, std::string& out);
 
 }  // namespace vorn2shp

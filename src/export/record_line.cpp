@@ -1,5 +1,8 @@
 #include "record_line.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/coordinate_items.h"
 
 namespace vorn2shp {
@@ -35,6 +38,28 @@ void readVertices(RecordLine& record, std::size_t count) {
 }
 
 }  // namespace
+
+void dropCarriageReturns(std::string& line) {
+    // Almost every line has one, the CR of its CR LF line end.
+    const auto* found = static_cast<const char*>(std::memchr(line.data(), '\r', line.size()));
+    if (found == nullptr) {
+        return;
+    }
+    if (found == &line.back()) {
+        line.pop_back();
+        return;
+    }
+    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+}
+
+bool readLine(LineReader& file, std::string& line) {
+    line.clear();
+    if (!file.readLine(line)) {
+        return false;
+    }
+    dropCarriageReturns(line);
+    return true;
+}
 
 std::string_view withoutTerminator(std::string_view value) {
     std::size_t end = value.size();

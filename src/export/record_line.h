@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text_file.h"
+
 namespace vorn2shp {
 
 enum class LineFault {
@@ -39,6 +41,14 @@ struct RecordLine {
     std::vector<std::string_view> items;
     std::string scratch;
 };
+
+// Drops every carriage return of `line`: output.eff.imd separates its lines
+// by CR LF, and a carriage return inside a line is none of its text.
+void dropCarriageReturns(std::string& line);
+
+// Reads the next line of `file` into `line` with every carriage return
+// dropped. False when no line is left (or a read failed).
+bool readLine(LineReader& file, std::string& line);
 
 // Takes `line` (carriage returns already removed) apart into `record`: its
 // vertices and its values. On a fault the record must not be used.

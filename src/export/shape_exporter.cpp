@@ -42,11 +42,6 @@ std::size_t maxColumnsOf(std::size_t width) {
     return std::min((kMaxRowBytes - 1) / width, kMaxHeaderColumns);
 }
 
-// Whether every column is text of the one width that the options give.
-bool hasUniformColumns(const ExportOptions& options) {
-    return !options.detectTypes && options.columnTypes.empty() && options.textWidth != 0;
-}
-
 // The line with the most values, or the field list, as the messages about
 // too many columns name what asks for them.
 std::string whatAsksForColumns(const std::vector<std::string>& declared, const EffSummary& summary,
@@ -70,8 +65,9 @@ std::size_t columnCount(const std::vector<std::string>& declared, const EffSumma
 // counted at once; columns as wide as their values once they are planned.
 bool fitsOneTable(const std::vector<std::string>& declared, const EffSummary& summary,
                   const ExportOptions& options, const TextPlaces& places) {
-    const std::size_t width = options.textWidth;
-    if (!hasUniformColumns(options) || columnCount(declared, summary) <= maxColumnsOf(width)) {
+    const std::size_t width = options.columns.textWidth;
+    if (!options.columns.allTextOfOneWidth() ||
+        columnCount(declared, summary) <= maxColumnsOf(width)) {
         return true;
     }
     warn(whatAsksForColumns(declared, summary, summary.largestValueCount > maxColumnsOf(width),
@@ -123,7 +119,7 @@ bool planTable(const std::vector<std::string>& declared, const EffSummary& summa
                const StagedShapefile& staged, const TextPlaces& places, const FormatLimits& limits,
                LineReader& eff, std::vector<TableColumn>& columns) {
     const std::vector<std::string> names = planColumns(declared, summary, encoding.utf8, places);
-    if (!planLayout(names, declared, summary.columns, options, places, eff, columns) ||
+    if (!planLayout(names, declared, summary.columns, options.columns, places, eff, columns) ||
         !plannedColumnsFitOneTable(columns, declared, summary, places)) {
         return false;
     }
@@ -274,10 +270,12 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
     // The names are known before the lines are checked, which counts the
     // lines with values beyond them.
     const std::vector<std::string> declared = declaredFieldNames(options.fieldListPath);
-    const TextPlaces places(options, effPath);
+    const TextPlaces places(effPath, options.definitionsPath, options.definitionLines,
+                            options.fieldListPath, options.infoPath);
     EffSummary summary;
     eff.reportProgressTo(console.meter());
-    switch (validateEffFile(eff, declared.size(), summary, console, surveysValues(options))) {
+    switch (validateEffFile(eff, declared.size(), summary, console,
+                            !options.columns.allTextOfOneWidth())) {
         case EffCheck::Rejected:
             console.failureText("Input file is not valid");
             return false;
@@ -309,15 +307,16 @@ bool exportShapefile(const std::string& effPath, const std::string& outputBase,
     if (!createOutputs(staged, shapeType, monitor, shp, dbf, console)) {
         return false;
     }
-    const ExportTarget target{shp.get(),
-                              dbf.get(),
-                              columns,
-                              encoding.utf8,
-                              options.textWidth != 0 ? options.textWidth : kMaxTextWidth,
-                              options.keepY,
-                              &monitor,
-                              &places,
-                              &limits};
+    const ExportTarget target{
+        shp.get(),
+        dbf.get(),
+        columns,
+        encoding.utf8,
+        options.columns.textWidth != 0 ? options.columns.textWidth : kMaxTextWidth,
+        options.keepY,
+        &monitor,
+        &places,
+        &limits};
     if (!writeDescriptions(staged, encoding, options) || !addColumns(target) ||
         !writeRecords(eff, target) || !closeAll(eff, shp, dbf, monitor)) {
         return false;

@@ -9,7 +9,6 @@
 #include "common/coordinate_items.h"
 #include "common/diagnostics.h"
 #include "common/utf8_text.h"
-#include "eff_validation.h"
 #include "record_pipeline.h"
 #include "ring_rewind.h"
 

@@ -5,15 +5,27 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
-#include "export/shape_exporter.h"
+#include "common/attribute_lines.h"
 
 namespace vorn2shp {
 
 class TextPlaces {
 public:
-    TextPlaces(const ExportOptions& options, std::string effPath)
-        : options_(options), effPath_(std::move(effPath)) {}
+    // The values of `effPath` came from `definitionsPath`, each record line
+    // from its line in `definitionLines`, and the field names of
+    // `fieldListPath` from the second line of `infoPath`; an empty path
+    // names the intermediate file instead. All but `effPath` are the
+    // caller's, and outlive this.
+    TextPlaces(std::string effPath, const std::string& definitionsPath,
+               const AttributeLines& definitionLines, const std::string& fieldListPath,
+               const std::string& infoPath)
+        : effPath_(std::move(effPath)),
+          definitionsPath_(definitionsPath),
+          definitionLines_(definitionLines),
+          fieldListPath_(fieldListPath),
+          infoPath_(infoPath) {}
 
     // The file the values came from: "town.def" (or "output.eff.imd").
     const std::string& valuesFile() const;
@@ -26,8 +38,11 @@ public:
     std::string fieldListPlace() const;
 
 private:
-    const ExportOptions& options_;
     std::string effPath_;
+    const std::string& definitionsPath_;
+    const AttributeLines& definitionLines_;
+    const std::string& fieldListPath_;
+    const std::string& infoPath_;
 };
 
 }  // namespace vorn2shp

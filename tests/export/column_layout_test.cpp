@@ -28,20 +28,22 @@ std::vector<ColumnSurvey> surveyOf(const std::vector<const char*>& values) {
     return surveys;
 }
 
-// The column's layout; `laidOut` false when the options refuse the values.
-TableColumn layoutOf(const LayoutCase& c, ExportOptions& options, bool& laidOut) {
-    const TextPlaces places(options, "output.eff.imd");
+// The column's layout; `laidOut` false when the choices refuse the values.
+TableColumn layoutOf(const LayoutCase& c, const ColumnChoices& choices, bool& laidOut) {
+    const std::string none;
+    const AttributeLines lines;
+    const TextPlaces places("output.eff.imd", none, lines, none, none);
     LineReader eff;  // read only for the message of a value that does not fit
     std::vector<TableColumn> columns;
-    laidOut = planLayout({"v"}, {"v"}, surveyOf(c.values), options, places, eff, columns);
+    laidOut = planLayout({"v"}, {"v"}, surveyOf(c.values), choices, places, eff, columns);
     return columns.empty() ? TableColumn{} : columns.back();
 }
 
-// The case's column, laid out with `options`, is as the case says.
-void expectLayout(const LayoutCase& c, ExportOptions& options) {
+// The case's column, laid out as `choices` ask, is as the case says.
+void expectLayout(const LayoutCase& c, const ColumnChoices& choices) {
     SCOPED_TRACE(c.caption);
     bool laidOut = false;
-    const TableColumn column = layoutOf(c, options, laidOut);
+    const TableColumn column = layoutOf(c, choices, laidOut);
     ASSERT_TRUE(laidOut);
     EXPECT_EQ(column.type, c.type);
     EXPECT_EQ(column.width, c.width);
@@ -69,9 +71,9 @@ const LayoutCase kDetectedCases[] = {
 
 TEST(ColumnLayout, DetectedTypes) {
     for (const LayoutCase& c : kDetectedCases) {
-        ExportOptions options;
-        options.detectTypes = true;
-        expectLayout(c, options);
+        ColumnChoices choices;
+        choices.detectTypes = true;
+        expectLayout(c, choices);
     }
 }
 
@@ -87,10 +89,10 @@ const LayoutCase kDeclaredCases[] = {
 
 TEST(ColumnLayout, DeclaredTypes) {
     for (const LayoutCase& c : kDeclaredCases) {
-        ExportOptions options;
-        options.detectTypes = true;
-        options.columnTypes = {{"v", c.type}};
-        expectLayout(c, options);
+        ColumnChoices choices;
+        choices.detectTypes = true;
+        choices.columnTypes = {{"v", c.type}};
+        expectLayout(c, choices);
     }
 }
 
@@ -103,23 +105,23 @@ TEST(ColumnLayout, ADeclaredTypeRefusesWhatItCannotHold) {
     };
     for (const LayoutCase& c : refused) {
         SCOPED_TRACE(c.caption);
-        ExportOptions options;
-        options.columnTypes = {{"V", c.type}};  // letter case does not count
+        ColumnChoices choices;
+        choices.columnTypes = {{"V", c.type}};  // letter case does not count
         bool laidOut = true;
-        layoutOf(c, options, laidOut);
+        layoutOf(c, choices, laidOut);
         EXPECT_FALSE(laidOut);
     }
 }
 
 TEST(ColumnLayout, WidthAutoTakesTheWidestValueUpToTheMost) {
-    ExportOptions options;
-    options.textWidth = 0;
+    ColumnChoices choices;
+    choices.textWidth = 0;
     bool laidOut = false;
-    EXPECT_EQ(layoutOf({"", {"ab", "abcd", ""}, ColumnType::Text, 0, 0}, options, laidOut).width,
+    EXPECT_EQ(layoutOf({"", {"ab", "abcd", ""}, ColumnType::Text, 0, 0}, choices, laidOut).width,
               4u);
-    EXPECT_EQ(layoutOf({"", {"", ""}, ColumnType::Text, 0, 0}, options, laidOut).width, 1u);
+    EXPECT_EQ(layoutOf({"", {"", ""}, ColumnType::Text, 0, 0}, choices, laidOut).width, 1u);
     const std::string longValue(300, 'x');
-    EXPECT_EQ(layoutOf({"", {longValue.c_str()}, ColumnType::Text, 0, 0}, options, laidOut).width,
+    EXPECT_EQ(layoutOf({"", {longValue.c_str()}, ColumnType::Text, 0, 0}, choices, laidOut).width,
               kMaxTextWidth);
 }
 

@@ -2,27 +2,17 @@
 // shapefile (.shp, .shx) with its attribute table (.dbf).
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/attribute_lines.h"
+#include "common/column_choices.h"
 #include "common/console.h"
 #include "common/staging.h"
 #include "common/work_directory.h"
 
 namespace vorn2shp {
-
-// The kinds of table column: text (dBASE C), and numbers (N) with and
-// without decimals.
-enum class ColumnType { Text, Integer, Real };
-
-// The width of a text column, unless the user asks for another, and the
-// widest a column may be (GDAL's bound; the format's own byte holds 255).
-constexpr std::size_t kDefaultTextWidth = 50;
-constexpr std::size_t kMaxTextWidth = 254;
 
 // What the user asked for beyond the shapefile itself, and where the text
 // of output.eff.imd came from.
@@ -38,15 +28,8 @@ struct ExportOptions {
     // it negated, which the shapefile keeps unless this is set.
     bool keepY = false;
 
-    // The width of the text columns in bytes; 0: each as wide as its
-    // widest value (at most kMaxTextWidth).
-    std::size_t textWidth = kDefaultTextWidth;
-    // Whether a column whose values are all integers, or all decimal
-    // numbers, becomes a number column.
-    bool detectTypes = false;
-    // The types the user gave columns, by name, in the order given (a later
-    // one for the same column wins).
-    std::vector<std::pair<std::string, ColumnType>> columnTypes;
+    // The kinds and widths of the table's columns.
+    ColumnChoices columns;
 
     // The messages about values and field names name the user's files: the
     // .def, with the line each record line took its values from, and the
