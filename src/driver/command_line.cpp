@@ -7,62 +7,62 @@
 #include <string_view>
 #include <utility>
 
-#include "common/column_choices.h"
 #include "common/dataset_files.h"
+#include "option_table.h"
 
 namespace vorn2shp {
 
 namespace {
 
-// Long options have codes above every character, so that the code getopt
-// reports for an option given a value it does not take tells a long option
-// from an unknown short one.
-enum OptionCode : int {
-    kFileName = 1,  // what getopt returns for a file name in "-" mode
-    kHelp = 256,
-    kQuiet,
-    kVerbose,
-    kVersion,
-    kProjection,
-    kEncoding,
-    kSpatialIndex,
-    kDetectTypes,
-    kType,
-    kWidth,
-    kKeepY,
-    kProgress,
-    kWorkDir,
-};
+// Each option's code is kFirstLongCode plus its place in the table, above
+// every character, so that the code getopt reports for an option given a
+// value it does not take tells a long option from an unknown short one.
+constexpr int kFileName = 1;  // what getopt returns for a file name in "-" mode
+constexpr int kFirstLongCode = 256;
 
-const option kLongOptions[] = {
-    {"help", no_argument, nullptr, kHelp},
-    {"quiet", no_argument, nullptr, kQuiet},
-    {"verbose", no_argument, nullptr, kVerbose},
-    {"version", no_argument, nullptr, kVersion},
-    {"prj", required_argument, nullptr, kProjection},
-    {"encoding", required_argument, nullptr, kEncoding},
-    {"spatial-index", no_argument, nullptr, kSpatialIndex},
-    {"detect-types", no_argument, nullptr, kDetectTypes},
-    {"type", required_argument, nullptr, kType},
-    {"width", required_argument, nullptr, kWidth},
-    {"keep-y", no_argument, nullptr, kKeepY},
-    {"progress", no_argument, nullptr, kProgress},
-    {"work-dir", required_argument, nullptr, kWorkDir},
-    {nullptr, 0, nullptr, 0},
-};
+std::vector<option> longOptionsOf(const std::vector<CommandLineOption>& options) {
+    std::vector<option> longOptions;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const int hasValue = options[i].value != nullptr ? required_argument : no_argument;
+        longOptions.push_back(
+            {options[i].name, hasValue, nullptr, kFirstLongCode + static_cast<int>(i)});
+    }
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+    return longOptions;
+}
 
 // "-": file names come back in place, as kFileName, whatever POSIXLY_CORRECT
 // says, so options may follow them. ":": a missing value is told apart from
 // an unknown option.
-constexpr const char* kShortOptions = "-:hqv";
-
-std::string longOptionName(int code) {
-    for (const option& known : kLongOptions) {
-        if (known.name != nullptr && known.val == code) {
-            return std::string("--") + known.name;
+std::string shortOptionsOf(const std::vector<CommandLineOption>& options) {
+    std::string letters = "-:";
+    for (const CommandLineOption& option : options) {
+        if (option.letter != 0) {
+            letters.push_back(option.letter);
+            if (option.value != nullptr) {
+                letters.push_back(':');
+            }
         }
     }
-    return {};
+    return letters;
+}
+
+// The table's entry of what getopt_long returned: a long option's code or
+// a short option's letter; null for anything else.
+const CommandLineOption* optionOf(int code, const std::vector<CommandLineOption>& options) {
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (code == kFirstLongCode + static_cast<int>(i) ||
+            (options[i].letter != 0 && code == options[i].letter)) {
+            return &options[i];
+        }
+    }
+    return nullptr;
+}
+
+std::string longOptionName(int code) {
+    const CommandLineOption* known = optionOf(code, commandLineOptions());
+    return known != nullptr && code >= kFirstLongCode ? std::string("--") + known->name
+                                                      : std::string();
 }
 
 // What getopt_long refused, in the words of the user's own command line.
@@ -70,7 +70,7 @@ std::string refusal(int result, char** argv) {
     if (result == ':') {
         return "option '" + longOptionName(optopt) + "' needs a value";
     }
-    if (optopt >= kHelp) {
+    if (optopt >= kFirstLongCode) {
         return "option '" + longOptionName(optopt) + "' takes no value";
     }
     if (optopt != 0) {
@@ -81,92 +81,11 @@ std::string refusal(int result, char** argv) {
     return "unrecognized option '" + std::string(given.substr(0, given.find('='))) + "'";
 }
 
-// A code page name as a .cpg holds it: printable ASCII, no blank at either end.
-bool isCodePageName(std::string_view name) {
-    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
-           std::all_of(name.begin(), name.end(), [](char c) { return c >= ' ' && c <= '~'; });
-}
-
 CommandLine misuse(std::string what) {
     CommandLine line;
     line.action = CommandLine::Action::Misuse;
     line.misuse = std::move(what);
     return line;
-}
-
-std::string takeCodePage(std::string_view given, ConversionSettings& settings) {
-    if (isCodePageName(given)) {
-        settings.codePage = given;
-        return {};
-    }
-    return "option '--encoding' needs a code page name such as UTF-8, ISO-8859-1 or 1252, not '" +
-           std::string(given) + "'";
-}
-
-// "area=integer": the column's name, as the .info declares it or as the
-// table names it, and its type. The name may hold '=' itself.
-std::string takeColumnType(std::string_view given, ConversionSettings& settings) {
-    const std::size_t equals = given.rfind('=');
-    if (equals != std::string_view::npos && equals > 0) {
-        const std::string_view type = given.substr(equals + 1);
-        const std::string name(given.substr(0, equals));
-        for (const ColumnType columnType :
-             {ColumnType::Integer, ColumnType::Real, ColumnType::Text}) {
-            if (type == columnTypeName(columnType)) {
-                settings.columns.columnTypes.emplace_back(name, columnType);
-                return {};
-            }
-        }
-    }
-    return "option '--type' needs NAME=integer, NAME=real or NAME=text, not '" +
-           std::string(given) + "'";
-}
-
-// A dBASE column holds 1 to 254 bytes (GDAL's bound; the format's own byte
-// would allow 255).
-std::string takeTextWidth(std::string_view given, ConversionSettings& settings) {
-    if (given == "auto") {
-        settings.columns.textWidth = 0;
-        return {};
-    }
-    const bool digits =
-        !given.empty() && given.size() <= 3 &&
-        std::all_of(given.begin(), given.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const std::size_t width = digits ? std::stoul(std::string(given)) : 0;
-    if (width >= 1 && width <= kMaxTextWidth) {
-        settings.columns.textWidth = width;
-        return {};
-    }
-    return "option '--width' needs a width of 1 to " + std::to_string(kMaxTextWidth) +
-           " bytes, or auto, not '" + std::string(given) + "'";
-}
-
-// Takes the value of an option into `settings`; what is wrong with it when
-// it is unusable, else an empty text.
-std::string takeValue(int code, const char* value, ConversionSettings& settings) {
-    const std::string_view given(value);
-    switch (code) {
-        case kProjection:
-            if (given.empty()) {
-                return "option '--prj' needs the name of a .prj file";
-            }
-            settings.projectionPath = given;
-            return {};
-        case kWorkDir:
-            if (given.empty()) {
-                return "option '--work-dir' needs the name of a directory";
-            }
-            settings.workDirectory = given;
-            return {};
-        case kEncoding:
-            return takeCodePage(given, settings);
-        case kType:
-            return takeColumnType(given, settings);
-        case kWidth:
-            return takeTextWidth(given, settings);
-        default:
-            return {};
-    }
 }
 
 std::string lastComponent(const std::string& path) {
@@ -231,47 +150,24 @@ CommandLine readCommandLine(int argc, char** argv) {
     opterr = 0;  // the refusals are reported in the program's own words
     optind = 0;  // a fresh start, should the command line be read again
     int code = 0;
-    while ((code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
-        switch (code) {
-            case kFileName:
-                names.emplace_back(optarg);
-                break;
-            case 'h':
-            case kHelp:
-                line.action = CommandLine::Action::ShowHelp;
-                return line;
-            case kVersion:
-                line.action = CommandLine::Action::ShowVersion;
-                return line;
-            case 'q':
-            case kQuiet:
-                line.settings.quiet = true;
-                break;
-            case 'v':
-            case kVerbose:
-                line.settings.verbose = true;
-                break;
-            case kSpatialIndex:
-                line.settings.spatialIndex = true;
-                break;
-            case kDetectTypes:
-                line.settings.columns.detectTypes = true;
-                break;
-            case kKeepY:
-                line.settings.keepY = true;
-                break;
-            case kProgress:
-                line.settings.progress = true;
-                break;
-            case kProjection:
-            case kEncoding:
-            case kType:
-            case kWidth:
-            case kWorkDir:
-                refuse(takeValue(code, optarg, line.settings));
-                break;
-            default:
-                refuse(refusal(code, argv));
+    const std::vector<CommandLineOption>& options = commandLineOptions();
+    const std::vector<option> longOptions = longOptionsOf(options);
+    const std::string shortOptions = shortOptionsOf(options);
+    while ((code = getopt_long(argc, argv, shortOptions.c_str(), longOptions.data(), nullptr)) !=
+           -1) {
+        const CommandLineOption* given = code == kFileName ? nullptr : optionOf(code, options);
+        if (code == kFileName) {
+            names.emplace_back(optarg);
+        } else if (given == nullptr) {
+            refuse(refusal(code, argv));
+        } else if (given->kind == CommandLineOption::Kind::Help) {
+            line.action = CommandLine::Action::ShowHelp;
+            return line;
+        } else if (given->kind == CommandLineOption::Kind::Version) {
+            line.action = CommandLine::Action::ShowVersion;
+            return line;
+        } else {
+            refuse(given->take(optarg != nullptr ? optarg : "", line.settings));
         }
     }
     if (!refused.empty()) {
@@ -290,31 +186,8 @@ std::string usageText() {
            "and .dbf, with y negated unless --keep-y is given. Intermediate files\n"
            "are left in the current directory, or in the one --work-dir names.\n"
            "Options may stand before or after the file names; -- ends them.\n"
-           "\n"
-           "  -q, --quiet          print no progress transcript; warnings and\n"
-           "                       errors still go to stderr\n"
-           "  -v, --verbose        name every warning; without it, of a kind that\n"
-           "                       repeats for many objects the first 20 are named\n"
-           "                       and the rest counted\n"
-           "      --progress       draw the run's progress on stderr, as GDAL's\n"
-           "                       tools do (0...10...20 ... 100 - done.)\n"
-           "      --prj FILE       copy FILE, the coordinate system of the data,\n"
-           "                       beside the shapefile as <output-base>.prj\n"
-           "                       (geographic data wants --keep-y as well)\n"
-           "      --keep-y         write y as the constraints give it, not negated\n"
-           "      --encoding NAME  the code page of the .def text (UTF-8,\n"
-           "                       ISO-8859-1, 1252, ...), written to <output-base>.cpg\n"
-           "      --detect-types   a column of integers becomes an integer column,\n"
-           "                       one of decimal numbers a real column; else text\n"
-           "      --type NAME=TYPE\n"
-           "                       the column NAME is integer, real or text; a\n"
-           "                       value that is not stops the run (repeatable)\n"
-           "      --width N|auto   the width of the text columns, 1 to 254 bytes,\n"
-           "                       or each its widest value (default 50)\n"
-           "      --spatial-index  write a spatial index, <output-base>.qix\n"
-           "      --work-dir DIR   put the intermediate files in DIR\n"
-           "  -h, --help           show this text and exit\n"
-           "      --version        show the version and exit\n";
+           "\n" +
+           optionLines();
 }
 
 }  // namespace vorn2shp
