@@ -86,6 +86,20 @@ SAFile openFile(const char* path, const char* access) noexcept {
     }
 }
 
+// Keeps the position of `file` in step with a read or write of `count`
+// items of `size` bytes, of which `moved` were: after a short one it is no
+// longer known. Whether all of them were.
+bool followPosition(HookedFile& file, std::size_t moved, SAOffset size, SAOffset count) {
+    if (moved != count) {
+        file.position = -1;
+        return false;
+    }
+    if (file.position >= 0) {
+        file.position += static_cast<long>(moved * size);
+    }
+    return true;
+}
+
 // shapelib hands over a null buffer for nothing to read or write (the field
 // descriptors of a table without columns), which fread and fwrite must not see.
 SAOffset readFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
@@ -95,13 +109,8 @@ SAOffset readFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
     errno = 0;
     HookedFile* reading = hooked(file);
     const std::size_t got = std::fread(buffer, size, count, reading->stream);
-    if (got != count) {
-        reading->position = -1;
-        if (std::ferror(reading->stream)) {
-            noteFailure(reading, lastError());
-        }
-    } else if (reading->position >= 0) {
-        reading->position += static_cast<long>(got * size);
+    if (!followPosition(*reading, got, size, count) && std::ferror(reading->stream)) {
+        noteFailure(reading, lastError());
     }
     return got;
 }
@@ -113,11 +122,8 @@ SAOffset writeFile(void* buffer, SAOffset size, SAOffset count, SAFile file) {
     errno = 0;
     HookedFile* writing = hooked(file);
     const std::size_t written = std::fwrite(buffer, size, count, writing->stream);
-    if (written != count) {
-        writing->position = -1;
+    if (!followPosition(*writing, written, size, count)) {
         noteFailure(writing, lastError());
-    } else if (writing->position >= 0) {
-        writing->position += static_cast<long>(written * size);
     }
     return written;
 }

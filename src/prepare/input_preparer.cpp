@@ -72,26 +72,35 @@ bool holds(std::string_view line, char c) {
     return std::memchr(line.data(), c, line.size()) != nullptr;
 }
 
-// The table takes its text as C strings, so a value ends at a NUL byte;
-// the first line that holds one is named, once.
-bool copyDefinitions(SourceFile& definitions, const std::string& outputPath) {
+// Writes a new `outputPath` from the lines of `source`: `copyLine(line,
+// number, out)` writes each, numbered from 1, as it comes.
+template <typename CopyLine>
+bool copyLines(SourceFile& source, const std::string& outputPath, CopyLine copyLine) {
     OutputFile out;
     if (!createOutput(out, outputPath)) {
         return false;
     }
     std::string_view line;
     std::size_t lineNumber = 0;
+    while (source.readLine(line)) {
+        copyLine(line, ++lineNumber, out);
+    }
+    return readToTheEnd(source) && finishOutput(out);
+}
+
+// The table takes its text as C strings, so a value ends at a NUL byte;
+// the first line that holds one is named, once.
+bool copyDefinitions(SourceFile& definitions, const std::string& outputPath) {
     bool nulReported = false;
-    while (definitions.readLine(line)) {
-        ++lineNumber;
+    const auto copyLine = [&](std::string_view line, std::size_t lineNumber, OutputFile& out) {
         if (!nulReported && holds(line, '\0')) {
             warn(definitions.path() + ":" + std::to_string(lineNumber) +
                  ": NUL byte; every attribute value that holds one ends there in the table");
             nulReported = true;
         }
         out.writeLine(line);
-    }
-    return readToTheEnd(definitions) && finishOutput(out);
+    };
+    return copyLines(definitions, outputPath, copyLine);
 }
 
 // Whether a line holds two '(' or more: the search stops at the second.
@@ -116,17 +125,10 @@ void reportNulByte(const std::string& inputPath, std::size_t lineNumber) {
 }
 
 bool writePreparedText(SourceFile& constraints, const std::string& outputPath) {
-    OutputFile out;
-    if (!createOutput(out, outputPath)) {
-        return false;
-    }
-    std::string_view line;
-    std::size_t lineNumber = 0;
     bool nulReported = false;
-    while (constraints.readLine(line)) {
-        ++lineNumber;
+    const auto copyLine = [&](std::string_view line, std::size_t lineNumber, OutputFile& out) {
         if (!keepsConstraintLine(line)) {
-            continue;
+            return;
         }
         if (!nulReported && holds(line, '\0')) {
             reportNulByte(constraints.path(), lineNumber);
@@ -138,8 +140,8 @@ bool writePreparedText(SourceFile& constraints, const std::string& outputPath) {
         } else {
             out.writeLine(line);
         }
-    }
-    return readToTheEnd(constraints) && finishOutput(out);
+    };
+    return copyLines(constraints, outputPath, copyLine);
 }
 
 // Only the second line of the .info file counts; nothing after it is read.
