@@ -11,6 +11,18 @@ namespace {
 
 using Kind = CommandLineOption::Kind;
 
+// An option without a value that turns `Flag` on.
+template <bool ConversionSettings::*Flag>
+std::string turnOn(std::string_view, ConversionSettings& settings) {
+    settings.*Flag = true;
+    return {};
+}
+
+std::string detectTypes(std::string_view, ConversionSettings& settings) {
+    settings.columns.detectTypes = true;
+    return {};
+}
+
 // A code page name as a .cpg holds it: printable ASCII, no blank at either end.
 bool isCodePageName(std::string_view name) {
     return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
@@ -103,38 +115,23 @@ const std::vector<CommandLineOption>& commandLineOptions() {
         {"quiet", 'q', nullptr,
          "print no progress transcript; warnings and\n"
          "errors still go to stderr",
-         Kind::Setting,
-         [](std::string_view, ConversionSettings& settings) {
-             settings.quiet = true;
-             return std::string();
-         }},
+         Kind::Setting, turnOn<&ConversionSettings::quiet>},
         {"verbose", 'v', nullptr,
          "name every warning; without it, of a kind that\n"
          "repeats for many objects the first 20 are named\n"
          "and the rest counted",
-         Kind::Setting,
-         [](std::string_view, ConversionSettings& settings) {
-             settings.verbose = true;
-             return std::string();
-         }},
+         Kind::Setting, turnOn<&ConversionSettings::verbose>},
         {"progress", 0, nullptr,
          "draw the run's progress on stderr, as GDAL's\n"
          "tools do (0...10...20 ... 100 - done.)",
-         Kind::Setting,
-         [](std::string_view, ConversionSettings& settings) {
-             settings.progress = true;
-             return std::string();
-         }},
+         Kind::Setting, turnOn<&ConversionSettings::progress>},
         {"prj", 0, "FILE",
          "copy FILE, the coordinate system of the data,\n"
          "beside the shapefile as <output-base>.prj\n"
          "(geographic data wants --keep-y as well)",
          Kind::Setting, takeProjection},
         {"keep-y", 0, nullptr, "write y as the constraints give it, not negated", Kind::Setting,
-         [](std::string_view, ConversionSettings& settings) {
-             settings.keepY = true;
-             return std::string();
-         }},
+         turnOn<&ConversionSettings::keepY>},
         {"encoding", 0, "NAME",
          "the code page of the .def text (UTF-8,\n"
          "ISO-8859-1, 1252, ...), written to <output-base>.cpg",
@@ -142,11 +139,7 @@ const std::vector<CommandLineOption>& commandLineOptions() {
         {"detect-types", 0, nullptr,
          "a column of integers becomes an integer column,\n"
          "one of decimal numbers a real column; else text",
-         Kind::Setting,
-         [](std::string_view, ConversionSettings& settings) {
-             settings.columns.detectTypes = true;
-             return std::string();
-         }},
+         Kind::Setting, detectTypes},
         {"type", 0, "NAME=TYPE",
          "the column NAME is integer, real or text; a\n"
          "value that is not stops the run (repeatable)",
@@ -156,10 +149,7 @@ const std::vector<CommandLineOption>& commandLineOptions() {
          "or each its widest value (default 50)",
          Kind::Setting, takeTextWidth},
         {"spatial-index", 0, nullptr, "write a spatial index, <output-base>.qix", Kind::Setting,
-         [](std::string_view, ConversionSettings& settings) {
-             settings.spatialIndex = true;
-             return std::string();
-         }},
+         turnOn<&ConversionSettings::spatialIndex>},
         {"work-dir", 0, "DIR", "put the intermediate files in DIR", Kind::Setting,
          takeWorkDirectory},
         {"help", 'h', nullptr, "show this text and exit", Kind::Help, nullptr},
