@@ -20,7 +20,8 @@
 #
 # The same real map of 1,000,000 tuples follows as a producer of rounded
 # lines writes it: every line normalised and printed with 8 and with 6
-# decimals, so that shared corners disagree; each is timed against the map
+# decimals, so that shared corners disagree, its two copies laid over one
+# another in degrees as a real map's (bench/real_map.sh); each is timed against the map
 # written exactly (target: at most 1.2 times its time), with the number of
 # objects called overlapping in each.
 #
