@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "union/geos_handles.h"
+
 namespace vorn2shp {
 
 void PrintTo(const Point& p, std::ostream* out) { *out << "(" << p.x << "," << p.y << ")"; }
@@ -15,23 +17,10 @@ namespace testing {
 
 namespace {
 
-class Geos {
-public:
-    Geos() : handle_(GEOS_init_r()) {}
-    ~Geos() { GEOS_finish_r(handle_); }
-    Geos(const Geos&) = delete;
-    Geos& operator=(const Geos&) = delete;
-    GEOSContextHandle_t handle() const { return handle_; }
-
-private:
-    GEOSContextHandle_t handle_;
-};
-
-struct Destroy {
-    GEOSContextHandle_t handle;
-    void operator()(GEOSGeometry* g) const { GEOSGeom_destroy_r(handle, g); }
-};
-using Shape = std::unique_ptr<GEOSGeometry, Destroy>;
+// The product's own handles; the checks' GEOS calls are their own.
+using Geos = geos::Context;
+using Destroy = geos::GeometryDeleter;
+using Shape = geos::Geometry;
 
 Shape ringPolygon(const Geos& geos, const Ring& ring) {
     GEOSCoordSequence* sequence =
