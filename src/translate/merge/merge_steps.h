@@ -88,30 +88,43 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults);
 std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vertexCount,
                                 UnionFind& parts, TilingFaults& faults);
 
-// Joins the vertices that are copies of one corner of a tiling whose lines
-// are written to a few decimals: where a side of the boundary and a side of
-// another triangle running back along it have ends that the bounds of the
-// written numbers allow to be the same, those ends become one vertex. Never
-// two corners of one triangle, and never two vertices whose copies from
-// different lines agree to their computed slack (there the lines meet
-// exactly). A joined vertex takes the place of its copy known most closely.
-// True when any vertices were joined; `snapped` then maps the triangles'
-// corners to the joined vertices.
-bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
-                        const std::vector<Side>& boundary);
+// The joining of the copies of one object's corners that lines written to
+// a few decimals put apart, round after round, each round over the
+// boundary as the one before left it. What each corner is known to is
+// found once for the object.
+class WrittenCopies {
+public:
+    // The triangles, bounds and lines must outlive it.
+    WrittenCopies(const std::vector<Triangle>& triangles, const std::vector<CornerBounds>& bounds,
+                  const std::vector<LineKeys>& lines);
 
-// Leaves out the triangles of the boundary (two or three of their sides on
-// it, meeting others at a corner at least) that are flat within the bounds
-// of their corners, none of which is
-// where lines meet exactly: such an ear of
-// nearly straight corners, written to a few decimals, may have its corners
-// anywhere along its sides, and covers no area that the written numbers can
-// tell from none, so it is left out without a word; its sides on the
-// boundary give way to the side it shared. True when any was.
-bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                      const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
-                      const std::vector<Side>& boundary);
+    // Joins the vertices that are copies of one corner: where a side of the
+    // boundary and a side of another triangle running back along it have
+    // ends that the bounds of the written numbers allow to be the same,
+    // those ends become one vertex. Never two corners of one triangle, and
+    // never two vertices whose copies from different lines agree to their
+    // computed slack. A joined vertex takes the place of its copy known
+    // most closely, as every vertex does whose copies disagree. True when
+    // any vertices were joined or moved; `snapped` then maps the triangles'
+    // corners to the joined vertices.
+    bool joinRound(SnappedCorners& snapped, const std::vector<Side>& boundary);
+
+    // Leaves out the triangles of the boundary (two or three of their sides
+    // on it, meeting others at a corner at least) that are flat within the
+    // bounds of their corners, none of which is where lines meet exactly:
+    // such an ear of nearly straight corners, written to a few decimals, may
+    // have its corners anywhere along its sides, and covers no area that the
+    // written numbers can tell from none, so it is left out without a word;
+    // its sides on the boundary give way to the side it shared. True when
+    // any was.
+    bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Side>& boundary);
+
+private:
+    const std::vector<Triangle>& triangles_;
+    const std::vector<CornerBounds>& bounds_;
+    const std::vector<LineKeys>& lines_;
+    std::vector<double> sizes_;  // of each triangle, which its corners' bounds are fractions of
+};
 
 // The sides that do not cancel, each once with the count of triangles
 // over it: the boundary of the union, weighted by how often it is covered.

@@ -221,16 +221,16 @@ Boundary boundaryOf(const merge::SnappedCorners& snapped, std::size_t triangles)
 bool joinWrittenCopies(merge::SnappedCorners& snapped, const std::vector<Triangle>& triangles,
                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
                        Boundary& boundary) {
+    merge::WrittenCopies copies(triangles, bounds, lines);
     bool changed = false;
     for (int round = 0; round < kJoiningRounds && boundary.oriented.seed >= 0; ++round) {
-        if (!merge::joinRoundedCorners(snapped, triangles, bounds, lines, boundary.sides)) {
+        if (!copies.joinRound(snapped, boundary.sides)) {
             break;
         }
         changed = true;
         boundary = boundaryOf(snapped, triangles.size());
     }
-    if (boundary.oriented.seed >= 0 &&
-        merge::leaveOutFlatEars(snapped, triangles, bounds, lines, boundary.sides)) {
+    if (boundary.oriented.seed >= 0 && copies.leaveOutFlatEars(snapped, boundary.sides)) {
         changed = true;
         boundary = boundaryOf(snapped, triangles.size());
     }

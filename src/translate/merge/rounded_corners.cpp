@@ -47,23 +47,43 @@ std::uint64_t linePairOf(const LineKeys& lines, std::size_t k) {
     return (std::uint64_t{std::min(first, second)} << 32) | std::max(first, second);
 }
 
+// How closely each corner of an object is known, from its bounds and the
+// size of its triangle (found once per object).
+class CornerPrecision {
+public:
+    CornerPrecision(const std::vector<CornerBounds>& bounds, const std::vector<double>& sizes)
+        : bounds_(bounds), sizes_(sizes) {}
+
+    // What the written numbers and the computation allow, together.
+    double known(std::size_t t, std::size_t k) const {
+        return (boundFraction(bounds_[t].written[k]) + boundFraction(bounds_[t].computed[k])) *
+               sizes_[t];
+    }
+    // What the computation alone allows.
+    double slack(std::size_t t, std::size_t k) const {
+        return boundFraction(bounds_[t].computed[k]) * sizes_[t];
+    }
+
+private:
+    const std::vector<CornerBounds>& bounds_;
+    const std::vector<double>& sizes_;
+};
+
 // Where each vertex's copies lie and how closely each is known; a vertex
 // whose copies do not all agree to their computed slack moves to its copy
 // known most closely (the lowest place among equals), which does not depend
 // on the order of the tuples as the first copy met does. True when a vertex
 // moved.
 bool placeAtClosestCopies(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                          const std::vector<CornerBounds>& bounds, VertexFacts& facts) {
+                          const CornerPrecision& precision, const VertexFacts& facts) {
     const std::size_t count = snapped.vertices.size();
     std::vector<double> best(count, HUGE_VAL);
     std::vector<Point> place(snapped.vertices);
     for (std::size_t t = 0; t < triangles.size(); ++t) {
-        const double size = sizeOf(triangles[t]);
         for (std::size_t k = 0; k < 3; ++k) {
             const VertexId v = snapped.corners[t][k];
             const Point& at = cornerPlace(triangles[t], k);
-            const double known =
-                (boundFraction(bounds[t].written[k]) + boundFraction(bounds[t].computed[k])) * size;
+            const double known = precision.known(t, k);
             if (std::tie(known, at.x, at.y) < std::tie(best[v], place[v].x, place[v].y)) {
                 best[v] = known;
                 place[v] = at;
@@ -85,16 +105,15 @@ bool placeAtClosestCopies(SnappedCorners& snapped, const std::vector<Triangle>& 
 // copies from the same two lines say nothing of it (a line written twice,
 // as the triangles on either side of it write it). The bounds are left to
 // boundVertices.
-VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                    const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines) {
+void findExactVertices(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
+                       const CornerPrecision& precision, const std::vector<LineKeys>& lines,
+                       VertexFacts& facts) {
     const std::size_t count = snapped.vertices.size();
-    VertexFacts facts;
     facts.bound.assign(count, HUGE_VAL);
     facts.exact.assign(count, 0);
     // The first copy of each vertex, to compare the others with.
     std::vector<std::uint32_t> firstCorner(count, UINT32_MAX);
     for (std::size_t t = 0; t < triangles.size(); ++t) {
-        const double size = sizeOf(triangles[t]);
         for (std::size_t k = 0; k < 3; ++k) {
             const VertexId v = snapped.corners[t][k];
             if (firstCorner[v] == UINT32_MAX) {
@@ -108,27 +127,22 @@ VertexFacts factsOf(const SnappedCorners& snapped, const std::vector<Triangle>& 
             }
             const Point& place = cornerPlace(triangles[t], k);
             const Point& first = cornerPlace(triangles[ft], fk);
-            const double slack = boundFraction(bounds[t].computed[k]) * size +
-                                 boundFraction(bounds[ft].computed[fk]) * sizeOf(triangles[ft]);
             facts.exact[v] = largerAxis(place, first) <=
-                             slack + kLastPlaces * std::max(std::fabs(place.x), std::fabs(place.y));
+                             precision.slack(t, k) + precision.slack(ft, fk) +
+                                 kLastPlaces * std::max(std::fabs(place.x), std::fabs(place.y));
         }
     }
-    return facts;
 }
 
 // How far each vertex's true corner may lie from its place: the closest
 // that any copy's bound and its distance from the place allow.
 void boundVertices(const SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                   const std::vector<CornerBounds>& bounds, VertexFacts& facts) {
+                   const CornerPrecision& precision, VertexFacts& facts) {
     for (std::size_t t = 0; t < triangles.size(); ++t) {
-        const double size = sizeOf(triangles[t]);
         for (std::size_t k = 0; k < 3; ++k) {
             const VertexId v = snapped.corners[t][k];
-            const double known =
-                (boundFraction(bounds[t].written[k]) + boundFraction(bounds[t].computed[k])) *
-                    size +
-                largerAxis(cornerPlace(triangles[t], k), snapped.vertices[v]);
+            const double known = precision.known(t, k) +
+                                 largerAxis(cornerPlace(triangles[t], k), snapped.vertices[v]);
             facts.bound[v] = std::min(facts.bound[v], known);
         }
     }
@@ -302,14 +316,25 @@ std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCor
 }
 
 // Vertices joined into corners, never two corners of one triangle: that
-// would take its area, and with it the outline's shape there.
+// would take its area, and with it the outline's shape there. Each group's
+// triangles are a list threaded through one entry per corner, so that
+// joining two groups links their lists.
 class CornerGroups {
 public:
     explicit CornerGroups(const SnappedCorners& snapped)
-        : snapped_(snapped), groups_(snapped.vertices.size()), triangles_(snapped.vertices.size()) {
+        : snapped_(snapped),
+          groups_(snapped.vertices.size()),
+          next_(3 * snapped.corners.size(), kEnd),
+          first_(snapped.vertices.size(), kEnd),
+          last_(snapped.vertices.size(), kEnd),
+          size_(snapped.vertices.size(), 0) {
         for (std::size_t t = 0; t < snapped.corners.size(); ++t) {
-            for (const VertexId v : snapped.corners[t]) {
-                triangles_[v].push_back(static_cast<std::uint32_t>(t));
+            for (std::size_t k = 0; k < 3; ++k) {
+                const VertexId v = snapped.corners[t][k];
+                const auto entry = static_cast<std::uint32_t>(3 * t + k);
+                (first_[v] == kEnd ? first_[v] : next_[last_[v]]) = entry;
+                last_[v] = entry;
+                ++size_[v];
             }
         }
     }
@@ -320,11 +345,11 @@ public:
         if (ra == rb) {
             return false;
         }
-        if (triangles_[ra].size() > triangles_[rb].size()) {
+        if (size_[ra] > size_[rb]) {
             std::swap(ra, rb);
         }
-        for (const std::uint32_t t : triangles_[ra]) {
-            for (const VertexId corner : snapped_.corners[t]) {
+        for (std::uint32_t entry = first_[ra]; entry != kEnd; entry = next_[entry]) {
+            for (const VertexId corner : snapped_.corners[entry / 3]) {
                 if (groups_.find(corner) == rb) {
                     return false;
                 }
@@ -333,19 +358,27 @@ public:
         groups_.unite(ra, rb);
         const std::uint32_t root = groups_.find(ra);
         const std::uint32_t other = root == ra ? rb : ra;
-        auto& into = triangles_[root];
-        auto& from = triangles_[other];
-        into.insert(into.end(), from.begin(), from.end());
-        std::vector<std::uint32_t>().swap(from);
+        if (first_[other] != kEnd) {
+            (first_[root] == kEnd ? first_[root] : next_[last_[root]]) = first_[other];
+            last_[root] = last_[other];
+        }
+        size_[root] += size_[other];
+        first_[other] = last_[other] = kEnd;
+        size_[other] = 0;
         return true;
     }
 
     VertexId groupOf(VertexId v) { return groups_.find(v); }
 
 private:
+    static constexpr std::uint32_t kEnd = UINT32_MAX;
+
     const SnappedCorners& snapped_;
     UnionFind groups_;
-    std::vector<std::vector<std::uint32_t>> triangles_;
+    std::vector<std::uint32_t> next_;   // per corner: the next in its group's list
+    std::vector<std::uint32_t> first_;  // per group: its list's ends, and its length
+    std::vector<std::uint32_t> last_;
+    std::vector<std::uint32_t> size_;
 };
 
 // The place of a joined corner: that of its vertex known most closely, the
@@ -380,9 +413,17 @@ void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups
 
 }  // namespace
 
-bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                      const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
-                      const std::vector<Side>& boundary) {
+WrittenCopies::WrittenCopies(const std::vector<Triangle>& triangles,
+                             const std::vector<CornerBounds>& bounds,
+                             const std::vector<LineKeys>& lines)
+    : triangles_(triangles), bounds_(bounds), lines_(lines) {
+    sizes_.reserve(triangles.size());
+    for (const Triangle& t : triangles) {
+        sizes_.push_back(sizeOf(t));
+    }
+}
+
+bool WrittenCopies::leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Side>& boundary) {
     std::vector<std::uint8_t> outerSides(snapped.corners.size(), 0);
     for (const Side& s : boundary) {
         outerSides[s.triangle] = static_cast<std::uint8_t>(outerSides[s.triangle] + 1);
@@ -395,8 +436,10 @@ bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& tria
             ++meeting[v];
         }
     }
-    VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
-    boundVertices(snapped, triangles, bounds, facts);
+    const CornerPrecision precision(bounds_, sizes_);
+    VertexFacts facts;
+    findExactVertices(snapped, triangles_, precision, lines_, facts);
+    boundVertices(snapped, triangles_, precision, facts);
     if (snapped.leftOut.empty()) {
         snapped.leftOut.assign(snapped.corners.size(), 0);
     }
@@ -435,13 +478,16 @@ bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Triangle>& tria
     return any;
 }
 
-bool joinRoundedCorners(SnappedCorners& snapped, const std::vector<Triangle>& triangles,
-                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
-                        const std::vector<Side>& boundary) {
-    VertexFacts facts = factsOf(snapped, triangles, bounds, lines);
-    const bool moved = placeAtClosestCopies(snapped, triangles, bounds, facts);
-    boundVertices(snapped, triangles, bounds, facts);
-    const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, lines, facts);
+bool WrittenCopies::joinRound(SnappedCorners& snapped, const std::vector<Side>& boundary) {
+    const CornerPrecision precision(bounds_, sizes_);
+    VertexFacts facts;
+    findExactVertices(snapped, triangles_, precision, lines_, facts);
+    const bool moved = placeAtClosestCopies(snapped, triangles_, precision, facts);
+    boundVertices(snapped, triangles_, precision, facts);
+    const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, lines_, facts);
+    if (pairs.empty()) {
+        return moved;
+    }
     CornerGroups groups(snapped);
     bool joined = false;
     for (const CopyPair& pair : pairs) {
