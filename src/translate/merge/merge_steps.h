@@ -90,8 +90,8 @@ std::vector<Side> boundarySides(const std::vector<Side>& sides, std::size_t vert
 
 // The joining of the copies of one object's corners that lines written to
 // a few decimals put apart, round after round, each round over the
-// boundary as the one before left it. What each corner is known to is
-// found once for the object.
+// boundary as the one before left it. The size of each triangle, which its
+// corners' bounds are fractions of, is found once for the object.
 class WrittenCopies {
 public:
     // The triangles, bounds and lines must outlive it.
