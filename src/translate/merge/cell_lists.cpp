@@ -6,11 +6,8 @@
 
 namespace vorn2shp::merge {
 
-namespace {
-
-// Sorts by the upper 32 bits, keeping the order of equal ones: a least
-// significant digit first radix sort, a byte at a time, skipping the bytes
-// in which every entry agrees.
+// A least significant digit first radix sort, a byte at a time, skipping
+// the bytes in which every entry agrees.
 void sortByUpperHalf(std::vector<std::uint64_t>& entries) {
     std::vector<std::uint64_t> buffer(entries.size());
     for (unsigned shift = 32; shift < 64; shift += 8) {
@@ -30,6 +27,8 @@ void sortByUpperHalf(std::vector<std::uint64_t>& entries) {
         entries.swap(buffer);
     }
 }
+
+namespace {
 
 // The grid: cells numbered row by row from the corner below the left of
 // every segment, in fewer than 2^32 numbers. Every place asked about lies

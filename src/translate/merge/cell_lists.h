@@ -16,6 +16,10 @@
 
 namespace vorn2shp::merge {
 
+// Sorts by the upper 32 bits, keeping the order of equal ones, in a few
+// passes over the entries whatever their number.
+void sortByUpperHalf(std::vector<std::uint64_t>& entries);
+
 class CellLists {
 public:
     // Every two segments that come within `reach` of each other on both

@@ -17,6 +17,7 @@
 #include <tuple>
 #include <utility>
 
+#include "merge/cell_lists.h"
 #include "merge/merge_steps.h"
 #include "merge/outline_merge.h"
 
@@ -282,24 +283,26 @@ private:
 
 std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCorners& snapped,
                                 const std::vector<LineKeys>& lines, const VertexFacts& facts) {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> byLine;  // line key, side
+    // Line key above, side below: sorted by line, each line's sides in order.
+    std::vector<std::uint64_t> byLine;
     byLine.reserve(sides.size());
     for (std::size_t i = 0; i < sides.size(); ++i) {
-        byLine.emplace_back(lineOfSide(sides[i], snapped, lines), static_cast<std::uint32_t>(i));
+        byLine.push_back(std::uint64_t{lineOfSide(sides[i], snapped, lines)} << 32 | i);
     }
-    std::sort(byLine.begin(), byLine.end());
+    sortByUpperHalf(byLine);
     std::vector<CopyPair> pairs;
     BackAlong finder(sides, snapped, facts, pairs);
     std::vector<std::uint32_t> run;
+    const auto lineOf = [&byLine](std::size_t i) { return byLine[i] >> 32; };
     for (std::size_t begin = 0; begin < byLine.size();) {
         std::size_t end = begin + 1;
-        while (end < byLine.size() && byLine[end].first == byLine[begin].first) {
+        while (end < byLine.size() && lineOf(end) == lineOf(begin)) {
             ++end;
         }
         if (end - begin > 1) {
             run.clear();
             for (std::size_t i = begin; i < end; ++i) {
-                run.push_back(byLine[i].second);
+                run.push_back(static_cast<std::uint32_t>(byLine[i]));
             }
             finder.look(run);
         }
