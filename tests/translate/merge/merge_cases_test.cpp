@@ -20,6 +20,7 @@ namespace {
 using testing::cornerAt;
 using testing::describe;
 using testing::firstMeeting;
+using testing::inOrder;
 using testing::isClosed;
 using testing::ordersOf;
 using testing::repeatsACorner;
@@ -165,12 +166,8 @@ TEST(MergeCases, EveryOrderOfTheTrianglesGivesTheSameRings) {
         // larger cases: the same rings, each turning as the seed says.
         for (const std::vector<std::size_t>& order :
              ordersOf(c.triangles.size(), 6, 1500, 20240611)) {
-            std::vector<Triangle> triangles;
             std::string what = c.caption + ", order";
-            for (const std::size_t i : order) {
-                triangles.push_back(c.triangles[i]);
-                what += " " + std::to_string(i);
-            }
+            const std::vector<Triangle> triangles = inOrder(c.triangles, order, what);
             const MergeResult result = mergeGroup(triangles);
             EXPECT_TRUE(result.edgeToEdge) << what;
             expectSameRings(c, triangles, result, what);

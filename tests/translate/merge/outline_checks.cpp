@@ -155,6 +155,17 @@ std::vector<std::vector<std::size_t>> ordersOf(std::size_t count, std::size_t al
     return orders;
 }
 
+std::vector<Triangle> inOrder(const std::vector<Triangle>& triangles,
+                              const std::vector<std::size_t>& order, std::string& what) {
+    std::vector<Triangle> ordered;
+    ordered.reserve(order.size());
+    for (const std::size_t i : order) {
+        ordered.push_back(triangles[i]);
+        what += " " + std::to_string(i);
+    }
+    return ordered;
+}
+
 void readCaseLines(
     const std::string& path,
     const std::function<void(const std::string& word, std::istringstream& rest)>& onLine) {

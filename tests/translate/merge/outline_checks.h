@@ -43,6 +43,10 @@ Point cornerAt(const std::vector<Triangle>& triangles, std::size_t k);
 std::vector<std::vector<std::size_t>> ordersOf(std::size_t count, std::size_t allUpTo, int samples,
                                                unsigned seed);
 
+// The triangles in `order`, each index also added to `what` (" 2 0 1").
+std::vector<Triangle> inOrder(const std::vector<Triangle>& triangles,
+                              const std::vector<std::size_t>& order, std::string& what);
+
 // Calls `onLine` for every line of a file of case blocks with the line's
 // first word and a stream on the rest; "#" starts a comment, blank lines
 // are skipped.

@@ -28,6 +28,7 @@ using testing::cornerAt;
 using testing::describe;
 using testing::firstMeeting;
 using testing::foldedUnionArea;
+using testing::inOrder;
 using testing::isClosed;
 using testing::onWrittenValues;
 using testing::ordersOf;
@@ -151,12 +152,8 @@ TEST(UnionCases, AreValidPolygonsOfTheUnionsAreaInEveryOrder) {
         // Every order up to five triangles, else a fixed sample.
         for (const std::vector<std::size_t>& order :
              ordersOf(c.triangles.size(), 5, 120, 20240612)) {
-            std::vector<Triangle> triangles;
             std::string what = c.caption + ", order";
-            for (const std::size_t i : order) {
-                triangles.push_back(c.triangles[i]);
-                what += " " + std::to_string(i);
-            }
+            const std::vector<Triangle> triangles = inOrder(c.triangles, order, what);
             expectSoundUnion(c, triangles, unions.outline(triangles), false, what + " (GEOS)");
             expectSoundUnion(c, triangles, tracedUnion(unions, triangles), true,
                              what + " (traced)");
