@@ -147,11 +147,13 @@ OrientedSides orientSides(const SnappedCorners& snapped, TilingFaults& faults) {
             ++faults.droppedTriangles;
             continue;
         }
+        const bool turnedOver = !snapped.turnedOver.empty() && snapped.turnedOver[t];
+        const bool counterClockwise = (turn > 0.0) != turnedOver;
         if (out.seed < 0) {
             out.seed = static_cast<long>(t);
-            out.turn = turn > 0.0 ? 1.0 : -1.0;
+            out.turn = counterClockwise ? 1.0 : -1.0;
         }
-        if ((turn > 0.0) != (out.turn > 0.0)) {
+        if (counterClockwise != (out.turn > 0.0)) {
             std::swap(b, c);
         }
         const auto triangle = static_cast<std::uint32_t>(t);

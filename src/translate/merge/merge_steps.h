@@ -31,6 +31,10 @@ struct SnappedCorners {
     // Per triangle, when not empty: left out, as joining corners turned it
     // over or took its area.
     std::vector<char> leftOut;
+    // Per triangle, when not empty: turned the other way round than its
+    // corners lie, as a triangle too flat for its written numbers to tell
+    // which way it turns, whose neighbours say it.
+    std::vector<char> turnedOver;
 };
 
 // `bounds` holds one entry per triangle, or none for corners computed to a
@@ -107,7 +111,14 @@ public:
     // most closely, as every vertex does whose copies disagree. True when
     // any vertices were joined or moved; `snapped` then maps the triangles'
     // corners to the joined vertices.
-    bool joinRound(SnappedCorners& snapped, const std::vector<Side>& boundary);
+    //
+    // With `mendSlivers`, the sides of a triangle too flat for the bounds of
+    // its corners to tell which way round it turns pair either way, as the
+    // rounding may have put its corners in the other order, each end with
+    // the copy its bounds fit best: such a pair joins only a group holding a
+    // corner of a triangle that is not flat, whose vertex known most closely
+    // the bounds let it join.
+    bool joinRound(SnappedCorners& snapped, const std::vector<Side>& boundary, bool mendSlivers);
 
     // Leaves out the triangles of the boundary (two or three of their sides
     // on it, meeting others at a corner at least) that are flat within the
@@ -119,11 +130,20 @@ public:
     // any was.
     bool leaveOutFlatEars(SnappedCorners& snapped, const std::vector<Side>& boundary);
 
+    // Turns over each triangle too flat for the bounds of its corners to
+    // tell which way round it turns, whose sides (`sides`, every side of
+    // every triangle, oriented) run along those of its neighbours the same
+    // way and never back: the rounding put its corners in the other order.
+    // True when any was.
+    bool turnOverFlat(SnappedCorners& snapped, const std::vector<Side>& sides);
+
 private:
     const std::vector<Triangle>& triangles_;
     const std::vector<CornerBounds>& bounds_;
     const std::vector<LineKeys>& lines_;
     std::vector<double> sizes_;  // of each triangle, which its corners' bounds are fractions of
+    // Per triangle: its area within what its corners' bounds allow to be none.
+    std::vector<char> flat_;
 };
 
 // The sides that do not cancel, each once with the count of triangles

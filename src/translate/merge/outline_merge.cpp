@@ -215,19 +215,29 @@ Boundary boundaryOf(const merge::SnappedCorners& snapped, std::size_t triangles)
 }
 
 // Where lines are written to a few decimals: joins the copies of corners
-// that the sides show, round after round, then leaves out the flat slivers
-// of the boundary, each time finding the boundary again. True when corners
-// moved or triangles were left out.
+// that the sides show, round after round, turns over the slivers that the
+// rounding turned, then leaves out the flat slivers of the boundary, each
+// time finding the boundary again. True when corners moved or triangles
+// were left out.
 bool joinWrittenCopies(merge::SnappedCorners& snapped, const std::vector<Triangle>& triangles,
                        const std::vector<CornerBounds>& bounds, const std::vector<LineKeys>& lines,
                        Boundary& boundary) {
     merge::WrittenCopies copies(triangles, bounds, lines);
     bool changed = false;
+    // Slivers are mended from the second round on, once the first has
+    // joined the copies that the sides show plainly, so that their loosely
+    // known corners take the places left to them.
     for (int round = 0; round < kJoiningRounds && boundary.oriented.seed >= 0; ++round) {
-        if (!copies.joinRound(snapped, boundary.sides)) {
+        if (!copies.joinRound(snapped, boundary.sides, round > 0)) {
             break;
         }
         changed = true;
+        boundary = boundaryOf(snapped, triangles.size());
+    }
+    // Sides covered twice from one side may be those of a sliver that the
+    // rounding turned over; it turns no corner, so changes nothing to tell.
+    if (boundary.oriented.seed >= 0 && boundary.faults.overlap &&
+        copies.turnOverFlat(snapped, boundary.oriented.sides)) {
         boundary = boundaryOf(snapped, triangles.size());
     }
     if (boundary.oriented.seed >= 0 && copies.leaveOutFlatEars(snapped, boundary.sides)) {

@@ -155,6 +155,7 @@ struct CopyPair {
     double apart;
     VertexId a;
     VertexId b;
+    bool loose;  // paired through a flat triangle, whose sides may run either way
 };
 
 // Whether u and v may be one corner: the same vertex, or two whose places
@@ -193,8 +194,8 @@ std::uint32_t lineOfSide(const Side& s, const SnappedCorners& snapped,
 class BackAlong {
 public:
     BackAlong(const std::vector<Side>& sides, const SnappedCorners& snapped,
-              const VertexFacts& facts, std::vector<CopyPair>& pairs)
-        : sides_(sides), snapped_(snapped), facts_(facts), pairs_(pairs) {}
+              const VertexFacts& facts, const std::vector<char>* flat, std::vector<CopyPair>& pairs)
+        : sides_(sides), snapped_(snapped), facts_(facts), flat_(flat), pairs_(pairs) {}
 
     // `run`: the sides that lie on one line.
     void look(std::vector<std::uint32_t>& run) {
@@ -214,12 +215,60 @@ private:
     static constexpr std::size_t kFewSides = 32;
 
     void tryPair(const Side& s, const Side& t) {
-        if (s.triangle == t.triangle || (s.to == t.from && s.from == t.to) || !oppositeWays(s, t) ||
-            !near(s.to, t.from, snapped_, facts_) || !near(s.from, t.to, snapped_, facts_)) {
+        if (s.triangle == t.triangle || (s.to == t.from && s.from == t.to)) {
             return;
         }
-        note(s.to, t.from);
-        note(s.from, t.to);
+        if (oppositeWays(s, t) && near(s.to, t.from, snapped_, facts_) &&
+            near(s.from, t.to, snapped_, facts_)) {
+            note(s.to, t.from);
+            note(s.from, t.to);
+            return;
+        }
+        if (!looselyFlat(s.triangle) && !looselyFlat(t.triangle)) {
+            return;
+        }
+        // The corners of a flat triangle may have come out in the other
+        // order along the line, turning it over, so its side may run either
+        // way along the one it shares: its ends pair as their bounds fit
+        // them best.
+        const double back = worstFit(s.to, t.from, s.from, t.to);
+        const double along = worstFit(s.from, t.from, s.to, t.to);
+        if (back <= along && back <= 1.0) {
+            note(s.to, t.from, true);
+            note(s.from, t.to, true);
+        } else if (along < back && along <= 1.0) {
+            note(s.from, t.from, true);
+            note(s.to, t.to, true);
+        }
+    }
+
+    // Flat within the bounds of its corners, none of which is where lines
+    // meet exactly: then the bounds are not what places the corners.
+    bool looselyFlat(std::uint32_t t) const {
+        const auto& corners = snapped_.corners[t];
+        return flat_ != nullptr && (*flat_)[t] && !facts_.exact[corners[0]] &&
+               !facts_.exact[corners[1]] && !facts_.exact[corners[2]];
+    }
+
+    // How far apart u and v lie, and w and x, as a fraction of what their
+    // bounds allow: the larger of the two, above 1 when either is too far.
+    double worstFit(VertexId u, VertexId v, VertexId w, VertexId x) const {
+        return std::max(fit(u, v), fit(w, x));
+    }
+
+    double fit(VertexId u, VertexId v) const {
+        if (u == v) {
+            return 0.0;
+        }
+        if (!near(u, v, snapped_, facts_)) {
+            return HUGE_VAL;
+        }
+        const Point a = snapped_.vertices[u];
+        const Point b = snapped_.vertices[v];
+        const double room = facts_.bound[u] + facts_.bound[v] +
+                            toleranceNear(std::max(
+                                {std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}));
+        return room > 0.0 ? largerAxis(a, b) / room : 0.0;
     }
 
     bool oppositeWays(const Side& s, const Side& t) const {
@@ -230,10 +279,10 @@ private:
         return (b.x - a.x) * (d.x - c.x) + (b.y - a.y) * (d.y - c.y) < 0.0;
     }
 
-    void note(VertexId u, VertexId v) {
+    void note(VertexId u, VertexId v, bool loose = false) {
         if (u != v) {
             pairs_.push_back(CopyPair{largerAxis(snapped_.vertices[u], snapped_.vertices[v]),
-                                      std::min(u, v), std::max(u, v)});
+                                      std::min(u, v), std::max(u, v), loose});
         }
     }
 
@@ -278,11 +327,13 @@ private:
     const std::vector<Side>& sides_;
     const SnappedCorners& snapped_;
     const VertexFacts& facts_;
+    const std::vector<char>* flat_;  // none when slivers are not mended
     std::vector<CopyPair>& pairs_;
 };
 
 std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCorners& snapped,
-                                const std::vector<LineKeys>& lines, const VertexFacts& facts) {
+                                const std::vector<LineKeys>& lines, const VertexFacts& facts,
+                                const std::vector<char>* flat) {
     // Line key above, side below: sorted by line, each line's sides in order.
     std::vector<std::uint64_t> byLine;
     byLine.reserve(sides.size());
@@ -291,7 +342,7 @@ std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCor
     }
     sortByUpperHalf(byLine);
     std::vector<CopyPair> pairs;
-    BackAlong finder(sides, snapped, facts, pairs);
+    BackAlong finder(sides, snapped, facts, flat, pairs);
     std::vector<std::uint32_t> run;
     const auto lineOf = [&byLine](std::size_t i) { return byLine[i] >> 32; };
     for (std::size_t begin = 0; begin < byLine.size();) {
@@ -309,7 +360,7 @@ std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCor
         begin = end;
     }
     std::sort(pairs.begin(), pairs.end(), [](const CopyPair& l, const CopyPair& r) {
-        return std::tie(l.apart, l.a, l.b) < std::tie(r.apart, r.a, r.b);
+        return std::tie(l.loose, l.apart, l.a, l.b) < std::tie(r.loose, r.apart, r.a, r.b);
     });
     pairs.erase(
         std::unique(pairs.begin(), pairs.end(),
@@ -319,14 +370,22 @@ std::vector<CopyPair> copyPairs(const std::vector<Side>& sides, const SnappedCor
 }
 
 // Vertices joined into corners, never two corners of one triangle: that
-// would take its area, and with it the outline's shape there. Each group's
-// triangles are a list threaded through one entry per corner, so that
-// joining two groups links their lists.
+// would take its area, and with it the outline's shape there. A pair found
+// through a flat triangle joins only a group holding a corner of a triangle
+// that is not flat, and only where the bounds let the groups' vertices known
+// most closely be one: a flat triangle's copies, known so loosely, could
+// otherwise join its neighbours' corners through themselves. Each
+// group's triangles are a list threaded through one entry per corner, so
+// that joining two groups links their lists.
 class CornerGroups {
 public:
-    explicit CornerGroups(const SnappedCorners& snapped)
+    CornerGroups(const SnappedCorners& snapped, const VertexFacts& facts,
+                 const std::vector<char>& flat)
         : snapped_(snapped),
+          facts_(facts),
           groups_(snapped.vertices.size()),
+          closest_(snapped.vertices.size()),
+          firm_(snapped.vertices.size(), 0),
           next_(3 * snapped.corners.size(), kEnd),
           first_(snapped.vertices.size(), kEnd),
           last_(snapped.vertices.size(), kEnd),
@@ -338,14 +397,19 @@ public:
                 (first_[v] == kEnd ? first_[v] : next_[last_[v]]) = entry;
                 last_[v] = entry;
                 ++size_[v];
+                firm_[v] = static_cast<char>(firm_[v] || !flat[t]);
             }
+        }
+        for (VertexId v = 0; v < closest_.size(); ++v) {
+            closest_[v] = v;
         }
     }
 
-    bool join(VertexId a, VertexId b) {
+    bool join(VertexId a, VertexId b, bool loose) {
         std::uint32_t ra = groups_.find(a);
         std::uint32_t rb = groups_.find(b);
-        if (ra == rb) {
+        if (ra == rb || (loose && ((!firm_[ra] && !firm_[rb]) ||
+                                   !near(closest_[ra], closest_[rb], snapped_, facts_)))) {
             return false;
         }
         if (size_[ra] > size_[rb]) {
@@ -366,6 +430,10 @@ public:
             last_[root] = last_[other];
         }
         size_[root] += size_[other];
+        firm_[root] = static_cast<char>(firm_[root] || firm_[other]);
+        if (facts_.bound[closest_[other]] < facts_.bound[closest_[root]]) {
+            closest_[root] = closest_[other];
+        }
         first_[other] = last_[other] = kEnd;
         size_[other] = 0;
         return true;
@@ -377,7 +445,10 @@ private:
     static constexpr std::uint32_t kEnd = UINT32_MAX;
 
     const SnappedCorners& snapped_;
+    const VertexFacts& facts_;
     UnionFind groups_;
+    std::vector<VertexId> closest_;     // per group: its vertex known most closely
+    std::vector<char> firm_;            // per group: a corner of a triangle not flat
     std::vector<std::uint32_t> next_;   // per corner: the next in its group's list
     std::vector<std::uint32_t> first_;  // per group: its list's ends, and its length
     std::vector<std::uint32_t> last_;
@@ -414,6 +485,19 @@ void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups
     }
 }
 
+// Whether a triangle's area is within what the bounds of its corners allow
+// to be none, so that they cannot tell which way round it turns.
+char flatWithinBounds(const Triangle& tri, std::size_t t, const CornerPrecision& precision) {
+    const Point places[] = {tri.c12, tri.c13, tri.c23};
+    double longest = 0.0;
+    double loosest = 0.0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        longest = std::max(longest, largerAxis(places[k], places[(k + 1) % 3]));
+        loosest = std::max(loosest, precision.known(t, k));
+    }
+    return std::fabs(orientation(tri.c12, tri.c13, tri.c23)) <= longest * loosest ? 1 : 0;
+}
+
 }  // namespace
 
 WrittenCopies::WrittenCopies(const std::vector<Triangle>& triangles,
@@ -423,6 +507,11 @@ WrittenCopies::WrittenCopies(const std::vector<Triangle>& triangles,
     sizes_.reserve(triangles.size());
     for (const Triangle& t : triangles) {
         sizes_.push_back(sizeOf(t));
+    }
+    const CornerPrecision precision(bounds_, sizes_);
+    flat_.reserve(triangles.size());
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        flat_.push_back(flatWithinBounds(triangles[t], t, precision));
     }
 }
 
@@ -481,20 +570,91 @@ bool WrittenCopies::leaveOutFlatEars(SnappedCorners& snapped, const std::vector<
     return any;
 }
 
-bool WrittenCopies::joinRound(SnappedCorners& snapped, const std::vector<Side>& boundary) {
+bool WrittenCopies::turnOverFlat(SnappedCorners& snapped, const std::vector<Side>& sides) {
+    // The sides of the flat triangles, by the two vertices they join: few,
+    // so every side is looked up among them.
+    struct FlatSide {
+        std::uint64_t ends;
+        VertexId from;
+        std::uint32_t triangle;
+    };
+    const auto endsOf = [](const Side& s) {
+        return std::uint64_t{std::min(s.from, s.to)} << 32 | std::max(s.from, s.to);
+    };
+    std::vector<FlatSide> flatSides;
+    for (const Side& s : sides) {
+        if (flat_[s.triangle]) {
+            flatSides.push_back(FlatSide{endsOf(s), s.from, s.triangle});
+        }
+    }
+    if (flatSides.empty()) {
+        return false;
+    }
+    std::sort(flatSides.begin(), flatSides.end(), [](const FlatSide& l, const FlatSide& r) {
+        return std::tie(l.ends, l.triangle) < std::tie(r.ends, r.triangle);
+    });
+    // Per flat side's triangle: sides of others that run along its own the
+    // same way, and back.
+    std::vector<std::uint8_t> along(snapped.corners.size(), 0);
+    std::vector<std::uint8_t> back(snapped.corners.size(), 0);
+    for (const Side& s : sides) {
+        const std::uint64_t ends = endsOf(s);
+        auto at =
+            std::lower_bound(flatSides.begin(), flatSides.end(), ends,
+                             [](const FlatSide& f, std::uint64_t key) { return f.ends < key; });
+        for (; at != flatSides.end() && at->ends == ends; ++at) {
+            if (at->triangle != s.triangle) {
+                std::uint8_t& count = at->from == s.from ? along[at->triangle] : back[at->triangle];
+                count = static_cast<std::uint8_t>(std::min(count + 1, 255));
+            }
+        }
+    }
+    std::vector<std::uint32_t> turned;
+    for (const FlatSide& f : flatSides) {
+        if (along[f.triangle] > 0 && back[f.triangle] == 0) {
+            turned.push_back(f.triangle);
+        }
+    }
+    if (turned.empty()) {
+        return false;
+    }
+    // A triangle's sides lie apart among the flat sides, in order of their ends.
+    std::sort(turned.begin(), turned.end());
+    turned.erase(std::unique(turned.begin(), turned.end()), turned.end());
+    const CornerPrecision precision(bounds_, sizes_);
+    VertexFacts facts;
+    findExactVertices(snapped, triangles_, precision, lines_, facts);
+    bool any = false;
+    for (const std::uint32_t t : turned) {
+        const auto& corners = snapped.corners[t];
+        if (facts.exact[corners[0]] || facts.exact[corners[1]] || facts.exact[corners[2]]) {
+            continue;
+        }
+        if (snapped.turnedOver.empty()) {
+            snapped.turnedOver.assign(snapped.corners.size(), 0);
+        }
+        snapped.turnedOver[t] = static_cast<char>(!snapped.turnedOver[t]);
+        any = true;
+    }
+    return any;
+}
+
+bool WrittenCopies::joinRound(SnappedCorners& snapped, const std::vector<Side>& boundary,
+                              bool mendSlivers) {
     const CornerPrecision precision(bounds_, sizes_);
     VertexFacts facts;
     findExactVertices(snapped, triangles_, precision, lines_, facts);
     const bool moved = placeAtClosestCopies(snapped, triangles_, precision, facts);
     boundVertices(snapped, triangles_, precision, facts);
-    const std::vector<CopyPair> pairs = copyPairs(boundary, snapped, lines_, facts);
+    const std::vector<CopyPair> pairs =
+        copyPairs(boundary, snapped, lines_, facts, mendSlivers ? &flat_ : nullptr);
     if (pairs.empty()) {
         return moved;
     }
-    CornerGroups groups(snapped);
+    CornerGroups groups(snapped, facts, flat_);
     bool joined = false;
     for (const CopyPair& pair : pairs) {
-        joined = groups.join(pair.a, pair.b) || joined;
+        joined = groups.join(pair.a, pair.b, pair.loose) || joined;
     }
     if (joined) {
         placeJoined(snapped, facts, groups);
