@@ -485,17 +485,18 @@ void placeJoined(SnappedCorners& snapped, const VertexFacts& facts, CornerGroups
     }
 }
 
-// Whether a triangle's area is within what the bounds of its corners allow
-// to be none, so that they cannot tell which way round it turns.
+// Whether the bound of a triangle's corner reaches across the side opposite
+// it, so that the bounds cannot tell which way round the triangle turns.
 char flatWithinBounds(const Triangle& tri, std::size_t t, const CornerPrecision& precision) {
     const Point places[] = {tri.c12, tri.c13, tri.c23};
-    double longest = 0.0;
-    double loosest = 0.0;
+    const double twiceArea = std::fabs(orientation(tri.c12, tri.c13, tri.c23));
     for (std::size_t k = 0; k < 3; ++k) {
-        longest = std::max(longest, largerAxis(places[k], places[(k + 1) % 3]));
-        loosest = std::max(loosest, precision.known(t, k));
+        const double opposite = largerAxis(places[(k + 1) % 3], places[(k + 2) % 3]);
+        if (!(twiceArea > opposite * precision.known(t, k))) {
+            return 1;
+        }
     }
-    return std::fabs(orientation(tri.c12, tri.c13, tri.c23)) <= longest * loosest ? 1 : 0;
+    return 0;
 }
 
 }  // namespace
